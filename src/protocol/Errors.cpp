@@ -1,0 +1,31 @@
+#include "protocol/Errors.h"
+
+#include <cstring>
+
+namespace eklz {
+
+namespace {
+std::string SystemErrorText(int code) {
+  return "System Error.  Code: " + std::to_string(code) + ".\r\n" + std::strerror(code);
+}
+}  // namespace
+
+ESystemError::ESystemError(int code, const std::string& message)
+    : std::runtime_error(message), code_(code) {}
+
+ESystemError SystemError(int code) { return ESystemError(code, SystemErrorText(code)); }
+
+EConvertError InvalidInteger(const std::string& text) {
+  return EConvertError("'" + text + "' is not a valid integer value");
+}
+
+std::string MessageBoxText(const std::string& message) {
+  if (message.empty()) return message;
+  // The last character of a UTF-8 text: any multi-byte character is a letter
+  // or sign above "." and so gets the full stop, like a single byte above it.
+  const unsigned char last = static_cast<unsigned char>(message.back());
+  if (last >= 0x80 || last > '.') return message + ".";
+  return message;
+}
+
+}  // namespace eklz

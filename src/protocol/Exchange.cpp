@@ -1,0 +1,176 @@
+#include "protocol/Exchange.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "protocol/CodePage.h"
+#include "protocol/Errors.h"
+#include "protocol/Fragments.h"
+#include "protocol/ReportData.h"
+
+namespace eklz {
+
+namespace {
+
+constexpr uint8_t kAck = 0x06;
+constexpr uint8_t kNak = 0x15;
+constexpr uint8_t kStx = 0x02;
+constexpr uint32_t kByteWaitMs = 100;
+
+const char* const kNakText =
+    "Ответ устройства: ошибка интерфейса (данные приняты с ошибкой или не распознан STX)";
+const char* const kBadAnswerText = "Некорректный ответ устройства";
+const char* const kNoStxText = "Не распознан STX ответа";
+const char* const kCancelled = "Запрос отменён";
+const char* const kBadChecksumText = "Некорректная контрольная сумма ответа";
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// ReadReplyBytes that also hands out the bytes themselves.
+void ReadBytes(EklzSession& session, int count, std::string& text, Bytes* raw, bool logExchange) {
+  text.clear();
+  if (raw) raw->clear();
+  session.SetExchangeStatus(kAwaitingReply);
+  session.ProcessMessages();
+  TRSPort& port = session.Port();
+  if (count > 0) {
+    text.reserve(static_cast<size_t>(count) * 3);
+    if (raw) raw->reserve(static_cast<size_t>(count));
+  }
+  for (int i = 0; i < count; ++i) {
+    uint8_t byte;
+    if (port.ReadByteWait(&byte, kByteWaitMs) != 1) {
+      if (logExchange) session.AppendProtocolLine("<== " + text);
+      session.SetExchangeStatus("Нет ответа");
+      throw TEKLZException("Устройство не отвечает");
+    }
+    text += kHex[byte >> 4];
+    text += kHex[byte & 0x0F];
+    text += ' ';
+    if (raw) raw->push_back(byte);
+  }
+  if (!text.empty()) text.pop_back();
+  if (logExchange) session.AppendProtocolLine("<== " + text);
+  session.SetExchangeStatus("Успешное чтение");
+}
+
+uint8_t ReadOneByte(EklzSession& session, bool logExchange) {
+  std::string text;
+  Bytes raw;
+  ReadBytes(session, 1, text, &raw, logExchange);
+  return raw[0];
+}
+
+[[noreturn]] void Cancel(EklzSession& session, const char* message, bool quiet) {
+  session.AppendResultLine(message, quiet);
+  session.AppendResultLine(kCancelled, quiet);
+  session.Port().Purge();
+  throw TEKLZException(message);
+}
+
+}  // namespace
+
+std::string FinishFrame(const std::string& frame) { return frame + FrameChecksum(frame); }
+
+void SendFrame(EklzSession& session, const std::string& frame, bool logExchange) {
+  if (logExchange) session.AppendProtocolLine("==> " + frame);
+  const Bytes bytes = HexToBytes(frame);
+  TRSPort& port = session.Port();
+  port.Purge();
+  port.Write(bytes.data(), bytes.size());
+}
+
+void SendRequest(EklzSession& session, const std::string& frame, bool logExchange) {
+  session.Port().Purge();
+  SendFrame(session, frame, logExchange);
+}
+
+void ReadReplyBytes(EklzSession& session, int count, std::string& text, bool logExchange) {
+  ReadBytes(session, count, text, nullptr, logExchange);
+}
+
+Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool logExchange) {
+  const uint8_t ack = ReadOneByte(session, logExchange);
+  if (ack == kNak) Cancel(session, kNakText, quiet);
+  if (ack != kAck) Cancel(session, kBadAnswerText, quiet);
+
+  if (shape.wait4s) {
+    session.AppendResultLine("Задержка 4 секунды на выполнение операции...", quiet);
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+  }
+
+  if (ReadOneByte(session, logExchange) != kStx) Cancel(session, kNoStxText, quiet);
+
+  Reply reply;
+  reply.length = ReadOneByte(session, logExchange);
+  reply.answerByte = ReadOneByte(session, logExchange);
+  switch (shape.count) {
+    case ReplyShape::DataCount::FromLength:
+      ReadBytes(session, reply.length - 1, reply.dataText, &reply.data, logExchange);
+      break;
+    case ReplyShape::DataCount::DumpPage:
+      ReadBytes(session, reply.length + 511, reply.dataText, &reply.data, logExchange);
+      break;
+    case ReplyShape::DataCount::Fixed:
+      if (shape.fixedCount > 0) {
+        ReadBytes(session, shape.fixedCount, reply.dataText, &reply.data, logExchange);
+      }
+      break;
+  }
+  const uint8_t checksum = ReadOneByte(session, logExchange);
+
+  const uint8_t expected = static_cast<uint8_t>(reply.length ^ reply.answerByte ^
+                                                XorBytes(reply.data.data(), reply.data.size()));
+  if (expected != checksum && !session.settings.CrcOff) {
+    session.AppendResultLine(std::string(kBadChecksumText) + ". " + kCancelled, quiet);
+    throw TEKLZException(kBadChecksumText);
+  }
+
+  session.LastAnswer = DecodeAnswerCode(reply.answerByte);
+  session.AppendResultLine("", quiet);
+  session.AppendResultLine(shape.resultLabel + session.LastAnswer.Message, quiet);
+  session.AppendResultLine("", quiet);
+  return reply;
+}
+
+// withPrefix: put `prefix` in front of the data for the fragment decoder;
+// textForm: the data are CP866 text; fetchReport: fetch the rest of the report
+// afterwards; resultOnly: ignore the data and deliver the success text;
+// decodeFragments: deliver the data decoded as a fragment; wait4s: announce
+// and wait 4 s after the acknowledgement.
+void ReceiveReply(EklzSession& session, bool withPrefix, bool textForm, bool fetchReport,
+                  bool resultOnly, bool decodeFragments, const std::string& prefix, bool quiet,
+                  bool logExchange, bool wait4s, std::string& data) {
+  ReplyShape shape;
+  shape.wait4s = wait4s;
+  const Reply reply = ReadReply(session, shape, quiet, logExchange);
+  if (session.LastAnswer.Code != 0) throw TEKLZException(session.LastAnswer.Message);
+
+  if (resultOnly) {
+    data = kSuccessText;
+    return;
+  }
+  if (textForm) {
+    data = Cp866ToUtf8(std::string(reply.data.begin(), reply.data.end()));
+  } else if (decodeFragments) {
+    data = DecodeFragments(session, (withPrefix ? prefix : std::string()) +
+                                        RemoveBlanks(reply.dataText));
+  } else {
+    data = RemoveBlanks(reply.dataText);
+  }
+
+  if (fetchReport) {
+    // The fragments are shown only when the whole report has come, so a
+    // failure on the way leaves none of them in the result view.
+    std::vector<std::string> fragments;
+    for (int number = 1;; ++number) {
+      std::string line = RequestReportData(session, number, textForm, true, true);
+      if (line.empty()) break;
+      fragments.push_back(std::move(line));
+    }
+    for (const std::string& fragment : fragments) session.AppendResultLine("    " + fragment, quiet);
+  }
+}
+
+}  // namespace eklz

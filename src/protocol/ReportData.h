@@ -1,0 +1,20 @@
+// The report-data request (command 0x05): fetches the next fragment of the
+// report the EKLZ is delivering.
+#pragma once
+
+#include <string>
+
+#include "protocol/Session.h"
+
+namespace eklz {
+
+// Returns the fragment as text: decoded in the numeric form, converted from
+// CP866 in the text form. Returns an empty text when the report is complete
+// (answer code 8, with or without the near-full bit, or a good answer that
+// carries no data). `fragmentNumber` only labels the request for the caller.
+// The request and every reply piece are logged when `logExchange`; the fetch
+// loop of ReceiveReply always passes it on and `quiet` on.
+std::string RequestReportData(EklzSession& session, int fragmentNumber, bool textForm,
+                              bool logExchange, bool quiet);
+
+}  // namespace eklz

@@ -1,0 +1,218 @@
+#include "serial/Port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "protocol/Errors.h"
+#include "serial/PortSpeed.h"
+
+namespace eklz {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Flag-word bits of the line settings that have a termios counterpart.
+constexpr uint32_t kOutxCtsFlow = 0x0004;
+constexpr uint32_t kOutX = 0x0100;
+constexpr uint32_t kInX = 0x0200;
+
+speed_t StandardSpeed(uint32_t rate) {
+  switch (rate) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return B0;
+  }
+}
+
+int MillisecondsLeft(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+[[noreturn]] void FailAndClose(int fd, int err) {
+  ::close(fd);
+  throw SystemError(err);
+}
+
+}  // namespace
+
+std::string PortDevicePath(const std::string& name) {
+  if (name.size() > 3 && std::toupper(static_cast<unsigned char>(name[0])) == 'C' &&
+      std::toupper(static_cast<unsigned char>(name[1])) == 'O' &&
+      std::toupper(static_cast<unsigned char>(name[2])) == 'M') {
+    bool digits = name.size() <= 6;
+    for (size_t i = 3; i < name.size() && digits; ++i) {
+      digits = std::isdigit(static_cast<unsigned char>(name[i])) != 0;
+    }
+    if (digits) {
+      const int n = std::stoi(name.substr(3));
+      if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+    }
+  }
+  return name;
+}
+
+TRSPort::TRSPort(const std::string& name, uint32_t baudRate, uint8_t dataBits, uint8_t parity,
+                 uint8_t stopBits, const TCommTimeouts& timeouts, uint32_t flagWord)
+    : name_(name), baudRate_(baudRate), timeouts_(timeouts) {
+  const std::string path = PortDevicePath(name);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw SystemError(errno);
+
+  // Exclusive use: TIOCEXCL keeps other openers out (except root), the lock
+  // holds against every process that also asks for it.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    FailAndClose(fd, errno == EWOULDBLOCK ? EBUSY : errno);
+  }
+  ::ioctl(fd, TIOCEXCL);
+  fd_ = fd;
+  Purge();
+
+  struct termios tio {};
+  if (::tcgetattr(fd, &tio) != 0) FailAndClose(fd, errno);
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+  switch (dataBits) {
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    default: tio.c_cflag |= CS8; break;
+  }
+  if (parity == 1) tio.c_cflag |= PARENB | PARODD;
+  if (parity == 2) tio.c_cflag |= PARENB;
+  if (stopBits != 0) tio.c_cflag |= CSTOPB;
+  if (flagWord & kOutxCtsFlow) tio.c_cflag |= CRTSCTS;
+  tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+  if (flagWord & kOutX) tio.c_iflag |= IXON;
+  if (flagWord & kInX) tio.c_iflag |= IXOFF;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+
+  const speed_t speed = StandardSpeed(baudRate);
+  if (speed != B0) {
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+  }
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) FailAndClose(fd, errno);
+  if (speed == B0 && !SetArbitraryBaudRate(fd, baudRate)) FailAndClose(fd, errno);
+
+  // DTR and RTS on. A pseudo-terminal has no modem lines and refuses this.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ::ioctl(fd, TIOCMBIS, &lines);
+}
+
+TRSPort::~TRSPort() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void TRSPort::Purge() {
+  ::tcflush(fd_, TCIOFLUSH);
+  bufferPos_ = bufferLen_ = 0;
+}
+
+bool TRSPort::Fill(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer_, sizeof buffer_);
+    if (n > 0) {
+      bufferPos_ = 0;
+      bufferLen_ = static_cast<size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) throw SystemError(errno);
+    if (n == 0 && timeoutMs == 0) return false;
+    const int wait = timeoutMs < 0 ? -1 : MillisecondsLeft(deadline);
+    if (timeoutMs >= 0 && wait == 0) return false;
+    struct pollfd p {fd_, POLLIN, 0};
+    const int r = ::poll(&p, 1, wait);
+    if (r < 0 && errno != EINTR) throw SystemError(errno);
+    if (r == 0) return false;
+    // A line that hung up with nothing left to read would wake poll at once
+    // for ever; it is an input/output failure of the port.
+    if (r > 0 && (p.revents & POLLIN) == 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      const ssize_t last = ::read(fd_, buffer_, sizeof buffer_);
+      if (last > 0) {
+        bufferPos_ = 0;
+        bufferLen_ = static_cast<size_t>(last);
+        return true;
+      }
+      throw SystemError(last < 0 && errno != EAGAIN ? errno : EIO);
+    }
+  }
+}
+
+int TRSPort::ReadBytes(uint8_t* buffer, int count) {
+  const uint64_t total = uint64_t{timeouts_.ReadTotalTimeoutMultiplier} +
+                         timeouts_.ReadTotalTimeoutConstant;
+  int timeoutMs = total > 0 ? static_cast<int>(total > INT32_MAX ? INT32_MAX : total) : -1;
+  if (total == 0 && timeouts_.ReadIntervalTimeout == UINT32_MAX) timeoutMs = 0;
+  int got = 0;
+  while (got < count) {
+    if (bufferPos_ == bufferLen_ && !Fill(timeoutMs)) break;
+    buffer[got++] = buffer_[bufferPos_++];
+  }
+  return got;
+}
+
+int TRSPort::ReadByteWait(uint8_t* buffer, uint32_t waitMs) {
+  const auto start = Clock::now();
+  int result;
+  do {
+    result = ReadByte(buffer);
+  } while (result != 1 &&
+           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() <
+               waitMs);
+  return result;
+}
+
+size_t TRSPort::Write(const uint8_t* data, size_t size) {
+  const uint64_t limit = uint64_t{timeouts_.WriteTotalTimeoutMultiplier} * size +
+                         timeouts_.WriteTotalTimeoutConstant;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(limit);
+  size_t written = 0;
+  while (written < size) {
+    const ssize_t n = ::write(fd_, data + written, size - written);
+    if (n > 0) {
+      written += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+    const int wait = limit == 0 ? -1 : MillisecondsLeft(deadline);
+    if (limit != 0 && wait == 0) break;
+    struct pollfd p {fd_, POLLOUT, 0};
+    if (::poll(&p, 1, wait) == 0) break;
+  }
+  return written;
+}
+
+}  // namespace eklz

@@ -1,0 +1,86 @@
+// TRSPort: the program's one serial port object. It opens a named port for
+// exclusive use, sets the line parameters and time-outs, empties the port and
+// reads bytes with a bounded wait. The link counts as open exactly while an
+// object of this class exists.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace eklz {
+
+// Time-outs in milliseconds, in the meaning of the classic serial API: a read
+// of n bytes may take n * ReadTotalTimeoutMultiplier + ReadTotalTimeoutConstant,
+// a write of n bytes n * WriteTotalTimeoutMultiplier + WriteTotalTimeoutConstant.
+struct TCommTimeouts {
+  uint32_t ReadIntervalTimeout = 0;
+  uint32_t ReadTotalTimeoutMultiplier = 0;
+  uint32_t ReadTotalTimeoutConstant = 0;
+  uint32_t WriteTotalTimeoutMultiplier = 0;
+  uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// The time-out pattern every port of the program is created with, T being the
+// configured time-out: a one-byte read gives up after 2000 + T ms of silence,
+// a write of n bytes after 2 * n + 1000 ms.
+inline TCommTimeouts StandardTimeouts(uint32_t t) { return {t, 2000, t, 2, 1000}; }
+
+// Flag word of the line settings: binary mode, DTR and RTS asserted, no flow
+// control, no parity checking.
+inline constexpr uint32_t kStandardFlagWord = 0x1011;
+
+// "COMn" names the n-th serial port, /dev/ttyS(n-1); any other name is a path.
+std::string PortDevicePath(const std::string& name);
+
+class TRSPort {
+ public:
+  // Create: opens and configures the port. Raises ESystemError
+  // ("System Error.  Code: %d.\r\n%s") when the port does not exist, is held
+  // by another program or refuses the settings; no object results then.
+  // parity: 0 none, 1 odd, 2 even; stopBits: 0 one, 1 or 2 two.
+  TRSPort(const std::string& name, uint32_t baudRate, uint8_t dataBits, uint8_t parity,
+          uint8_t stopBits, const TCommTimeouts& timeouts, uint32_t flagWord);
+  virtual ~TRSPort();
+
+  TRSPort(const TRSPort&) = delete;
+  TRSPort& operator=(const TRSPort&) = delete;
+
+  // Discards everything pending in both directions. Never raises.
+  virtual void Purge();
+
+  // Reads up to `count` bytes; each byte may take up to the one-byte time-out.
+  // Returns the number read (0..count); a time-out ends the loop. A failing
+  // read raises ESystemError.
+  int ReadBytes(uint8_t* buffer, int count);
+  int ReadByte(uint8_t* buffer) { return ReadBytes(buffer, 1); }
+
+  // Calls ReadByte until it delivers a byte or `waitMs` have passed since the
+  // start. Returns 1 when a byte was stored, 0 when none came.
+  int ReadByteWait(uint8_t* buffer, uint32_t waitMs);
+
+  // Writes the whole block with one synchronous write, bounded by the write
+  // time-out. Returns the number of bytes written.
+  size_t Write(const uint8_t* data, size_t size);
+
+  const std::string& Name() const { return name_; }
+  uint32_t BaudRate() const { return baudRate_; }
+  int Handle() const { return fd_; }
+
+ private:
+  // Waits for input up to `timeoutMs` (-1: forever) and fills the buffer with
+  // everything available. Returns false on time-out.
+  bool Fill(int timeoutMs);
+
+  int fd_ = -1;
+  std::string name_;
+  uint32_t baudRate_ = 0;
+  TCommTimeouts timeouts_;
+  // Bytes already read from the system and not yet handed out: a reply that
+  // arrives in one piece costs one system call, not one per byte.
+  uint8_t buffer_[4096];
+  size_t bufferPos_ = 0;
+  size_t bufferLen_ = 0;
+};
+
+}  // namespace eklz

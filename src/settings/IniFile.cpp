@@ -1,0 +1,194 @@
+#include "settings/IniFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <strings.h>
+
+#include "protocol/CodePage.h"
+#include "protocol/Errors.h"
+
+namespace eklz {
+
+namespace {
+
+constexpr size_t kMaxStringLength = 2047;
+
+std::string Trim(const std::string& s) {
+  const size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  const size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && ::strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+bool ParseInt32(const std::string& text, int& out) {
+  std::string s = Trim(text);
+  if (s.empty()) return false;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    const std::string digits = s.substr(2);
+    if (digits.empty() || digits.size() > 8) return false;
+    unsigned long v = 0;
+    for (char c : digits) {
+      int d;
+      if (c >= '0' && c <= '9') d = c - '0';
+      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+      else return false;
+      v = v * 16 + static_cast<unsigned long>(d);
+    }
+    out = static_cast<int>(static_cast<uint32_t>(v));
+    return true;
+  }
+  size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+  if (i == s.size() || s.size() - i > 10) return false;
+  long long v = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
+  }
+  if (s[0] == '-') v = -v;
+  if (v < INT32_MIN || v > INT32_MAX) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {
+  std::ifstream in(path_, std::ios::binary);
+  if (!in) return;
+  std::stringstream buf;
+  buf << in.rdbuf();
+  std::string content = buf.str();
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+  if (!IsValidUtf8(content)) content = Cp1251ToUtf8(content);
+
+  std::istringstream lines(content);
+  std::string raw;
+  while (std::getline(lines, raw)) {
+    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    const std::string t = Trim(raw);
+    if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+      sections_.push_back({Trim(t.substr(1, t.size() - 2)), {}});
+      continue;
+    }
+    if (t.empty()) continue;
+    Line line;
+    const size_t eq = raw.find('=');
+    if (eq != std::string::npos && t[0] != ';') {
+      line.key = Trim(raw.substr(0, eq));
+      line.value = Trim(raw.substr(eq + 1));
+    } else {
+      line.value = raw;
+    }
+    if (sections_.empty()) {
+      preamble_.push_back(raw);
+    } else {
+      sections_.back().lines.push_back(line);
+    }
+  }
+}
+
+const IniFile::Line* IniFile::Find(const std::string& section, const std::string& key) const {
+  for (const Section& s : sections_) {
+    if (!SameName(s.name, section)) continue;
+    for (const Line& l : s.lines) {
+      if (!l.key.empty() && SameName(l.key, key)) return &l;
+    }
+  }
+  return nullptr;
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& def) const {
+  const Line* l = Find(section, key);
+  if (!l) return def;
+  return Utf8Left(l->value, kMaxStringLength);
+}
+
+int IniFile::ReadInteger(const std::string& section, const std::string& key, int def) const {
+  const Line* l = Find(section, key);
+  int v;
+  if (l && ParseInt32(l->value, v)) return v;
+  return def;
+}
+
+bool IniFile::ReadBool(const std::string& section, const std::string& key, bool def) const {
+  return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+  Section* target = nullptr;
+  for (Section& s : sections_) {
+    if (SameName(s.name, section)) {
+      target = &s;
+      for (Line& l : s.lines) {
+        if (!l.key.empty() && SameName(l.key, key)) {
+          l.value = value;
+          return;
+        }
+      }
+      break;
+    }
+  }
+  if (!target) {
+    sections_.push_back({section, {}});
+    target = &sections_.back();
+  }
+  target->lines.push_back({key, value});
+}
+
+void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::Save() const {
+  std::string text;
+  for (const std::string& raw : preamble_) text += raw + "\r\n";
+  for (const Section& s : sections_) {
+    text += "[" + s.name + "]\r\n";
+    for (const Line& l : s.lines) {
+      text += l.key.empty() ? l.value : l.key + "=" + l.value;
+      text += "\r\n";
+    }
+    text += "\r\n";
+  }
+  const std::string bytes = Utf8ToCp1251(text);
+
+  const EInOutError failure("Unable to write to " + path_);
+  const std::string temp = path_ + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw failure;
+  size_t done = 0;
+  bool ok = true;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (!ok || std::rename(temp.c_str(), path_.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    throw failure;
+  }
+}
+
+}  // namespace eklz

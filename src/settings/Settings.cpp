@@ -1,0 +1,65 @@
+#include "settings/Settings.h"
+
+#include "settings/IniFile.h"
+
+namespace eklz {
+
+namespace {
+const char* const kOptions = "Options";
+const char* const kFormState = "fmMainFormState";
+const char* const kGroups[] = {"Group 0", "Group 1", "Group 2"};
+}  // namespace
+
+Settings ReadSettings(const IniFile& ini) {
+  Settings s;
+  const Settings d;
+  s.group0Opened = ini.ReadBool(kGroups[0], "Opened", d.group0Opened);
+  s.group1Opened = ini.ReadBool(kGroups[1], "Opened", d.group1Opened);
+  s.group2Opened = ini.ReadBool(kGroups[2], "Opened", d.group2Opened);
+  s.Win1251 = ini.ReadBool(kOptions, "Win1251", d.Win1251);
+  s.LogTXT = ini.ReadBool(kOptions, "LogTXT", d.LogTXT);
+  s.LogHEX = ini.ReadBool(kOptions, "LogHEX", d.LogHEX);
+  s.ComPort = ini.ReadString(kOptions, "ComPort", d.ComPort);
+  s.NameOrg = ini.ReadString(kOptions, "NameOrg", d.NameOrg);
+  s.FioBoss = ini.ReadString(kOptions, "FioBoss", d.FioBoss);
+  s.TimeOuts = ini.ReadInteger(kOptions, "TimeOuts", d.TimeOuts);
+  s.BoundRate = ini.ReadString(kOptions, "BoundRate", d.BoundRate);
+  s.Connected = ini.ReadBool(kFormState, "Connected", d.Connected);
+  s.EKLZAbort = ini.ReadBool(kFormState, "EKLZAbort", d.EKLZAbort);
+  s.CrcOff = ini.ReadBool(kOptions, "CrcOff", d.CrcOff);
+  return s;
+}
+
+void WriteSettings(IniFile& ini, const Settings& s) {
+  ini.WriteBool(kGroups[0], "Opened", s.group0Opened);
+  ini.WriteBool(kGroups[1], "Opened", s.group1Opened);
+  ini.WriteBool(kGroups[2], "Opened", s.group2Opened);
+  ini.WriteBool(kOptions, "Win1251", s.Win1251);
+  ini.WriteBool(kOptions, "LogTXT", s.LogTXT);
+  ini.WriteBool(kOptions, "LogHEX", s.LogHEX);
+  ini.WriteBool(kOptions, "CrcOff", s.CrcOff);
+  ini.WriteString(kOptions, "ComPort", s.ComPort);
+  ini.WriteString(kOptions, "NameOrg", s.NameOrg);
+  ini.WriteString(kOptions, "FioBoss", s.FioBoss);
+  ini.WriteInteger(kOptions, "TimeOuts", s.TimeOuts);
+  ini.WriteString(kOptions, "BoundRate", s.BoundRate);
+  ini.WriteBool(kFormState, "Connected", s.Connected);
+  ini.WriteBool(kFormState, "EKLZAbort", s.EKLZAbort);
+}
+
+Settings LoadSettings(const std::string& path) { return ReadSettings(IniFile(path)); }
+
+void SaveSettings(const std::string& path, const Settings& settings) {
+  IniFile ini(path);
+  WriteSettings(ini, settings);
+  ini.Save();
+}
+
+std::string SettingsPathForExecutable(const std::string& executablePath) {
+  const size_t slash = executablePath.find_last_of('/');
+  const size_t dot = executablePath.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? executablePath.substr(0, dot) : executablePath) + ".ini";
+}
+
+}  // namespace eklz

@@ -1,0 +1,160 @@
+// The settings file: defaults, reading rules, write order and write failure.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "protocol/CodePage.h"
+#include "protocol/Errors.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+
+namespace eklz {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("eklz-settings-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    path = (dir / "eklz.ini").string();
+  }
+  void TearDown() override {
+    fs::permissions(dir, fs::perms::owner_all);
+    fs::remove_all(dir);
+  }
+  void Put(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+  std::string Get() {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  fs::path dir;
+  std::string path;
+};
+
+TEST_F(SettingsFile, AMissingFileGivesEveryDefault) {
+  const Settings s = LoadSettings(path);
+  EXPECT_TRUE(s.group0Opened && s.group1Opened && s.group2Opened);
+  EXPECT_TRUE(s.Win1251);
+  EXPECT_TRUE(s.LogTXT);
+  EXPECT_TRUE(s.LogHEX);
+  EXPECT_EQ(s.ComPort, "COM1");
+  EXPECT_EQ(s.NameOrg, "");
+  EXPECT_EQ(s.FioBoss, "");
+  EXPECT_EQ(s.TimeOuts, 10);
+  EXPECT_EQ(s.BoundRate, "9600");
+  EXPECT_TRUE(s.Connected);
+  EXPECT_FALSE(s.EKLZAbort);
+  EXPECT_FALSE(s.CrcOff);
+  EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(SettingsFile, ReadingRules) {
+  Put("[Options]\r\n"
+      "TimeOuts=0x20\r\n"
+      "LogTXT=0\r\n"
+      "LogHEX=7\r\n"
+      "CrcOff=-1\r\n"
+      "Win1251=yes\r\n"
+      "BoundRate=abc\r\n"
+      "comport = /dev/ttyUSB0 \r\n"
+      "NameOrg=" + std::string(3000, 'x') + "\r\n"
+      "[fmMainFormState]\r\n"
+      "Connected=0X0\r\n"
+      "EKLZAbort=99999999999\r\n"
+      "[Group 1]\r\n"
+      "Opened=0\r\n");
+  const Settings s = LoadSettings(path);
+  EXPECT_EQ(s.TimeOuts, 32);           // 0x hexadecimal
+  EXPECT_FALSE(s.LogTXT);
+  EXPECT_TRUE(s.quiet());
+  EXPECT_TRUE(s.LogHEX);               // any non-zero integer is true
+  EXPECT_TRUE(s.CrcOff);
+  EXPECT_TRUE(s.Win1251);              // not an integer: the default
+  EXPECT_EQ(s.BoundRate, "abc");       // strings are taken as they are
+  EXPECT_EQ(s.ComPort, "/dev/ttyUSB0");  // names without regard to case
+  EXPECT_EQ(s.NameOrg, std::string(2047, 'x'));
+  EXPECT_FALSE(s.Connected);
+  EXPECT_FALSE(s.EKLZAbort);           // out of 32-bit range: the default
+  EXPECT_TRUE(s.group0Opened);
+  EXPECT_FALSE(s.group1Opened);
+}
+
+TEST_F(SettingsFile, ReadsWindows1251AndUtf8Files) {
+  Put("[Options]\r\nNameOrg=" + Utf8ToCp1251("ООО \"Ромашка\"") + "\r\n");
+  EXPECT_EQ(LoadSettings(path).NameOrg, "ООО \"Ромашка\"");
+  Put("[Options]\r\nNameOrg=ООО \"Ромашка\"\n");
+  EXPECT_EQ(LoadSettings(path).NameOrg, "ООО \"Ромашка\"");
+}
+
+TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
+  Settings s;
+  s.LogTXT = false;
+  s.NameOrg = "ЦТО \"Касса\"";
+  s.FioBoss = "Иванов И. И.";
+  s.BoundRate = "abc";  // written back unchanged
+  s.TimeOuts = 32;
+  s.EKLZAbort = true;
+  SaveSettings(path, s);
+  EXPECT_EQ(Get(), Utf8ToCp1251("[Group 0]\r\nOpened=1\r\n\r\n"
+                                "[Group 1]\r\nOpened=1\r\n\r\n"
+                                "[Group 2]\r\nOpened=1\r\n\r\n"
+                                "[Options]\r\nWin1251=1\r\nLogTXT=0\r\nLogHEX=1\r\nCrcOff=0\r\n"
+                                "ComPort=COM1\r\nNameOrg=ЦТО \"Касса\"\r\nFioBoss=Иванов И. И.\r\n"
+                                "TimeOuts=32\r\nBoundRate=abc\r\n\r\n"
+                                "[fmMainFormState]\r\nConnected=1\r\nEKLZAbort=1\r\n\r\n"));
+  const Settings back = LoadSettings(path);
+  EXPECT_EQ(back.NameOrg, s.NameOrg);
+  EXPECT_EQ(back.FioBoss, s.FioBoss);
+  EXPECT_EQ(back.BoundRate, "abc");
+  EXPECT_EQ(back.TimeOuts, 32);
+  EXPECT_FALSE(back.LogTXT);
+  EXPECT_TRUE(back.EKLZAbort);
+}
+
+TEST_F(SettingsFile, SaveKeepsKeysItDoesNotOwn) {
+  Put("[TfmMain]\r\nLastCmd=34\r\n[fmMainFormState]\r\nMaximized=1\r\nConnected=0\r\n");
+  Settings s = LoadSettings(path);
+  EXPECT_FALSE(s.Connected);
+  SaveSettings(path, s);
+  IniFile ini(path);
+  EXPECT_EQ(ini.ReadInteger("TfmMain", "LastCmd", 0), 34);
+  EXPECT_TRUE(ini.ReadBool("fmMainFormState", "Maximized", false));
+  EXPECT_FALSE(ini.ReadBool("fmMainFormState", "Connected", true));
+}
+
+TEST_F(SettingsFile, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
+  Put("[Options]\r\nComPort=COM3\r\n");
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  Settings s;
+  s.ComPort = "COM4";
+  if (::access(dir.c_str(), W_OK) == 0) {
+    // Root ignores directory permissions; a path under a file cannot be created by anyone.
+    fs::permissions(dir, fs::perms::owner_all);
+    path = (dir / "eklz.ini" / "sub.ini").string();
+  }
+  try {
+    SaveSettings(path, s);
+    FAIL();
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.what(), "Unable to write to " + path);
+  }
+  EXPECT_EQ(LoadSettings((dir / "eklz.ini").string()).ComPort, "COM3");
+}
+
+TEST(SettingsPath, IsTheExecutableWithTheIniExtension) {
+  EXPECT_EQ(SettingsPathForExecutable("/opt/eklz/bin/eklz"), "/opt/eklz/bin/eklz.ini");
+  EXPECT_EQ(SettingsPathForExecutable("/opt/x.y/tester.exe"), "/opt/x.y/tester.ini");
+}
+
+}  // namespace
+}  // namespace eklz

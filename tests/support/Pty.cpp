@@ -1,0 +1,111 @@
+#include "support/Pty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace eklz::test {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+int Left(Clock::time_point deadline) {
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return ms > 0 ? static_cast<int>(ms) : 0;
+}
+
+// Reads one byte from `fd` within `timeoutMs`; false on time-out or failure.
+bool ReadByte(int fd, uint8_t& b, int timeoutMs) {
+  struct pollfd p {fd, POLLIN, 0};
+  if (::poll(&p, 1, timeoutMs) <= 0 || !(p.revents & POLLIN)) return false;
+  return ::read(fd, &b, 1) == 1;
+}
+}  // namespace
+
+PtyPair::PtyPair() {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+    throw std::runtime_error("cannot create a pseudo-terminal");
+  }
+  slavePath_ = ::ptsname(master_);
+  slave_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  struct termios tio {};
+  ::tcgetattr(slave_, &tio);
+  ::cfmakeraw(&tio);
+  ::tcsetattr(slave_, TCSANOW, &tio);
+}
+
+PtyPair::~PtyPair() {
+  if (slave_ >= 0) ::close(slave_);
+  if (master_ >= 0) ::close(master_);
+}
+
+void PtyPair::Write(const Bytes& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+Bytes PtyPair::ReadAvailable(int timeoutMs, int quietMs) {
+  Bytes out;
+  uint8_t b;
+  if (!ReadByte(master_, b, timeoutMs)) return out;
+  out.push_back(b);
+  while (ReadByte(master_, b, quietMs)) out.push_back(b);
+  return out;
+}
+
+Bytes PtyPair::ReadFrame(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  Bytes frame;
+  uint8_t b;
+  // Skip anything before the STX.
+  do {
+    if (!ReadByte(master_, b, Left(deadline))) return {};
+  } while (b != 0x02);
+  frame.push_back(b);
+  if (!ReadByte(master_, b, Left(deadline))) return {};
+  frame.push_back(b);
+  for (int i = 0; i <= frame[1]; ++i) {
+    if (!ReadByte(master_, b, Left(deadline))) return {};
+    frame.push_back(b);
+  }
+  return frame;
+}
+
+Bytes DeviceReply(uint8_t answer, const Bytes& data) {
+  Bytes out;
+  out.reserve(data.size() + 5);
+  out.push_back(0x06);
+  out.push_back(0x02);
+  out.push_back(static_cast<uint8_t>(data.size() + 1));
+  out.push_back(answer);
+  for (uint8_t b : data) out.push_back(b);
+  uint8_t x = 0;
+  for (size_t i = 2; i < out.size(); ++i) x ^= out[i];
+  out.push_back(x);
+  return out;
+}
+
+Bytes B(const std::string& hex) { return HexToBytes(hex); }
+
+ScriptedPeer::ScriptedPeer(PtyPair& pty, Script script)
+    : thread_([&pty, script = std::move(script)] { script(pty); }) {}
+
+ScriptedPeer::~ScriptedPeer() { Join(); }
+
+void ScriptedPeer::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+PtySession::PtySession() : session(sink) { session.OpenPort(pty.SlavePath(), "9600", 10); }
+
+}  // namespace eklz::test

@@ -1,0 +1,79 @@
+// A real pseudo-terminal pair for tests: the code under test opens the slave
+// path like any serial port; the test plays the device on the master side.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/HexFrame.h"
+#include "protocol/Session.h"
+
+namespace eklz::test {
+
+class PtyPair {
+ public:
+  PtyPair();
+  ~PtyPair();
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  const std::string& SlavePath() const { return slavePath_; }
+  int Master() const { return master_; }
+
+  void Write(const Bytes& bytes);
+  // Reads whatever arrives within `timeoutMs` after the first byte stops
+  // coming for `quietMs`.
+  Bytes ReadAvailable(int timeoutMs, int quietMs = 50);
+  // Reads one request frame (STX, L, L bytes, checksum); empty on time-out.
+  Bytes ReadFrame(int timeoutMs = 5000);
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;  // kept open so the master never sees a hang-up between tests
+  std::string slavePath_;
+};
+
+// A reply as the device sends it: ACK, STX, L, answer, data, checksum.
+Bytes DeviceReply(uint8_t answer, const Bytes& data = {});
+
+// "02 0B 10" -> bytes (test shorthand).
+Bytes B(const std::string& hex);
+
+// Plays a scripted device on the master side of a pty in its own thread.
+class ScriptedPeer {
+ public:
+  using Script = std::function<void(PtyPair&)>;
+  ScriptedPeer(PtyPair& pty, Script script);
+  ~ScriptedPeer();  // joins
+  void Join();
+
+ private:
+  std::thread thread_;
+};
+
+// Records everything a session writes.
+class RecordingSink : public OutputSink {
+ public:
+  void ResultLine(const std::string& line) override { result.push_back(line); }
+  void ProtocolLine(const std::string& line) override { protocol.push_back(line); }
+  void ExchangeStatus(const std::string& text) override { exchangeStatus = text; }
+  void ConnectionStatus(const std::string& text) override { connectionStatus = text; }
+
+  std::vector<std::string> result;
+  std::vector<std::string> protocol;
+  std::string exchangeStatus;
+  std::string connectionStatus;
+};
+
+// A session on the slave side of a fresh pty, time-out T = 10 ms.
+struct PtySession {
+  PtySession();
+  PtyPair pty;
+  RecordingSink sink;
+  EklzSession session;
+};
+
+}  // namespace eklz::test
