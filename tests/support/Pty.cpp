@@ -64,13 +64,16 @@ Bytes PtyPair::ReadAvailable(int timeoutMs, int quietMs) {
 }
 
 Bytes PtyPair::ReadFrame(int timeoutMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   Bytes frame;
   uint8_t b;
   // Skip anything before the STX.
   do {
     if (!ReadByte(master_, b, Left(deadline))) return {};
   } while (b != 0x02);
+  // Once a frame has begun, its rest gets time of its own.
+  const auto rest = Clock::now() + std::chrono::milliseconds(2000);
+  if (deadline < rest) deadline = rest;
   frame.push_back(b);
   if (!ReadByte(master_, b, Left(deadline))) return {};
   frame.push_back(b);
@@ -104,6 +107,29 @@ ScriptedPeer::~ScriptedPeer() { Join(); }
 
 void ScriptedPeer::Join() {
   if (thread_.joinable()) thread_.join();
+}
+
+RespondingPeer::RespondingPeer(PtyPair& pty, Responder responder)
+    : thread_([this, &pty, responder = std::move(responder)] {
+        while (!stop_) {
+          const Bytes request = pty.ReadFrame(50);
+          if (request.empty()) continue;
+          {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(request);
+          }
+          pty.Write(responder(request));
+        }
+      }) {}
+
+RespondingPeer::~RespondingPeer() {
+  stop_ = true;
+  thread_.join();
+}
+
+std::vector<Bytes> RespondingPeer::Requests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
 }
 
 PtySession::PtySession() : session(sink) { session.OpenPort(pty.SlavePath(), "9600", 10); }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +53,22 @@ class ScriptedPeer {
   void Join();
 
  private:
+  std::thread thread_;
+};
+
+// A device on the master side that answers every request frame with what
+// `responder` returns, until it is destroyed; it records the requests.
+class RespondingPeer {
+ public:
+  using Responder = std::function<Bytes(const Bytes& request)>;
+  RespondingPeer(PtyPair& pty, Responder responder);
+  ~RespondingPeer();
+  std::vector<Bytes> Requests() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Bytes> requests_;
+  std::atomic<bool> stop_{false};
   std::thread thread_;
 };
 

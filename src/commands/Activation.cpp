@@ -1,0 +1,100 @@
+#include "commands/Activation.h"
+
+#include "commands/Common.h"
+#include "protocol/CodePage.h"
+#include "protocol/Errors.h"
+
+namespace eklz {
+
+namespace {
+
+bool TwelveDigits(const std::string& s) {
+  if (s.size() != 12) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int ExchangeRateIndex(const std::string& rateText) {
+  for (int i = 0; i < 6; ++i) {
+    if (rateText == kExchangeRates[i]) return i;
+  }
+  return -1;
+}
+
+void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
+                const CalendarDate& activationDate, const ClockTime& activationTime,
+                const std::string& inn, const std::string& regNumber, const std::string& kkmName,
+                int lineWidth, int lastShift, bool quiet, bool logExchange, std::string& result) {
+  // A request is only well formed with these lengths; refuse before anything.
+  const std::string serialBytes = Utf8ToCp1251(serialNumber);
+  if (serialBytes.size() != 12) {
+    throw TEKLZException("Заводской номер ККМ должен содержать ровно 12 символов");
+  }
+  if (!TwelveDigits(inn)) throw TEKLZException("ИНН должен содержать ровно 12 цифр");
+  if (!TwelveDigits(regNumber)) {
+    throw TEKLZException("Регистрационный номер должен содержать ровно 12 цифр");
+  }
+  RequireRange(lastShift, 0, 65535, "Номер последней смены должен быть в пределах от 0 до 65535");
+  RequireRange(lineWidth, 0, 255, "Ширина строки принтера должна быть в пределах от 0 до 255");
+  const size_t nameLength = lineWidth == 16 ? 16 : 40;
+  if (Utf8Length(kkmName) > nameLength) {
+    throw TEKLZException("Имя ККМ (тип) не должно быть длиннее " + std::to_string(nameLength) +
+                         " символов");
+  }
+  const std::string nameField =
+      TextField(kkmName, nameLength, s.settings.Win1251 ? CodePage::Cp1251 : CodePage::Cp866);
+
+  s.AppendResultLine("Активизация ЭКЛЗ:", quiet);
+  std::string frame = RequestStart(textForm ? 0x81 : 0x01, lineWidth == 16 ? 48 : 72);
+  s.AppendResultLine("    Дата активизации:" + FormatShortDate(activationDate), quiet);
+  frame += DateField(activationDate);
+  s.AppendResultLine("    Время активизации:" + FormatLongTime(activationTime), quiet);
+  frame += TimeField(activationTime);
+  frame += BytesToHex(serialBytes);
+  s.AppendResultLine("    Заводской № ККМ:" + serialNumber, quiet);
+  frame += DecimalToBcdHex(inn, 0);
+  s.AppendResultLine("    ИНН:" + inn, quiet);
+  frame += DecimalToBcdHex(regNumber, 0);
+  s.AppendResultLine("    Регистрационный № ЭКЛЗ:" + regNumber, quiet);
+  frame += WordField(static_cast<unsigned>(lastShift));
+  s.AppendResultLine("    № последней смены:" + std::to_string(lastShift), quiet);
+  frame += ByteField(static_cast<unsigned>(lineWidth));
+  s.AppendResultLine("    Количество символов в строке ККМ:" + std::to_string(lineWidth), quiet);
+  s.AppendResultLine("    Имя ККМ (тип):" + kkmName, quiet);
+  frame += nameField;
+
+  // The activation request always goes to the protocol view.
+  SendRequest(s, FinishFrame(frame), true);
+  s.AppendResultLine("Запрос успешно отправлен.", quiet);
+  ReceiveReply(s, true, textForm, false, false, true, "0B", quiet, logExchange, false, result);
+  s.AppendResultLine("Результат активизации: " + result, quiet);
+}
+
+void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex, int timeout,
+                         const std::string& rateText, bool quiet, bool logExchange,
+                         std::string& result) {
+  RequireRange(rateIndex, 0, 5, "Не выбрана скорость обмена");
+  RequireRange(timeout, 2, 255, "Тайм-аут должен быть в пределах от 2 до 255");
+  s.AppendResultLine("Установка параметров обмена", quiet);
+  const std::string frame = RequestStart(0x02, 2) + "0" + std::to_string(rateIndex) + " " +
+                            ByteField(static_cast<unsigned>(timeout));
+  SendRequest(s, FinishFrame(frame), logExchange);
+  s.AppendResultLine(kRequestSent, quiet);
+  ReceiveReply(s, false, false, false, true, false, "", quiet, logExchange, false, result);
+  s.AppendResultLine(kResultLabel + result, quiet);
+
+  // The device now talks at the new rate: reopen the port to match it.
+  s.ClosePort();
+  s.settings.BoundRate = rateText;
+  s.settings.TimeOuts = timeout;
+  s.settings.ComPort = portName;
+  s.OpenPort(portName, rateText, timeout);
+  s.Output().ConnectionStatus("Соединение установлено");
+  s.AppendResultLine("Новые параметры обмена применены", quiet);
+}
+
+}  // namespace eklz

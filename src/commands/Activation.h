@@ -1,0 +1,34 @@
+// Activation of the EKLZ and its serial exchange parameters.
+#pragma once
+
+#include <string>
+
+#include "protocol/Regional.h"
+#include "protocol/Session.h"
+
+namespace eklz {
+
+// Baud rates in the order of their rate codes 00..05.
+inline constexpr const char* kExchangeRates[] = {"2400", "4800", "9600", "19200", "38400", "57600"};
+
+// The rate code of a rate text, or -1 when the rate is not in the list.
+int ExchangeRateIndex(const std::string& rateText);
+
+// Activates the EKLZ. The serial number must have 12 characters, INN and
+// registration number 12 digits each, the name at most 16 characters (line
+// width 16) or 40 (any other width), the shift 0..65535 and the line width
+// 0..255; anything else is refused before a line is written. The request is
+// always logged. `result` receives the decoded KPK line or the reply text.
+void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
+                const CalendarDate& activationDate, const ClockTime& activationTime,
+                const std::string& inn, const std::string& regNumber, const std::string& kkmName,
+                int lineWidth, int lastShift, bool quiet, bool logExchange, std::string& result);
+
+// Sets the EKLZ's rate (code `rateIndex`, 0..5) and time-out (2..255); after
+// the device accepts them the port is closed and opened again on `portName`
+// at `rateText`, and the session's settings take the three values.
+void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex, int timeout,
+                         const std::string& rateText, bool quiet, bool logExchange,
+                         std::string& result);
+
+}  // namespace eklz

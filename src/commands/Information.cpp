@@ -1,0 +1,98 @@
+#include "commands/Information.h"
+
+#include "commands/Common.h"
+#include "protocol/Errors.h"
+#include "protocol/Fragments.h"
+
+namespace eklz {
+
+namespace {
+
+constexpr size_t kProcessorDumpBytes = 90;
+
+// Heading, request, "Запрос успешно отправлен" (and "Ожидание ответа..." when
+// asked), then the reply with the given delivery.
+std::string Query(EklzSession& s, const char* heading, uint8_t command, bool awaitLine,
+                  bool textForm, bool fragments, bool quiet, bool logExchange) {
+  s.AppendResultLine(heading, quiet);
+  SendRequest(s, FinishFrame(RequestStart(command, 0)), logExchange);
+  s.AppendResultLine(kRequestSent, quiet);
+  if (awaitLine) s.AppendResultLine(kAwaitingReply, quiet);
+  std::string result;
+  ReceiveReply(s, false, textForm, fragments, false, fragments, "", quiet, logExchange, false,
+               result);
+  return result;
+}
+
+uint8_t Variant(uint8_t command, bool textForm) { return textForm ? command + 0x80 : command; }
+
+}  // namespace
+
+void AskRegNumber(EklzSession& s, bool textForm, bool quiet, bool logExchange, std::string& result) {
+  result = Query(s, "Запрос регистрационного номера ЭКЛЗ", Variant(0x14, textForm), false, textForm,
+                 false, quiet, logExchange);
+  s.AppendResultLine("Регистрационный номер ЭКЛЗ:" + result, quiet);
+}
+
+void AskActivationResult(EklzSession& s, bool textForm, bool quiet, bool logExchange,
+                         std::string& result) {
+  result = Query(s, "Запрос итога активизации", Variant(0x24, textForm), false, textForm, true,
+                 quiet, logExchange);
+  s.AppendResultLine(result, quiet);
+}
+
+void AskVersion(EklzSession& s, bool textForm, bool quiet, bool logExchange, std::string& result) {
+  result = Query(s, "Запрос версии ЭКЛЗ", Variant(0x2A, textForm), false, true, false, quiet,
+                 logExchange);
+  s.AppendResultLine("Версия ЭКЛЗ:" + result, quiet);
+}
+
+void AskCryptoSerial(EklzSession& s, bool quiet, bool logExchange, std::string& result) {
+  result = Query(s, "Запрос серийного номера криптопроцессора", 0x39, true, false, false, quiet,
+                 logExchange);
+  s.AppendResultLine("Серийный номер криптопроцессора (HEX): " + result, quiet);
+}
+
+void AskCurrentKpk(EklzSession& s, bool quiet, bool logExchange, std::string& result) {
+  result = Query(s, "Запрос текущего номера КПК", 0x3C, true, false, false, quiet, logExchange);
+  // Up to eight hexadecimal digits, one signed 32-bit number, high byte first.
+  if (result.empty() || result.size() > 8) throw InvalidInteger("$" + result);
+  const auto value = static_cast<int32_t>(std::stoul(result, nullptr, 16));
+  s.AppendResultLine("Текущий номер КПК: " + std::to_string(value), quiet);
+}
+
+void AskProcessorDump(EklzSession& s, bool quiet, bool logExchange, std::string& result) {
+  const std::string data = Query(s, "Запрос дампа одного из процессоров (?)", 0x3D, true, false,
+                                 false, quiet, logExchange);
+  if (data.size() / 2 < kProcessorDumpBytes) {
+    throw TEKLZException("Ответ ЭКЛЗ слишком короткий: получено " + std::to_string(data.size() / 2) +
+                         " байт данных вместо " + std::to_string(kProcessorDumpBytes));
+  }
+  result = data.substr(2);
+  // Byte n of the reply data starts at digit 2n - 2 of `result` (the first
+  // byte was removed).
+  const auto digits = [&](size_t n, size_t count) { return result.substr(2 * n - 4, 2 * count); };
+  const auto byteAt = [&](size_t n) { return HexByteAt(result, 2 * n - 3); };
+
+  const std::string date = BcdDateText(digits(2, 3));
+  const std::string serial = HexDigitsToText(digits(7, 12));
+  const std::string name = HexDigitsToText(digits(34, 40));
+  s.AppendResultLine("Дата активизации ЭКЛЗ: " + date, quiet);
+  s.AppendResultLine("Время активизации:" + std::to_string(byteAt(5)) + ":" +
+                         std::to_string(byteAt(6)),
+                     quiet);
+  s.AppendResultLine("Заводской № ККМ:" + serial, quiet);
+  s.AppendResultLine("ИНН:" + digits(19, 6), quiet);
+  s.AppendResultLine("Регистрационный № ККМ:" + digits(25, 6), quiet);
+  s.AppendResultLine("№ смены:" + std::to_string(byteAt(31) * 256 + byteAt(32)), quiet);
+  s.AppendResultLine("Имя ККМ (тип):" + name, quiet);
+  s.AppendResultLine("Серийный номер процессора:" + digits(78, 4), quiet);
+  s.AppendResultLine("Регистрационный № ЭКЛЗ:" + digits(86, 5), quiet);
+
+  const CalendarDate activation = ParseShortDateYY(date);
+  s.RepairActivationDate = activation;
+  s.RepairKkmModel = name;
+  s.RepairKkmSerial = serial;
+}
+
+}  // namespace eklz

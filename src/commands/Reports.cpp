@@ -1,0 +1,84 @@
+#include "commands/Reports.h"
+
+#include "commands/Common.h"
+
+namespace eklz {
+
+namespace {
+
+const char* const kShiftRange = "Номер смены должен быть в пределах от 0 до 32767";
+
+// Sends the request, writes "Запрос успешно отправлен", reads the report to
+// its end and writes its first fragment last.
+void RunReport(EklzSession& s, const std::string& frame, bool textForm, bool quiet,
+               bool logExchange, std::string& result) {
+  SendRequest(s, FinishFrame(frame), logExchange);
+  s.AppendResultLine(kRequestSent, quiet);
+  ReceiveReply(s, false, textForm, true, false, true, "", quiet, logExchange, false, result);
+  s.AppendResultLine(result, quiet);
+}
+
+uint8_t Variant(uint8_t command, bool textForm) { return textForm ? command + 0x80 : command; }
+
+}  // namespace
+
+void AskControlTape(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
+                    std::string& result) {
+  RequireRange(shiftNumber, 0, 32767, kShiftRange);
+  s.AppendResultLine("Запрос контрольной ленты:", quiet);
+  s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
+  RunReport(s, RequestStart(Variant(0x20, textForm), 2) + WordField(shiftNumber), textForm, quiet,
+            logExchange, result);
+}
+
+void AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet, bool logExchange,
+                 std::string& result) {
+  RequireRange(kpkNumber, 0, 99999999, "Номер КПК должен быть в пределах от 0 до 99999999");
+  s.AppendResultLine("Запрос документа:", quiet);
+  s.AppendResultLine("    Номер КПК:" + std::to_string(kpkNumber), quiet);
+  RunReport(s, RequestStart(Variant(0x21, textForm), 4) + BcdField(kpkNumber, 8), textForm, quiet,
+            logExchange, result);
+}
+
+void AskShiftTotals(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
+                    std::string& result) {
+  RequireRange(shiftNumber, 0, 32767, kShiftRange);
+  s.AppendResultLine("Запрос итогов смены:", quiet);
+  s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
+  RunReport(s, RequestStart(Variant(0x23, textForm), 2) + WordField(shiftNumber), textForm, quiet,
+            logExchange, result);
+}
+
+void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate& dateFrom,
+               const CalendarDate& dateTo, int shiftFrom, int shiftTo, bool quiet,
+               bool logExchange, std::string& result) {
+  RequireRange(reportType, 0, 7, "Тип отчёта должен быть в пределах от 0 до 7");
+  const bool byShifts = reportType >= 6;
+  if (byShifts) {
+    RequireRange(shiftFrom, 0, 32767, kShiftRange);
+    RequireRange(shiftTo, 0, 32767, kShiftRange);
+  }
+  s.AppendResultLine("Запрос отчета:", quiet);
+  if (reportType < 4) {
+    s.AppendResultLine("Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается", quiet);
+    return;
+  }
+  const uint8_t command = Variant(0x22, textForm);
+  std::string frame;
+  if (byShifts) {
+    s.AppendResultLine("    Отчет по сменам", quiet);
+    s.AppendResultLine("    № смены начала отчета:" + std::to_string(shiftFrom), quiet);
+    s.AppendResultLine("    № смены окончания отчета:" + std::to_string(shiftTo), quiet);
+    frame = RequestStart(command, 5) + ByteField(reportType) + WordField(shiftFrom) +
+            WordField(shiftTo);
+  } else {
+    s.AppendResultLine("    Отчет по Датам", quiet);
+    s.AppendResultLine("    Дата начала отчета:" + FormatShortDate(dateFrom), quiet);
+    s.AppendResultLine("    Дата окончания отчета:" + FormatShortDate(dateTo), quiet);
+    frame = RequestStart(command, 7) + ByteField(reportType) + DateField(dateFrom) +
+            DateField(dateTo);
+  }
+  RunReport(s, frame, textForm, quiet, logExchange, result);
+}
+
+}  // namespace eklz

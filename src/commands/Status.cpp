@@ -1,0 +1,99 @@
+#include "commands/Status.h"
+
+#include <vector>
+
+#include "commands/Common.h"
+#include "protocol/Errors.h"
+
+namespace eklz {
+
+namespace {
+
+// Sends a status-type request and reads its reply with `dataBytes` data
+// bytes; returns the reply after the answer lines are written.
+Reply StatusExchange(EklzSession& s, const char* heading, uint8_t command, uint8_t selector,
+                     int dataBytes, bool quiet, bool logExchange) {
+  s.AppendResultLine(heading, quiet);
+  SendRequest(s, FinishFrame(RequestStart(command, 1) + ByteField(selector)), logExchange);
+  s.AppendResultLine(kRequestSent, quiet);
+  ReplyShape shape;
+  shape.count = ReplyShape::DataCount::Fixed;
+  shape.fixedCount = dataBytes;
+  shape.resultLabel = kResultLabel;
+  return ReadReply(s, shape, quiet, logExchange);
+}
+
+void FailOnAnswer(const EklzSession& s) {
+  if (s.LastAnswer.Code != 0) throw TEKLZException(s.LastAnswer.Message);
+}
+
+}  // namespace
+
+std::string ShortAmount(const std::string& bcdDigits) {
+  const int64_t v = BcdDigitsValue(bcdDigits);
+  std::string out = std::to_string(v / 100);
+  int64_t cents = v % 100;
+  if (cents != 0) {
+    out += kDecimalSeparator;
+    out += static_cast<char>('0' + cents / 10);
+    if (cents % 10 != 0) out += static_cast<char>('0' + cents % 10);
+  }
+  return out;
+}
+
+std::vector<std::string> StatusFlagLines(uint8_t flags) {
+  const bool d = flags & 0x20;
+  std::string t = "  Флаг t=00, верней его значение не определено";
+  if (d) {
+    static const char* const kKinds[] = {"документ продажи", "документ покупки",
+                                         "документ возврата продажи", "документ возврата покупки"};
+    const int bit0 = flags & 0x01, bit1 = (flags >> 1) & 0x01;
+    t = "  Флаг t=" + std::to_string(bit0) + std::to_string(bit1) + " " + kKinds[bit0 + 2 * bit1];
+  }
+  return {
+      d ? "  Флаг d=1 - Открыт документ " : "  Флаг d=0 - Открытых документов нет ",
+      t,
+      flags & 0x04 ? "  Флаг i=1 - Архив открыт" : "  Флаг i=0 - Архив не открыт",
+      flags & 0x08 ? "  Флаг f=1 - Выполнена активизация ЭКЛЗ" : "  Флаг f=0 - ЭКЛЗ не активизирована ",
+      flags & 0x10 ? "  Флаг w=1 - Выполнен запрос отчета" : "  Флаг w=0 - Отчеты не запрашивались",
+      flags & 0x40 ? "  Флаг s=1 - Открыта смена" : "  Флаг s=0 - Cмена не открыта",
+      flags & 0x80 ? "  Флаг a=1 - Неисправимая ошибка устройства"
+                   : "  Флаг a=0 - Неисправимых ошибок в устройстве не обнаружено",
+  };
+}
+
+void AskStatus(EklzSession& s, bool quiet, bool logExchange) {
+  const Reply reply = StatusExchange(s, "Запрос состояния ЭКЛЗ", 0x07, 0x01, 20, quiet, logExchange);
+  FailOnAnswer(s);
+  const std::string d = RemoveBlanks(reply.dataText);
+  s.AppendResultLine("Итог документа: " + ShortAmount(d.substr(0, 10)), quiet);
+  s.AppendResultLine("Дата: " + d.substr(14, 2) + "." + d.substr(12, 2) + "." + d.substr(10, 2), quiet);
+  s.AppendResultLine("Время: " + d.substr(16, 2) + ":" + d.substr(18, 2), quiet);
+  s.AppendResultLine("Номер КПК: " + std::to_string(BcdDigitsValue(d.substr(20, 8))), quiet);
+  s.AppendResultLine("Номер ЭКЛЗ: " + d.substr(28, 10), quiet);
+  s.AppendResultLine("Флаги состояния(hex):0x" + d.substr(38, 2), quiet);
+  for (const std::string& line : StatusFlagLines(reply.data[19])) s.AppendResultLine(line, quiet);
+}
+
+void AskShiftStatus(EklzSession& s, bool quiet, bool logExchange) {
+  const Reply reply =
+      StatusExchange(s, "Запрос состояния ЭКЛЗ по смене", 0x07, 0x02, 26, quiet, logExchange);
+  FailOnAnswer(s);
+  const std::string d = RemoveBlanks(reply.dataText);
+  s.AppendResultLine("Номер смены: " + std::to_string(reply.data[0] * 256 + reply.data[1]), quiet);
+  static const char* const kLabels[] = {
+      "Итог по продажам за смену: ", "Итог по покупкам за смену: ",
+      "Итог по возвратам продаж за смену: ", "Итог по возвратам покупок за смену: "};
+  for (int i = 0; i < 4; ++i) {
+    s.AppendResultLine(kLabels[i] + ShortAmount(d.substr(4 + 12 * i, 12)), quiet);
+  }
+}
+
+void DoArchiveTest(EklzSession& s, bool quiet, bool logExchange, std::string& archiveState) {
+  const Reply reply = StatusExchange(s, "Тест архива", 0x08, 0x01, 0, quiet, logExchange);
+  archiveState = reply.answerByte == 0x03 ? "Архив повреждён!" : "Архив в нормальном состоянии";
+  s.AppendResultLine(archiveState, quiet);
+  FailOnAnswer(s);
+}
+
+}  // namespace eklz
