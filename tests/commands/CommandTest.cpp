@@ -7,7 +7,7 @@ Bytes StandardReply(const Bytes& request) {
   switch (command) {
     case 0x07:
       if (request[3] == 0x01) {
-        return DeviceReply(0, B("00 00 01 23 45 25 01 19 09 05 00 00 01 2C 00 00 00 12 34 61"));
+        return DeviceReply(0, B("00 00 01 23 45 25 01 19 09 05 00 00 03 00 00 00 00 12 34 61"));
       }
       return DeviceReply(0, B("00 0C 00 00 00 01 00 00 00 00 00 00 00 50 00 00 00 00 00 00 "
                               "99 99 99 99 99 99"));
