@@ -132,6 +132,26 @@ std::vector<Bytes> RespondingPeer::Requests() const {
   return requests_;
 }
 
+namespace {
+class RecordingProgress : public DumpProgress {
+ public:
+  explicit RecordingProgress(RecordingSink& sink) : sink_(sink) {}
+  void Show() override { ++sink_.progressShown; }
+  void SetPercent(int percent) override { sink_.percents.push_back(percent); }
+  bool Visible() const override {
+    return sink_.closeAfterUpdates < 0 ||
+           static_cast<int>(sink_.percents.size()) < sink_.closeAfterUpdates;
+  }
+
+ private:
+  RecordingSink& sink_;
+};
+}  // namespace
+
+std::unique_ptr<DumpProgress> RecordingSink::CreateDumpProgress() {
+  return std::make_unique<RecordingProgress>(*this);
+}
+
 PtySession::PtySession() : session(sink) { session.OpenPort(pty.SlavePath(), "9600", 10); }
 
 }  // namespace eklz::test

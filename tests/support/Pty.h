@@ -80,10 +80,17 @@ class RecordingSink : public OutputSink {
   void ExchangeStatus(const std::string& text) override { exchangeStatus = text; }
   void ConnectionStatus(const std::string& text) override { connectionStatus = text; }
 
+  // Progress displays record their percentages here; the operator "closes"
+  // the display once `closeAfterUpdates` updates have been shown (-1: never).
+  std::unique_ptr<DumpProgress> CreateDumpProgress() override;
+
   std::vector<std::string> result;
   std::vector<std::string> protocol;
   std::string exchangeStatus;
   std::string connectionStatus;
+  std::vector<int> percents;
+  int progressShown = 0;
+  int closeAfterUpdates = -1;
 };
 
 // A session on the slave side of a fresh pty, time-out T = 10 ms.

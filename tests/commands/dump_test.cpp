@@ -1,0 +1,160 @@
+// Archive dump: frames, the dump file, progress and abort, failures.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "commands/ArchiveDump.h"
+#include "commands/CommandTest.h"
+
+namespace eklz::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Dump : public CommandTest {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("eklz-dump-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+    file = (dir / "dump.bin").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string FileBytes() {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // The page the standard device sends for page `n`.
+  static std::string Page(int n) {
+    Bytes request = B("02 03 03 00 00 00");
+    request[4] = static_cast<uint8_t>(n);
+    const Bytes reply = StandardReply(request);
+    return std::string(reply.begin() + 4, reply.end() - 1);
+  }
+
+  fs::path dir;
+  std::string file;
+  std::string pageData;
+};
+
+TEST_F(Dump, Frames) {
+  Device();
+  auto page = [this](int n) {
+    return [this, n](EklzSession& s) { AskArchiveDump(s, false, "", n, 0, true, true, true, pageData); };
+  };
+  ExpectFrames(t, *device, {
+      {"page 0", page(0), "02 03 03 00 00 00"},
+      {"page 1", page(1), "02 03 03 00 01 01"},
+      {"page 486", page(486), "02 03 03 01 E6 E7"},
+      {"page 8191", page(8191), "02 03 03 1F FF E0"},
+      {"page 8192", page(8192), "02 03 03 20 00 20"},
+  });
+}
+
+TEST_F(Dump, ARangeGoesToTheFileAndTheView) {
+  Device();
+  AskArchiveDump(t.session, true, file, 3, 5, false, false, true, pageData);
+  EXPECT_EQ(FileBytes(), Page(3) + Page(4) + Page(5));
+  EXPECT_EQ(pageData, RemoveBlanks(BytesToHex(Page(5))));
+  ASSERT_EQ(t.sink.result.size(), 24u);
+  EXPECT_EQ(Lines(t.sink.result.begin(), t.sink.result.begin() + 8),
+            (Lines{"Запрос дампа архива:", "    Страница №3", "Запрос успешно отправлен", "",
+                   "Результат операции: Нормальное  завершение", "", "Дамп:",
+                   RemoveBlanks(BytesToHex(Page(3)))}));
+  EXPECT_EQ(t.sink.percents, (std::vector<int>{33, 67, 100}));
+  EXPECT_EQ(t.sink.progressShown, 1);
+  // Each page: the request and six reads (ACK, STX, length, answer, data, checksum).
+  EXPECT_EQ(t.sink.protocol.size(), 21u);
+}
+
+TEST_F(Dump, OnePageModeIgnoresTheLastPageAndABackwardRangeSendsNothing) {
+  Device();
+  AskArchiveDump(t.session, true, file, 7, 2, true, false, true, pageData);
+  EXPECT_EQ(FileBytes(), Page(7));
+  Clear();
+  pageData = "unchanged";
+  AskArchiveDump(t.session, true, file, 5, 4, false, false, true, pageData);
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(FileBytes(), "");
+  EXPECT_TRUE(t.sink.result.empty());
+  EXPECT_EQ(pageData, "unchanged");
+  EXPECT_EQ(Requests().size(), 1u);
+}
+
+TEST_F(Dump, ClosingTheProgressDisplayEndsAfterThePageInProgress) {
+  Device();
+  t.sink.closeAfterUpdates = 0;  // closed while the first page is awaited
+  std::ofstream(file) << std::string(9999, 'x');
+  AskArchiveDump(t.session, true, file, 0, 99, false, true, false, pageData);
+  EXPECT_EQ(FileBytes(), Page(0));
+  EXPECT_EQ(Requests().size(), 1u);
+}
+
+TEST_F(Dump, AFileThatCannotBeCreatedFailsBeforeAnyRequest) {
+  Device();
+  const std::string bad = (dir / "no-such-folder" / "dump.bin").string();
+  try {
+    AskArchiveDump(t.session, true, bad, 0, 3, false, false, true, pageData);
+    FAIL();
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Невозможно создать файл дампа \"" + bad + "\": ", 0), 0u);
+  }
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_TRUE(t.sink.result.empty());
+}
+
+TEST_F(Dump, AFailureKeepsTheWholePagesWrittenAndStops) {
+  int step = 0;
+  Device([&](const Bytes& request) {
+    if (step++ < 2) return StandardReply(request);
+    Bytes page = StandardReply(request);
+    page.resize(page.size() - 100);  // a page cut short: the device falls silent
+    return page;
+  });
+  try {
+    AskArchiveDump(t.session, true, file, 0, 9, false, false, true, pageData);
+    FAIL();
+  } catch (const TEKLZException& e) {
+    EXPECT_STREQ(e.what(), "Устройство не отвечает");
+  }
+  EXPECT_EQ(FileBytes(), Page(0) + Page(1));
+  EXPECT_EQ(Requests().size(), 3u);
+}
+
+TEST_F(Dump, AnswerCodesAndChecksums) {
+  Device([](const Bytes& request) {
+    Bytes page = StandardReply(request);
+    page.back() ^= 0xFF;
+    return page;
+  });
+  EXPECT_THROW(AskArchiveDump(t.session, true, file, 0, 0, true, false, true, pageData),
+               TEKLZException);
+  EXPECT_EQ(t.sink.result.back(), "Некорректная контрольная сумма ответа. Запрос отменён");
+  EXPECT_EQ(FileBytes(), "");
+  // With CrcOff the page is shown and written as received.
+  t.session.settings.CrcOff = true;
+  AskArchiveDump(t.session, true, file, 0, 0, true, false, true, pageData);
+  EXPECT_EQ(FileBytes(), Page(0));
+
+  Device([](const Bytes& request) {
+    Bytes page = StandardReply(request);
+    page[3] = 0x01;
+    page.back() ^= 0x01;
+    return page;
+  });
+  try {
+    AskArchiveDump(t.session, false, "", 0, 0, true, false, true, pageData);
+    FAIL();
+  } catch (const TEKLZException& e) {
+    EXPECT_STREQ(e.what(), "Некорректный  формат или параметр команды");
+  }
+}
+
+}  // namespace
+}  // namespace eklz::test
