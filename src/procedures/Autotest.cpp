@@ -1,0 +1,28 @@
+#include "procedures/Autotest.h"
+
+#include <cstdio>
+
+#include "commands/Information.h"
+#include "commands/Status.h"
+
+namespace eklz {
+
+void RunAutotest(EklzSession& s, bool textForm, bool quiet, bool logExchange) {
+  const CalendarDate d = Today();
+  const ClockTime t = TimeNow();
+  char heading[64];
+  std::snprintf(heading, sizeof heading, "%02d.%02d.%04d  %02d:%02d", d.day, d.month, d.year,
+                t.hour, t.minute);
+  s.AppendResultLine(std::string("Дата,время отчета:") + heading, quiet);
+
+  std::string result;
+  AskRegNumber(s, textForm, quiet, logExchange, result);
+  AskCryptoSerial(s, quiet, logExchange, result);
+  AskVersion(s, textForm, quiet, logExchange, result);
+  DoArchiveTest(s, quiet, logExchange, result);
+  AskStatus(s, quiet, logExchange);
+  AskShiftStatus(s, quiet, logExchange);
+  AskActivationResult(s, textForm, quiet, logExchange, result);
+}
+
+}  // namespace eklz

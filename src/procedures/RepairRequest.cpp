@@ -1,0 +1,107 @@
+#include "procedures/RepairRequest.h"
+
+#include <strings.h>
+
+#include <functional>
+#include <vector>
+
+#include "commands/ArchiveDump.h"
+#include "commands/Documents.h"
+#include "commands/Information.h"
+#include "commands/Status.h"
+#include "protocol/CodePage.h"
+#include "protocol/Errors.h"
+
+namespace eklz {
+
+namespace {
+const char* const kSequenceBVersion = "ver 3.0 01.2002 ";
+}
+
+void RepairRequestPanel::ClearForRun() {
+  developmentFailure.clear();
+  detectFailure.clear();
+  failureToCarryOut.clear();
+  serialNumEklz.clear();
+}
+
+std::string RepairFormVariable(const EklzSession& s, const RepairRequestPanel& panel,
+                               const std::string& name) {
+  const auto is = [&](const char* n) { return ::strcasecmp(name.c_str(), n) == 0; };
+  if (is("NumRequest")) return panel.numRequest;
+  if (is("FactoryNum")) return panel.serialNumEklz;
+  if (is("DateOfActivate")) return FormatShortDate(s.RepairActivationDate);
+  if (is("ModelOfKKT")) return s.RepairKkmModel;
+  if (is("FacoryNumOfKKT")) return s.RepairKkmSerial;
+  if (is("NameOfCTO")) return s.settings.NameOrg;
+  if (is("DateOfBroken")) return FormatShortDate(panel.dateOfBroken);
+  if (is("DateRequest")) return FormatShortDate(panel.dateOfCheck);
+  if (is("FIOBOSS")) return s.settings.FioBoss;
+  if (is("ArhivNotSend")) {
+    return panel.archiveTransferred ? "перенесены"
+                                    : "не перенесены по причине: " + panel.failureToCarryOut;
+  }
+  if (is("M1")) return panel.developmentFailure;
+  if (is("M2")) return panel.detectFailure;
+  return "";
+}
+
+std::string RepairVersionText(const std::string& version) {
+  const size_t nul = version.find('\0');
+  if (nul == std::string::npos) return version;
+  // Five characters go: the NUL and the four after it.
+  const std::string tail = version.substr(nul);
+  return version.substr(0, nul) + tail.substr(Utf8Offset(tail, 5));
+}
+
+void RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchange,
+                      RepairRequestPanel& panel) {
+  panel.ClearForRun();
+
+  std::string version;
+  try {
+    AskVersion(s, textForm, quiet, logExchange, version);
+    version = RepairVersionText(version);
+  } catch (const TEKLZException& e) {
+    panel.detectFailure = e.what();
+    version.clear();
+  }
+
+  std::string out;
+  const auto page = [&](int n) {
+    return [&, n] { AskArchiveDump(s, false, "", n, n, true, quiet, logExchange, out); };
+  };
+  const std::function<void()> abort = [&] { DoAbort(s, quiet, logExchange); };
+  const std::function<void()> crypto = [&] { AskCryptoSerial(s, quiet, logExchange, out); };
+  const std::function<void()> status = [&] { AskStatus(s, quiet, logExchange); };
+  const std::function<void()> shift = [&] { AskShiftStatus(s, quiet, logExchange); };
+  const std::function<void()> archive = [&] { DoArchiveTest(s, quiet, logExchange, out); };
+  const std::function<void()> processor = [&] { AskProcessorDump(s, quiet, logExchange, out); };
+  const std::function<void()> kpk = [&] { AskCurrentKpk(s, quiet, logExchange, out); };
+  const std::function<void()> activation = [&] {
+    AskActivationResult(s, false, quiet, logExchange, out);
+  };
+
+  const std::vector<std::function<void()>> steps =
+      version == kSequenceBVersion
+          ? std::vector<std::function<void()>>{abort, page(0), page(8191), crypto, status, kpk,
+                                               shift, archive, page(2), page(70), page(8191),
+                                               page(8190), activation}
+          : std::vector<std::function<void()>>{abort, page(0), page(8191), crypto, status, shift,
+                                               archive, page(2), processor, page(486), page(8191)};
+  for (const auto& step : steps) {
+    try {
+      step();
+    } catch (const TEKLZException& e) {
+      panel.detectFailure += std::string("\r\n") + e.what();
+    }
+  }
+
+  panel.dateOfActivate = s.RepairActivationDate;
+  panel.dateOfCheck = Today();
+  panel.dateOfBroken = Today();
+  panel.nameKkm = s.RepairKkmModel;
+  panel.serialNumKkm = s.RepairKkmSerial;
+}
+
+}  // namespace eklz
