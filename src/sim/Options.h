@@ -1,0 +1,33 @@
+// Command line of eklz-sim.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sim/Faults.h"
+#include "sim/Model.h"
+
+namespace eklz::sim {
+
+struct SimOptions {
+  std::string linkPath;
+  uint32_t rate = 9600;
+  bool rateCheck = true;
+  bool exitOnHangup = false;
+  bool demo = false;  // start from the demo state instead of a factory-new device
+  std::string stateFile;
+  Identity identity;
+  FaultPlan faults;
+  bool help = false;
+};
+
+// Parses the arguments after the program name. Raises std::invalid_argument
+// with a message naming the offending option.
+SimOptions ParseOptions(const std::vector<std::string>& args);
+
+// The --help text.
+std::string HelpText();
+
+}  // namespace eklz::sim

@@ -1,0 +1,332 @@
+#include "sim/PtyServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <optional>
+#include <stdexcept>
+
+namespace eklz::sim {
+
+namespace {
+
+std::runtime_error Failure(const std::string& what) {
+  return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+speed_t SpeedOf(uint32_t baud) {
+  switch (baud) {
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    default: return B0;
+  }
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+PtyServer::PtyServer(Device& device, ServerOptions options)
+    : device_(device), options_(std::move(options)) {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  char name[128];
+  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+      ::ptsname_r(master_, name, sizeof name) != 0) {
+    const auto e = Failure("cannot create a pseudo-terminal");
+    CloseFd(master_);
+    throw e;
+  }
+  slavePath_ = name;
+
+  // We keep a slave descriptor of our own for the whole run. Without it the
+  // master sees a hang-up (and EIO) whenever no client has the line open.
+  // It also lets us put the line in raw mode at the device's rate before
+  // any client comes (no echo of our replies), and clear the exclusive-use
+  // flag a client leaves behind, which would refuse the next client that
+  // is not root.
+  slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (slave_ < 0) {
+    const auto e = Failure("cannot open " + slavePath_);
+    CloseFd(master_);
+    throw e;
+  }
+  struct termios tio {};
+  ::tcgetattr(slave_, &tio);
+  ::cfmakeraw(&tio);
+  if (const speed_t s = SpeedOf(device_.BaudRate()); s != B0) ::cfsetspeed(&tio, s);
+  ::tcsetattr(slave_, TCSANOW, &tio);
+
+  // Clients coming and going: the kernel reports every open and close of
+  // the slave, ours (made above) excepted.
+  notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (notify_ >= 0 &&
+      ::inotify_add_watch(notify_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    CloseFd(notify_);
+  }
+
+  if (::pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) {
+    const auto e = Failure("cannot create a pipe");
+    CloseLine();
+    throw e;
+  }
+
+  if (!options_.linkPath.empty()) {
+    struct stat st {};
+    if (::lstat(options_.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      ::unlink(options_.linkPath.c_str());
+    }
+    if (::symlink(slavePath_.c_str(), options_.linkPath.c_str()) != 0) {
+      const auto e = Failure("cannot create the link " + options_.linkPath);
+      CloseLine();
+      CloseFd(wake_[0]);
+      CloseFd(wake_[1]);
+      throw e;
+    }
+    linked_ = true;
+  }
+}
+
+PtyServer::~PtyServer() {
+  if (thread_.joinable()) Stop();
+  CloseLine();
+  CloseFd(wake_[0]);
+  CloseFd(wake_[1]);
+  if (linked_) {
+    // Remove the link only while it is still ours.
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(options_.linkPath.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == slavePath_) {
+      ::unlink(options_.linkPath.c_str());
+    }
+  }
+}
+
+void PtyServer::CloseLine() {
+  CloseFd(notify_);
+  CloseFd(slave_);
+  CloseFd(master_);
+}
+
+void PtyServer::Start() {
+  thread_ = std::thread([this] { reason_ = Run(); });
+}
+
+StopReason PtyServer::Stop() {
+  RequestStop();
+  return Wait();
+}
+
+StopReason PtyServer::Wait() {
+  if (thread_.joinable()) thread_.join();
+  return reason_;
+}
+
+void PtyServer::RequestStop() {
+  const char b = 1;
+  [[maybe_unused]] const ssize_t n = ::write(wake_[1], &b, 1);
+}
+
+StopReason PtyServer::Run() {
+  if (master_ < 0) return StopReason::HungUp;
+  uint8_t buffer[4096];
+  for (;;) {
+    struct pollfd p[3] = {
+        {master_, static_cast<short>(POLLIN | (sent_ < out_.size() ? POLLOUT : 0)), 0},
+        {wake_[0], POLLIN, 0},
+        {notify_, POLLIN, 0}};
+    const int timeout = MillisecondsToNextEvent();
+    // While output waits for its time, POLLOUT would wake us at once.
+    if (sent_ < out_.size() && DueTime(sent_) > Clock::now()) p[0].events = POLLIN;
+    const int r = ::poll(p, notify_ >= 0 ? 3 : 2, timeout);
+    if (r < 0 && errno != EINTR) return StopReason::Stopped;
+    if (p[1].revents & POLLIN) return StopReason::Stopped;
+    if (notify_ >= 0 && (p[2].revents & POLLIN)) {
+      const int before = clients_;
+      OnClientEvents();
+      if (before > 0 && clients_ == 0) {
+        ClientGone();
+        if (options_.exitOnHangup) return StopReason::ClientHungUp;
+      }
+    }
+    if (p[0].revents & POLLIN) {
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n > 0) OnBytes(buffer, static_cast<size_t>(n));
+      if (hungUp_) return StopReason::HungUp;
+    } else if (p[0].revents & (POLLHUP | POLLERR)) {
+      ::usleep(10000);  // cannot last while our own slave descriptor is open
+    }
+
+    const auto now = Clock::now();
+    if (input_ == Input::Discard && now - lastByte_ >= std::chrono::milliseconds(options_.quietMs)) {
+      input_ = Input::Idle;
+    }
+    if (input_ == Input::Frame && now - lastByte_ >= std::chrono::milliseconds(options_.stallMs)) {
+      input_ = Input::Idle;  // a request that stalled half-way is dropped unanswered
+      frame_.clear();
+    }
+    Flush();
+  }
+}
+
+void PtyServer::OnClientEvents() {
+  alignas(struct inotify_event) char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(notify_, buf, sizeof buf);
+    if (n <= 0) return;
+    for (ssize_t i = 0; i < n;) {
+      const auto* e = reinterpret_cast<const struct inotify_event*>(buf + i);
+      if (e->mask & IN_OPEN) ++clients_;
+      if ((e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && clients_ > 0) --clients_;
+      i += static_cast<ssize_t>(sizeof(struct inotify_event) + e->len);
+    }
+  }
+}
+
+void PtyServer::ClientGone() {
+  // The client may have claimed the line for exclusive use; the claim
+  // outlives its descriptor on a pseudo-terminal.
+  ::ioctl(slave_, TIOCNXCL);
+  input_ = Input::Idle;
+  frame_.clear();
+  out_.clear();
+  sent_ = 0;
+}
+
+bool PtyServer::ClientRateMatches() const {
+  if (!options_.rateCheck) return true;
+  // On a pseudo-terminal master, TCGETS reports the slave's settings: the
+  // speed the client configured its port for.
+  struct termios tio {};
+  if (::tcgetattr(master_, &tio) != 0) return true;
+  return ::cfgetospeed(&tio) == SpeedOf(device_.BaudRate());
+}
+
+void PtyServer::OnBytes(const uint8_t* data, size_t size) {
+  lastByte_ = Clock::now();
+  for (size_t i = 0; i < size && !hungUp_; ++i) {
+    const uint8_t b = data[i];
+    switch (input_) {
+      case Input::Discard:
+        break;
+      case Input::Idle:
+        if (!ClientRateMatches()) {
+          // At another speed the device hears noise, not a request.
+          input_ = Input::Discard;
+        } else if (b != kStx) {
+          input_ = Input::Discard;
+          if (!options_.faults.silent) Send(Response{{kNak}}, device_.BaudRate());
+        } else {
+          frame_.assign(1, b);
+          input_ = Input::Frame;
+        }
+        break;
+      case Input::Frame:
+        frame_.push_back(b);
+        if (frame_.size() >= 2 && frame_.size() == size_t{frame_[1]} + 3u) {
+          input_ = Input::Idle;
+          OnFrame();
+        }
+        break;
+    }
+  }
+}
+
+void PtyServer::OnFrame() {
+  const int n = static_cast<int>(++requests_);
+  const FaultPlan& plan = options_.faults;
+  switch (FateOf(plan, n)) {
+    case RequestFate::HangUp:
+      CloseLine();
+      hungUp_ = true;
+      return;
+    case RequestFate::Silent:
+      out_.clear();
+      sent_ = 0;
+      return;
+    case RequestFate::Nak:
+      Send(Response{{kNak}}, device_.BaudRate());
+      input_ = Input::Discard;
+      return;
+    case RequestFate::Handle:
+      break;
+  }
+  const uint32_t baud = device_.BaudRate();  // the reply goes out at the old rate
+  std::optional<Device> before;
+  if (plan.Refuses(frame_[2])) before = device_;
+  Response response = device_.Handle(frame_);
+  if (before) device_ = std::move(*before);
+  if (response.bytes.size() == 1) input_ = Input::Discard;  // NAK: drop the rest of the noise
+  ApplyReplyFaults(plan, response);
+  Send(std::move(response), baud);
+  if (options_.afterRequest) options_.afterRequest(device_);
+}
+
+void PtyServer::Send(Response response, uint32_t baud) {
+  // A new reply replaces one still on its way: the client gave up on it.
+  out_ = std::move(response.bytes);
+  sent_ = 0;
+  holdAt_ = response.holdAt;
+  hold_ = std::chrono::milliseconds(response.holdMs);
+  perByte_ = std::chrono::milliseconds(options_.faults.byteDelayMs);
+  if (options_.faults.pace && baud > 0) {
+    perByte_ += std::chrono::nanoseconds(10'000'000'000LL / baud);
+  }
+  outStart_ = Clock::now();
+  Flush();
+}
+
+PtyServer::Clock::time_point PtyServer::DueTime(size_t index) const {
+  auto due = outStart_ + perByte_ * static_cast<int64_t>(index);
+  if (holdAt_ > 0 && index >= holdAt_) due += hold_;
+  return due;
+}
+
+void PtyServer::Flush() {
+  if (sent_ >= out_.size() || master_ < 0) return;
+  const auto now = Clock::now();
+  size_t end = sent_;
+  if (perByte_.count() == 0 && holdAt_ == 0) {
+    end = out_.size();
+  } else {
+    while (end < out_.size() && DueTime(end) <= now) ++end;
+  }
+  if (end == sent_) return;
+  const ssize_t n = ::write(master_, out_.data() + sent_, end - sent_);
+  if (n > 0) sent_ += static_cast<size_t>(n);
+  if (sent_ >= out_.size()) {
+    out_.clear();
+    sent_ = 0;
+  }
+}
+
+int PtyServer::MillisecondsToNextEvent() const {
+  const auto now = Clock::now();
+  std::optional<Clock::time_point> next;
+  auto consider = [&next](Clock::time_point t) {
+    if (!next || t < *next) next = t;
+  };
+  if (sent_ < out_.size()) consider(DueTime(sent_));
+  if (input_ == Input::Discard) consider(lastByte_ + std::chrono::milliseconds(options_.quietMs));
+  if (input_ == Input::Frame) consider(lastByte_ + std::chrono::milliseconds(options_.stallMs));
+  if (!next) return -1;
+  if (*next <= now) return 0;
+  // Round up so that we do not wake a little early and spin.
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*next - now).count());
+}
+
+}  // namespace eklz::sim

@@ -1,0 +1,98 @@
+// Puts a simulated EKLZ on a pseudo-terminal: clients open the slave path
+// like a serial port. Reads request frames from the master side, lets the
+// device answer and writes the replies, with the faults of a FaultPlan.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "sim/Device.h"
+#include "sim/Faults.h"
+
+namespace eklz::sim {
+
+struct ServerOptions {
+  bool rateCheck = true;      // ignore requests sent at another line speed than the device's
+  bool exitOnHangup = false;  // stop when the last client closes the line
+  FaultPlan faults;
+  std::string linkPath;       // non-empty: a symbolic link to the slave, removed at the end
+  int quietMs = 50;           // after a rejected request, input is dropped until the line is this quiet
+  int stallMs = 500;          // a request that stops coming for this long is dropped
+  // Called on the server thread after each request the device handled.
+  std::function<void(const Device&)> afterRequest;
+};
+
+enum class StopReason { Stopped, ClientHungUp, HungUp };
+
+class PtyServer {
+ public:
+  // Opens the pseudo-terminal (and the link). Raises std::runtime_error.
+  PtyServer(Device& device, ServerOptions options);
+  ~PtyServer();
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+
+  const std::string& SlavePath() const { return slavePath_; }
+
+  // Serves in the calling thread until stopped or hung up.
+  StopReason Run();
+  // Serves on a thread of its own; Stop asks it to end and joins it.
+  void Start();
+  StopReason Stop();
+  // Joins a thread that ends by itself (a hang-up).
+  StopReason Wait();
+  // Asks Run to return. Safe in a signal handler.
+  void RequestStop();
+
+  // Complete request frames received so far.
+  uint64_t Requests() const { return requests_.load(); }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  enum class Input { Idle, Frame, Discard };
+
+  void OnBytes(const uint8_t* data, size_t size);
+  void OnFrame();
+  void Send(Response response, uint32_t baud);
+  bool ClientRateMatches() const;
+  void Flush();                 // writes what is due
+  int MillisecondsToNextEvent() const;
+  Clock::time_point DueTime(size_t index) const;
+  void OnClientEvents();        // inotify: opens and closes of the slave
+  void ClientGone();
+  void CloseLine();
+
+  Device& device_;
+  ServerOptions options_;
+  int master_ = -1;
+  int slave_ = -1;      // our own slave descriptor, see the constructor
+  int notify_ = -1;
+  int wake_[2] = {-1, -1};
+  std::string slavePath_;
+  bool linked_ = false;
+  int clients_ = 0;
+
+  Input input_ = Input::Idle;
+  Bytes frame_;
+  Clock::time_point lastByte_;
+
+  // The reply being sent: byte i is due at start + i * perByte, plus
+  // holdMs from byte holdAt on.
+  Bytes out_;
+  size_t sent_ = 0;
+  size_t holdAt_ = 0;
+  std::chrono::milliseconds hold_{0};
+  std::chrono::nanoseconds perByte_{0};
+  Clock::time_point outStart_;
+
+  std::atomic<uint64_t> requests_{0};
+  bool hungUp_ = false;
+  std::thread thread_;
+  StopReason reason_ = StopReason::Stopped;
+};
+
+}  // namespace eklz::sim

@@ -1,0 +1,92 @@
+// eklz-sim: a simulated EKLZ on a pseudo-terminal, for training, demos and
+// end-to-end tests of the tester.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "sim/Demo.h"
+#include "sim/Options.h"
+#include "sim/PtyServer.h"
+#include "sim/StateFile.h"
+
+namespace {
+
+eklz::sim::PtyServer* g_server = nullptr;
+
+void OnSignal(int) {
+  if (g_server) g_server->RequestStop();
+}
+
+void Save(const eklz::sim::Device& device, const std::string& path) {
+  try {
+    eklz::sim::SaveState(device, path);
+  } catch (const std::exception& e) {
+    std::cerr << "eklz-sim: " << e.what() << '\n';
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace eklz::sim;
+  SimOptions options;
+  try {
+    options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "eklz-sim: " << e.what() << "\nTry 'eklz-sim --help'.\n";
+    return 2;
+  }
+  if (options.help) {
+    std::cout << HelpText();
+    return 0;
+  }
+
+  Device device(options.identity);
+  device.SetRateCode(Device::CodeOfRate(options.rate));
+  try {
+    const bool loaded = !options.stateFile.empty() && LoadState(device, options.stateFile);
+    if (!loaded && options.demo) BuildDemo(device);
+    device.SetRateCode(Device::CodeOfRate(options.rate));  // a replayed 0x02 does not count
+  } catch (const std::exception& e) {
+    std::cerr << "eklz-sim: " << e.what() << '\n';
+    return 1;
+  }
+
+  ServerOptions server;
+  server.rateCheck = options.rateCheck;
+  server.exitOnHangup = options.exitOnHangup;
+  server.faults = options.faults;
+  server.linkPath = options.linkPath;
+  uint64_t saved = device.Revision();
+  if (!options.stateFile.empty()) {
+    server.afterRequest = [&saved, &options](const Device& d) {
+      if (d.Revision() != saved) {
+        Save(d, options.stateFile);
+        saved = d.Revision();
+      }
+    };
+  }
+
+  try {
+    PtyServer pty(device, server);
+    std::cout << pty.SlavePath() << std::endl;
+
+    g_server = &pty;
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+
+    pty.Run();
+    g_server = nullptr;
+  } catch (const std::exception& e) {
+    std::cerr << "eklz-sim: " << e.what() << '\n';
+    return 1;
+  }
+  if (!options.stateFile.empty()) Save(device, options.stateFile);
+  return 0;
+}
