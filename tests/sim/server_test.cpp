@@ -209,7 +209,7 @@ TEST_F(SimServer, MissingRepliesEndInNoReply) {
   EXPECT_EQ(sink.protocol.back(), "<== ");  // ACK, STX and L came, the answer byte did not
 
   // A client at another line speed than the device is not understood.
-  session.ClosePort();
+  Restart({});
   session.OpenPort(server->SlavePath(), "19200", 10);
   EXPECT_EQ(Failure("02 01 14 15"), kNoReply);
 }
