@@ -40,7 +40,7 @@ class Exchange : public ::testing::Test {
       pty.Write(reply);
     });
     std::string data;
-    SendRequest(t.session, frame, f.logExchange);
+    SendFrame(t.session, frame, f.logExchange);
     ReceiveReply(t.session, f.withPrefix, f.textForm, f.fetchReport, f.resultOnly,
                  f.decodeFragments, f.prefix, f.quiet, f.logExchange, f.wait4s, data);
     return data;
@@ -139,7 +139,7 @@ TEST_F(Exchange, FailureTable) {
       pty.Write({0x77});
     });
     std::string data;
-    SendRequest(t.session, "02 01 06 07", true);
+    SendFrame(t.session, "02 01 06 07", true);
     try {
       ReceiveReply(t.session, false, false, false, true, false, "", false, true, false, data);
       ADD_FAILURE() << "no failure";
@@ -159,7 +159,7 @@ TEST_F(Exchange, FailureTable) {
 TEST_F(Exchange, ASilentDeviceEndsWithNoReplyAfterTheByteTimeOut) {
   const auto start = std::chrono::steady_clock::now();
   std::string data;
-  SendRequest(t.session, "02 01 06 07", true);
+  SendFrame(t.session, "02 01 06 07", true);
   try {
     ReceiveReply(t.session, false, false, false, true, false, "", false, true, false, data);
     FAIL();
@@ -179,7 +179,7 @@ TEST_F(Exchange, APartialReplyLogsWhatCameBeforeTheSilence) {
     pty.ReadFrame();
     pty.Write(B("06 02 05 00 11 22"));  // two of four data bytes
   });
-  SendRequest(t.session, "02 01 06 07", true);
+  SendFrame(t.session, "02 01 06 07", true);
   std::string data;
   EXPECT_THROW(ReceiveReply(t.session, false, false, false, true, false, "", false, true, false, data),
                TEKLZException);
@@ -223,7 +223,7 @@ TEST_F(Exchange, AReportIsFetchedToItsEnd) {
     pty.Write(DeviceReply(0x88));
   });
   std::string data;
-  SendRequest(t.session, "02 03 A0 00 01 A2", false);
+  SendFrame(t.session, "02 03 A0 00 01 A2", false);
   ReceiveReply(t.session, false, true, true, false, true, "", false, false, false, data);
   peer.Join();
   EXPECT_EQ(data, "При");
@@ -248,7 +248,7 @@ TEST_F(Exchange, NumericReportFragmentsAreDecodedAndAFetchFailureShowsNone) {
     pty.Write(DeviceReply(0));  // a good answer without data ends the report
   });
   std::string data;
-  SendRequest(t.session, "02 03 20 00 01 22", true);
+  SendFrame(t.session, "02 03 20 00 01 22", true);
   ReceiveReply(t.session, false, false, true, false, true, "", false, true, false, data);
   peer.Join();
   EXPECT_EQ(data, "Скидка. Код фрагмента 03H\r\n    Сумма скидки:1.00\r\n");
@@ -266,7 +266,7 @@ TEST_F(Exchange, NumericReportFragmentsAreDecodedAndAFetchFailureShowsNone) {
     pty.ReadFrame();
     pty.Write(DeviceReply(0x03));
   });
-  SendRequest(t.session, "02 03 20 00 01 22", true);
+  SendFrame(t.session, "02 03 20 00 01 22", true);
   try {
     ReceiveReply(t.session, false, false, true, false, true, "", false, true, false, data);
     FAIL();

@@ -68,7 +68,7 @@ void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
   frame += nameField;
 
   // The activation request always goes to the protocol view.
-  SendRequest(s, FinishFrame(frame), true);
+  SendFrame(s, FinishFrame(frame), true);
   s.AppendResultLine("Запрос успешно отправлен.", quiet);
   ReceiveReply(s, true, textForm, false, false, true, "0B", quiet, logExchange, false, result);
   s.AppendResultLine("Результат активизации: " + result, quiet);
@@ -82,7 +82,7 @@ void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIn
   s.AppendResultLine("Установка параметров обмена", quiet);
   const std::string frame = RequestStart(0x02, 2) + "0" + std::to_string(rateIndex) + " " +
                             ByteField(static_cast<unsigned>(timeout));
-  SendRequest(s, FinishFrame(frame), logExchange);
+  SendFrame(s, FinishFrame(frame), logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   ReceiveReply(s, false, false, false, true, false, "", quiet, logExchange, false, result);
   s.AppendResultLine(kResultLabel + result, quiet);

@@ -9,7 +9,7 @@ void RunArbitraryCommand(EklzSession& s, bool textForm, const std::string& frame
                          bool fetchReport, bool resultOnly, bool decodeFragments, bool quiet,
                          bool logExchange, std::string& reply) {
   s.AppendResultLine("Выполнение свободной команды:(HEX)" + frame, quiet);
-  SendRequest(s, frame, logExchange);
+  SendFrame(s, frame, logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   ReceiveReply(s, false, textForm, fetchReport, resultOnly, decodeFragments, "", quiet,
                logExchange, false, reply);

@@ -80,7 +80,7 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
   for (int n = fromPage; n <= toPage;) {
     s.AppendResultLine("Запрос дампа архива:", quiet);
     s.AppendResultLine("    Страница №" + std::to_string(n), quiet);
-    SendRequest(s, FinishFrame(RequestStart(0x03, 2) + WordField(static_cast<unsigned>(n))),
+    SendFrame(s, FinishFrame(RequestStart(0x03, 2) + WordField(static_cast<unsigned>(n))),
                 logExchange);
     s.AppendResultLine(kRequestSent, quiet);
     const Reply reply = ReadReply(s, shape, quiet, logExchange);

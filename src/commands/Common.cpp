@@ -10,7 +10,7 @@ std::string RequestStart(uint8_t command, int dataLength) {
 
 std::string SendForResult(EklzSession& session, const std::string& frame, bool quiet,
                           bool logExchange, bool awaitLine, bool wait4s) {
-  SendRequest(session, frame, logExchange);
+  SendFrame(session, frame, logExchange);
   session.AppendResultLine(kRequestSent, quiet);
   if (awaitLine) session.AppendResultLine(kAwaitingReply, quiet);
   std::string result;

@@ -128,7 +128,7 @@ std::string DoFinishDocument(EklzSession& s, bool textForm, uint8_t operatorCode
   const uint8_t command = textForm ? kCmdFinishDocument + 0x80 : kCmdFinishDocument;
   const std::string frame =
       RequestStart(command, 6) + DateField(date) + TimeField(time) + ByteField(operatorCode);
-  SendRequest(s, FinishFrame(frame), logExchange);
+  SendFrame(s, FinishFrame(frame), logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   s.AppendResultLine(kAwaitingReply, quiet);
   std::string result;

@@ -15,7 +15,7 @@ constexpr size_t kProcessorDumpBytes = 90;
 std::string Query(EklzSession& s, const char* heading, uint8_t command, bool awaitLine,
                   bool textForm, bool fragments, bool quiet, bool logExchange) {
   s.AppendResultLine(heading, quiet);
-  SendRequest(s, FinishFrame(RequestStart(command, 0)), logExchange);
+  SendFrame(s, FinishFrame(RequestStart(command, 0)), logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   if (awaitLine) s.AppendResultLine(kAwaitingReply, quiet);
   std::string result;

@@ -12,7 +12,7 @@ const char* const kShiftRange = "Номер смены должен быть в 
 // its end and writes its first fragment last.
 void RunReport(EklzSession& s, const std::string& frame, bool textForm, bool quiet,
                bool logExchange, std::string& result) {
-  SendRequest(s, FinishFrame(frame), logExchange);
+  SendFrame(s, FinishFrame(frame), logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   ReceiveReply(s, false, textForm, true, false, true, "", quiet, logExchange, false, result);
   s.AppendResultLine(result, quiet);

@@ -14,7 +14,7 @@ namespace {
 Reply StatusExchange(EklzSession& s, const char* heading, uint8_t command, uint8_t selector,
                      int dataBytes, bool quiet, bool logExchange) {
   s.AppendResultLine(heading, quiet);
-  SendRequest(s, FinishFrame(RequestStart(command, 1) + ByteField(selector)), logExchange);
+  SendFrame(s, FinishFrame(RequestStart(command, 1) + ByteField(selector)), logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   ReplyShape shape;
   shape.count = ReplyShape::DataCount::Fixed;

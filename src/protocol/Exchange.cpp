@@ -25,31 +25,32 @@ const char* const kNoStxText = "Не распознан STX ответа";
 const char* const kCancelled = "Запрос отменён";
 const char* const kBadChecksumText = "Некорректная контрольная сумма ответа";
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
-// ReadReplyBytes that also hands out the bytes themselves.
+// ReadReplyBytes that also hands out the bytes themselves. Bytes that have
+// already arrived are taken in one go; each missing byte gets the full
+// one-byte wait.
 void ReadBytes(EklzSession& session, int count, std::string& text, Bytes* raw, bool logExchange) {
-  text.clear();
-  if (raw) raw->clear();
   session.SetExchangeStatus(kAwaitingReply);
   session.ProcessMessages();
   TRSPort& port = session.Port();
-  if (count > 0) {
-    text.reserve(static_cast<size_t>(count) * 3);
-    if (raw) raw->reserve(static_cast<size_t>(count));
-  }
-  for (int i = 0; i < count; ++i) {
-    uint8_t byte;
-    if (port.ReadByteWait(&byte, kByteWaitMs) != 1) {
-      if (logExchange) session.AppendProtocolLine("<== " + text);
+  const size_t n = count > 0 ? static_cast<size_t>(count) : 0;
+  Bytes local;
+  Bytes& bytes = raw ? *raw : local;
+  bytes.resize(n);
+  size_t got = 0;
+  while (got < n) {
+    const int taken = port.TakeBuffered(bytes.data() + got, static_cast<int>(n - got));
+    if (taken > 0) {
+      got += static_cast<size_t>(taken);
+      continue;
+    }
+    if (port.ReadByteWait(&bytes[got], kByteWaitMs) != 1) {
+      if (logExchange) session.AppendProtocolLine("<== " + BytesToHex(bytes.data(), got));
       session.SetExchangeStatus("Нет ответа");
       throw TEKLZException("Устройство не отвечает");
     }
-    text += kHex[byte >> 4];
-    text += kHex[byte & 0x0F];
-    text += ' ';
-    if (raw) raw->push_back(byte);
+    ++got;
   }
+  text = BytesToHex(bytes);
   if (!text.empty()) text.pop_back();
   if (logExchange) session.AppendProtocolLine("<== " + text);
   session.SetExchangeStatus("Успешное чтение");
@@ -79,11 +80,6 @@ void SendFrame(EklzSession& session, const std::string& frame, bool logExchange)
   TRSPort& port = session.Port();
   port.Purge();
   port.Write(bytes.data(), bytes.size());
-}
-
-void SendRequest(EklzSession& session, const std::string& frame, bool logExchange) {
-  session.Port().Purge();
-  SendFrame(session, frame, logExchange);
 }
 
 void ReadReplyBytes(EklzSession& session, int count, std::string& text, bool logExchange) {

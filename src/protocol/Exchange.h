@@ -22,11 +22,9 @@ inline constexpr const char* kResultLabel = "Результат операции
 std::string FinishFrame(const std::string& frame);
 
 // Sends one finished request: the "==> " protocol line when `logExchange`,
-// purge, one write of all bytes. The outcome of the write is not examined.
+// then the port is emptied of everything pending in both directions and all
+// bytes go out in one write. The outcome of the write is not examined.
 void SendFrame(EklzSession& session, const std::string& frame, bool logExchange);
-
-// Empties the port, then sends the request.
-void SendRequest(EklzSession& session, const std::string& frame, bool logExchange);
 
 // Reads `count` reply bytes into `text` as pairs without a trailing blank.
 // A byte that does not come in time raises "Устройство не отвечает".

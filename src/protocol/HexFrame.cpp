@@ -84,11 +84,12 @@ std::string ExtractCommandCode(const std::string& prefix) {
 }
 
 std::string RemoveBlanks(const std::string& hex) {
-  std::string out;
-  out.reserve(hex.size());
+  std::string out(hex.size(), '\0');
+  size_t n = 0;
   for (char c : hex) {
-    if (c != ' ') out += c;
+    if (c != ' ') out[n++] = c;
   }
+  out.resize(n);
   return out;
 }
 

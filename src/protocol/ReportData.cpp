@@ -10,7 +10,7 @@ namespace eklz {
 std::string RequestReportData(EklzSession& session, int /*fragmentNumber*/, bool textForm,
                               bool logExchange, bool quiet) {
   const std::string frame = FinishFrame(InsertFrameLength("02 05 ", 0));
-  SendRequest(session, frame, logExchange);
+  SendFrame(session, frame, logExchange);
   const Reply reply = ReadReply(session, ReplyShape{}, quiet, logExchange);
   const TAnswerInfo& answer = session.LastAnswer;
   if (answer.Code == kAnswerNoData) return {};

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -143,6 +144,13 @@ void TRSPort::Purge() {
 bool TRSPort::Fill(int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
+    // Wait first: right after a request the reply has usually not come yet.
+    const int wait = timeoutMs < 0 ? -1 : MillisecondsLeft(deadline);
+    struct pollfd p {fd_, POLLIN, 0};
+    const int r = ::poll(&p, 1, wait);
+    if (r < 0 && errno != EINTR) throw SystemError(errno);
+    if (r == 0) return false;
+    if (r < 0) continue;  // a signal: wait on for the rest of the time
     const ssize_t n = ::read(fd_, buffer_, sizeof buffer_);
     if (n > 0) {
       bufferPos_ = 0;
@@ -150,25 +158,18 @@ bool TRSPort::Fill(int timeoutMs) {
       return true;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) throw SystemError(errno);
-    if (n == 0 && timeoutMs == 0) return false;
-    const int wait = timeoutMs < 0 ? -1 : MillisecondsLeft(deadline);
-    if (timeoutMs >= 0 && wait == 0) return false;
-    struct pollfd p {fd_, POLLIN, 0};
-    const int r = ::poll(&p, 1, wait);
-    if (r < 0 && errno != EINTR) throw SystemError(errno);
-    if (r == 0) return false;
     // A line that hung up with nothing left to read would wake poll at once
     // for ever; it is an input/output failure of the port.
-    if (r > 0 && (p.revents & POLLIN) == 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-      const ssize_t last = ::read(fd_, buffer_, sizeof buffer_);
-      if (last > 0) {
-        bufferPos_ = 0;
-        bufferLen_ = static_cast<size_t>(last);
-        return true;
-      }
-      throw SystemError(last < 0 && errno != EAGAIN ? errno : EIO);
-    }
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) throw SystemError(n < 0 ? errno : EIO);
+    if (timeoutMs >= 0 && MillisecondsLeft(deadline) == 0) return false;
   }
+}
+
+int TRSPort::TakeBuffered(uint8_t* buffer, int count) {
+  const size_t n = std::min(static_cast<size_t>(count < 0 ? 0 : count), bufferLen_ - bufferPos_);
+  std::memcpy(buffer, buffer_ + bufferPos_, n);
+  bufferPos_ += n;
+  return static_cast<int>(n);
 }
 
 int TRSPort::ReadBytes(uint8_t* buffer, int count) {

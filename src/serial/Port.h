@@ -59,6 +59,10 @@ class TRSPort {
   // start. Returns 1 when a byte was stored, 0 when none came.
   int ReadByteWait(uint8_t* buffer, uint32_t waitMs);
 
+  // Copies up to `count` bytes that have already arrived and wait in the
+  // port's buffer, without any system call; returns how many.
+  int TakeBuffered(uint8_t* buffer, int count);
+
   // Writes the whole block with one synchronous write, bounded by the write
   // time-out. Returns the number of bytes written.
   size_t Write(const uint8_t* data, size_t size);
