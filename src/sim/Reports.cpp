@@ -235,7 +235,15 @@ std::vector<Bytes> NumericForm(const Pieces& pieces) {
 std::vector<Bytes> TextForm(const Pieces& pieces) {
   std::vector<Bytes> out;
   for (const Piece& p : pieces) {
-    for (const std::string& line : p.lines) out.emplace_back(line.begin(), line.end());
+    for (const std::string& line : p.lines) {
+      // A reply without data would read as the end of the report: a blank
+      // line (an empty free text, a blank name) goes out as one blank.
+      if (line.empty()) {
+        out.push_back({' '});
+      } else {
+        out.emplace_back(line.begin(), line.end());
+      }
+    }
   }
   return out;
 }

@@ -431,9 +431,13 @@ TEST_F(DeviceTest, IdentityQueries) {
 
 TEST_F(DeviceTest, TextFormsOfActivationAndCompletionAnswerWithTheKpkLine) {
   const Reply act = Send(request::Activate(At(2024, 3, 11, 8, 30), "SN0000000042", "771234567890",
-                                           "000000654321", 0, 40, "X", true));
+                                           "000000654321", 0, 40, "", true));
   ASSERT_EQ(act.answer, 0);
   EXPECT_EQ(std::string(act.data.begin(), act.data.begin() + 10), "00000001 #");
+  // A blank name still gives a line: a reply without data would end the report.
+  const std::vector<Bytes> lines = ReadReport(RequestFrame(cmd::kActivationResult | cmd::kTextForm));
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[3], Bytes{' '});
   ASSERT_EQ(Send(request::Item(cmd::kSale, 1, 1000, 100)).answer, 0);
   const Reply done = Send(request::Complete(At(2024, 3, 11, 9, 0), 1, true));
   ASSERT_EQ(done.answer, 0);
