@@ -1,0 +1,278 @@
+// The eklz command end to end: a real process against the simulated EKLZ.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "commands/ArchiveDump.h"
+#include "commands/Arbitrary.h"
+#include "commands/Documents.h"
+#include "commands/Information.h"
+#include "commands/Reports.h"
+#include "commands/Service.h"
+#include "commands/Status.h"
+#include "protocol/Errors.h"
+#include "settings/Settings.h"
+#include "support/SimSession.h"
+
+namespace eklz::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("eklz-cli-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string Path(const char* name) const { return (dir / name).string(); }
+
+  // Runs eklz on the simulator's line with a settings file of this test;
+  // `interruptAfterMs` >= 0 sends Ctrl-C (SIGINT) after that long.
+  Outcome Run(SimSession& sim, std::vector<std::string> args, int interruptAfterMs = -1) {
+    sim.session.ClosePort();  // the line is the program's
+    args.insert(args.begin(), {"--settings", Path("eklz.ini"), "--port", sim.server->SlavePath()});
+    return RunRaw(args, interruptAfterMs);
+  }
+
+  Outcome RunRaw(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+    const std::string out = Path("stdout"), err = Path("stderr");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      std::vector<char*> argv{const_cast<char*>(EKLZ_PROGRAM)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(EKLZ_PROGRAM, argv.data());
+      _exit(127);
+    }
+    if (interruptAfterMs >= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+      ::kill(pid, SIGINT);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Outcome o;
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    o.out = Slurp(out);
+    o.err = Slurp(err);
+    return o;
+  }
+
+  fs::path dir;
+};
+
+// The lines a session writes for `operation`, one per line of output.
+std::string InProcess(bool demo, const std::function<void(EklzSession&)>& operation) {
+  SimSession sim(demo);
+  operation(sim.session);
+  std::string out;
+  for (const std::string& l : sim.sink.result) out += l + "\n";
+  return out;
+}
+
+// One command of each group prints exactly the lines the core writes for
+// the same operation on a device in the same state.
+TEST_F(Cli, EachGroupPrintsTheResultViewLines) {
+  struct Case {
+    std::vector<std::string> args;
+    std::function<void(EklzSession&)> operation;
+  } cases[] = {
+      {{"sale", "--department", "2", "--quantity", "1,5", "--sum", "10.25"},
+       [](EklzSession& s) { DoSale(s, 2, 1.5, 10.25, false, true); }},
+      {{"free-text", "--binding", "sale", "--text", "Привет"},
+       [](EklzSession& s) { DoFreeText(s, 0, 1, 0, "Привет", false, false, true); }},
+      {{"status"}, [](EklzSession& s) { AskStatus(s, false, true); }},
+      {{"reg-number", "--text-form"},
+       [](EklzSession& s) { std::string r; AskRegNumber(s, true, false, true, r); }},
+      {{"control-tape", "--shift", "2"},
+       [](EklzSession& s) { std::string r; AskControlTape(s, false, 2, false, true, r); }},
+      {{"dump", "--page", "3"},
+       [](EklzSession& s) { std::string r; AskArchiveDump(s, false, "", 3, 3, true, false, true, r); }},
+      {{"command", "--bytes", "07 01"},
+       [](EklzSession& s) {
+         std::string r;
+         RunArbitraryCommand(s, false, "02 02 07 01 04 ", false, false, false, false, true, r);
+       }},
+  };
+  for (const Case& c : cases) {
+    SimSession sim(true);
+    const Outcome o = Run(sim, c.args);
+    EXPECT_EQ(o.status, 0) << c.args[0] << ": " << o.err;
+    EXPECT_EQ(o.out, InProcess(true, c.operation)) << c.args[0];
+    EXPECT_EQ(o.err, "");
+  }
+}
+
+TEST_F(Cli, ActivationAndADocumentOnANewDevice) {
+  SimSession sim(false);
+  Outcome o = Run(sim, {"activate", "--serial", "000000123456", "--inn", "771234567890",
+                        "--reg-number", "000000654321", "--name", "Касса", "--date", "01.12.2026",
+                        "--time", "09:00"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("Результат активизации: Строка КПК. Код фрагмента 0BH"), std::string::npos);
+  EXPECT_TRUE(sim.device.State().activation.has_value());
+  o = Run(sim, {"sale", "--quantity", "1", "--sum", "5"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  o = Run(sim, {"finish-document", "--date", "01.12.2026", "--time", "09:05"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("    Значение КПК:"), std::string::npos);
+  o = Run(sim, {"close-shift", "--date", "01.12.2026", "--time", "18:00"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(sim.device.State().shifts.back().closed);
+}
+
+TEST_F(Cli, ProceduresRunToTheirEnd) {
+  SimSession sim(true);
+  Outcome o = Run(sim, {"mass-documents", "--count", "2", "--sum", "10", "--repeat", "3",
+                        "--discounts", "5", "--discount-sum", "10", "--no-text-log"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(sim.device.State().shifts.back().documents.back().discounts, 2000);
+
+  o = Run(sim, {"autotest"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("Дата,время отчета:", 0), 0u);
+  EXPECT_NE(o.out.find("Запрос итога активизации\n"), std::string::npos);
+
+  o = Run(sim, {"full-dump", "--file", Path("all.bin"), "--max-speed"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(fs::file_size(Path("all.bin")), 4194304u);
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+
+  o = Run(sim, {"repair-request", "--number", "12", "--eklz-serial", "1234567890123",
+                "--not-transferred", "нет носителя"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  const std::string tail = o.out.substr(o.out.find("\nОбнаружены неисправности:\n"));
+  EXPECT_EQ(tail.substr(0, tail.find("ModelOfKKT=")),
+            "\nОбнаружены неисправности:\n\n\nПеременные бланка заявки:\nNumRequest=12\n"
+            "FactoryNum=1234567890123\nDateOfActivate=11.03.2024\n");
+  EXPECT_NE(tail.find("\nFacoryNumOfKKT=000000123456\n"), std::string::npos);
+  EXPECT_NE(tail.find("ArhivNotSend=не перенесены по причине: нет носителя\n"), std::string::npos);
+  EXPECT_NE(tail.find("\nM2=\n"), std::string::npos);
+}
+
+TEST_F(Cli, ADeviceFailureGoesToStandardErrorWithStatusOne) {
+  sim::ServerOptions options;
+  options.faults.answers[0x10] = 0x02;
+  SimSession sim(true, options);
+  Outcome o = Run(sim, {"sale", "--sum", "1"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Некорректное состояние ЭКЛЗ.\n");
+  EXPECT_NE(o.out.find("Состояние операции: Некорректное состояние ЭКЛЗ"), std::string::npos);
+
+  // A warning ends in ")": shown without a full stop, on two lines.
+  options.faults.answers[0x10] = 0x82;
+  SimSession full(true, options);
+  o = Run(full, {"sale"});
+  EXPECT_EQ(o.err, "Некорректное состояние ЭКЛЗ\nЭКЛЗ близка к заполнению (предупреждение)\n");
+
+  o = RunRaw({"--settings", Path("eklz.ini"), "--port", Path("no-such-port"), "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err.rfind("System Error.  Code: 2.\n", 0), 0u) << o.err;
+}
+
+TEST_F(Cli, UsageErrorsNameTheOptionAndSendNothing) {
+  SimSession sim(true);
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"sale", "--sum", "abc"},
+       "eklz: неверное значение параметра --sum: 'abc' is not a valid floating point value\n"},
+      {{"sale", "--colour", "red"}, "eklz: неизвестный параметр --colour\n"},
+      {{"sale", "--department", "300"},
+       "eklz: неверное значение параметра --department: допустимо от 0 до 255\n"},
+      {{"finish-document", "--date", "31.02.2026"},
+       "eklz: неверное значение параметра --date: '31.02.2026' is not a valid date\n"},
+      {{"set-exchange", "--rate", "14400"},
+       "eklz: неверное значение параметра --rate: допустимы 2400, 4800, 9600, 19200, 38400, 57600\n"},
+      {{"frobnicate"}, "eklz: неизвестная команда frobnicate\n"},
+      {{}, "eklz: не задана команда (список команд: eklz --help)\n"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Run(sim, c.args);
+    EXPECT_EQ(o.status, 2) << c.message;
+    EXPECT_EQ(o.err, c.message);
+  }
+  EXPECT_EQ(sim.server->Requests(), 0u);
+}
+
+TEST_F(Cli, HelpIsRussianThroughout) {
+  Outcome o = RunRaw({"--help"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out.rfind("Использование: eklz", 0), 0u);
+  for (const char* name : {"sale", "full-dump", "repair-request", "command"}) {
+    EXPECT_NE(o.out.find(std::string("\n  ") + name + " "), std::string::npos) << name;
+  }
+  o = RunRaw({"dump", "--help"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("--file ФАЙЛ"), std::string::npos);
+}
+
+TEST_F(Cli, CtrlCDuringADumpKeepsWholePages) {
+  sim::ServerOptions options;
+  options.faults.byteDelayMs = 1;  // about half a second a page
+  SimSession sim(true, options);
+  const Outcome o = Run(sim, {"dump", "--from", "0", "--to", "99", "--file", Path("part.bin")},
+                        700);
+  EXPECT_EQ(o.status, 0) << o.err;
+  const auto size = fs::file_size(Path("part.bin"));
+  EXPECT_GE(size, 512u);
+  EXPECT_LT(size, 100u * 512u);
+  EXPECT_EQ(size % 512, 0u);
+  // The page in progress was completed and shown.
+  EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n') / 8, static_cast<long>(size / 512));
+}
+
+TEST_F(Cli, ExchangeParametersAreKeptForTheNextRun) {
+  SimSession sim(true);
+  Outcome o = Run(sim, {"set-exchange", "--rate", "19200", "--exchange-timeout", "20"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(LoadSettings(Path("eklz.ini")).BoundRate, "19200");
+  // The next run opens the port at 19200 from the settings and is understood.
+  o = RunRaw({"--settings", Path("eklz.ini"), "status"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  o = Run(sim, {"--baud", "9600", "--timeout", "10", "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Устройство не отвечает.\n");
+}
+
+TEST_F(Cli, TheProtocolFileHoldsTheExchange) {
+  SimSession sim(true);
+  const Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "--quiet", "abort"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(Slurp(Path("protocol.txt")),
+            "==> 02 01 06 07\n<== 06\n<== 02\n<== 01\n<== 00\n<== \n<== 01\n");
+}
+
+}  // namespace
+}  // namespace eklz::test
