@@ -15,7 +15,7 @@ void AppendStamp(Bytes& b, const Stamp& at) {
 
 Bytes Activate(const Stamp& at, const std::string& serial, const std::string& inn,
                const std::string& regNumber, uint16_t lastShift, uint8_t lineWidth,
-               const std::string& nameCp866, bool text) {
+               const std::string& nameBytes, bool text) {
   Bytes d;
   AppendStamp(d, at);
   d.insert(d.end(), serial.begin(), serial.end());
@@ -23,7 +23,7 @@ Bytes Activate(const Stamp& at, const std::string& serial, const std::string& in
   AppendBcdDigits(d, regNumber);
   AppendWord(d, lastShift);
   d.push_back(lineWidth);
-  std::string name = nameCp866;
+  std::string name = nameBytes;
   if (name.size() < lineWidth) name.resize(lineWidth, ' ');
   d.insert(d.end(), name.begin(), name.end());
   return RequestFrame(text ? cmd::kActivate | cmd::kTextForm : cmd::kActivate, d);
@@ -91,8 +91,10 @@ void BuildDemo(Device& device) {
     return Stamp{CalendarDate{2024, 3, day}, ClockTime{hour, minute, 0}};
   };
   const Bytes script[] = {
+      // The name in Windows-1251, the tester's default code page for texts
+      // it exchanges with the EKLZ.
       Activate(at(11, 8, 30), "000000123456", "771234567890", "000000654321", 0, 40,
-               Utf8ToCp866("КАССА-ДЕМО")),
+               Utf8ToCp1251("КАССА-ДЕМО")),
       // Shift 1: a sale with a discount, a purchase, a sale return with a note.
       Item(cmd::kSale, 1, 1000, 10000), Item(cmd::kSale, 2, 2500, 25000), Discount(1000),
       Complete(at(11, 9, 15), 1),

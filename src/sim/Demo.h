@@ -11,7 +11,7 @@ namespace eklz::sim {
 namespace request {
 Bytes Activate(const Stamp& at, const std::string& serial, const std::string& inn,
                const std::string& regNumber, uint16_t lastShift, uint8_t lineWidth,
-               const std::string& nameCp866, bool text = false);
+               const std::string& nameBytes, bool text = false);
 Bytes Item(uint8_t kind, uint8_t department, Quantity quantity, Money sum);
 Bytes Discount(Money sum);
 Bytes Markup(Money sum);

@@ -174,6 +174,7 @@ TEST_F(Cli, ProceduresRunToTheirEnd) {
   EXPECT_EQ(tail.substr(0, tail.find("ModelOfKKT=")),
             "\nОбнаружены неисправности:\n\n\nПеременные бланка заявки:\nNumRequest=12\n"
             "FactoryNum=1234567890123\nDateOfActivate=11.03.2024\n");
+  EXPECT_NE(tail.find("\nModelOfKKT=КАССА-ДЕМО" + std::string(30, ' ') + "\n"), std::string::npos);
   EXPECT_NE(tail.find("\nFacoryNumOfKKT=000000123456\n"), std::string::npos);
   EXPECT_NE(tail.find("ArhivNotSend=не перенесены по причине: нет носителя\n"), std::string::npos);
   EXPECT_NE(tail.find("\nM2=\n"), std::string::npos);
