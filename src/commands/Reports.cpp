@@ -20,15 +20,22 @@ void RunReport(EklzSession& s, const std::string& frame, bool textForm, bool qui
 
 uint8_t Variant(uint8_t command, bool textForm) { return textForm ? command + 0x80 : command; }
 
+// A report of one shift: the control tape or the shift totals.
+void ShiftReport(EklzSession& s, uint8_t command, const char* heading, bool textForm,
+                 int shiftNumber, bool quiet, bool logExchange, std::string& result) {
+  RequireRange(shiftNumber, 0, 32767, kShiftRange);
+  s.AppendResultLine(heading, quiet);
+  s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
+  RunReport(s, RequestStart(Variant(command, textForm), 2) + WordField(shiftNumber), textForm,
+            quiet, logExchange, result);
+}
+
 }  // namespace
 
 void AskControlTape(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
                     std::string& result) {
-  RequireRange(shiftNumber, 0, 32767, kShiftRange);
-  s.AppendResultLine("Запрос контрольной ленты:", quiet);
-  s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
-  RunReport(s, RequestStart(Variant(0x20, textForm), 2) + WordField(shiftNumber), textForm, quiet,
-            logExchange, result);
+  ShiftReport(s, 0x20, "Запрос контрольной ленты:", textForm, shiftNumber, quiet, logExchange,
+              result);
 }
 
 void AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet, bool logExchange,
@@ -42,11 +49,7 @@ void AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet,
 
 void AskShiftTotals(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
                     std::string& result) {
-  RequireRange(shiftNumber, 0, 32767, kShiftRange);
-  s.AppendResultLine("Запрос итогов смены:", quiet);
-  s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
-  RunReport(s, RequestStart(Variant(0x23, textForm), 2) + WordField(shiftNumber), textForm, quiet,
-            logExchange, result);
+  ShiftReport(s, 0x23, "Запрос итогов смены:", textForm, shiftNumber, quiet, logExchange, result);
 }
 
 void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate& dateFrom,

@@ -1,6 +1,7 @@
 #include "procedures/MassDocuments.h"
 
 #include <chrono>
+#include <utility>
 
 #include "commands/Common.h"
 #include "commands/Documents.h"
@@ -24,6 +25,14 @@ namespace {
 int Rounded(double v) {
   const long double r = RoundHalfEven(v);
   return r > INT32_MAX ? INT32_MAX : static_cast<int>(r);
+}
+
+// The sum and the count of a document's discounts or mark-ups: both drawn
+// (sum first) or both as entered.
+std::pair<double, int> SumAndCount(RandomSource& random, bool randomly, double sum, int count) {
+  if (!randomly) return {sum, count};
+  const double drawnSum = random.Random(Rounded(sum));
+  return {drawnSum, random.Random(count)};
 }
 
 void Validate(const MassDocumentsParams& p) {
@@ -78,24 +87,15 @@ void RunMassDocuments(EklzSession& s, const MassDocumentsParams& p, RandomSource
     const long double total = static_cast<long double>(count) * sum;
 
     if (p.makeDiscounts) {
-      double discount = p.discountSum;
-      int discounts = p.discountCount;
-      if (p.randomDiscounts) {
-        discount = random.Random(Rounded(p.discountSum));
-        discounts = random.Random(p.discountCount);
-      }
+      const auto [discount, discounts] =
+          SumAndCount(random, p.randomDiscounts, p.discountSum, p.discountCount);
       // The discounts of a document never reach its total.
       for (int k = 1; k <= discounts; ++k) {
         if (k * static_cast<long double>(discount) < total) DoDiscount(s, discount, quiet, logExchange);
       }
     }
     if (p.makeMargins) {
-      double margin = p.marginSum;
-      int margins = p.marginCount;
-      if (p.randomMargins) {
-        margin = random.Random(Rounded(p.marginSum));
-        margins = random.Random(p.marginCount);
-      }
+      const auto [margin, margins] = SumAndCount(random, p.randomMargins, p.marginSum, p.marginCount);
       for (int k = 0; k < margins; ++k) DoMargin(s, margin, quiet, logExchange);
     }
     DoFinishDocument(s, false, 1, Today(), TimeNow(), quiet, logExchange);

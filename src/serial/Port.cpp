@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "protocol/Errors.h"
+#include "serial/LineSpeed.h"
 #include "serial/PortSpeed.h"
 
 namespace eklz {
@@ -26,32 +27,6 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kOutxCtsFlow = 0x0004;
 constexpr uint32_t kOutX = 0x0100;
 constexpr uint32_t kInX = 0x0200;
-
-speed_t StandardSpeed(uint32_t rate) {
-  switch (rate) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 200: return B200;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: return B0;
-  }
-}
 
 int MillisecondsLeft(Clock::time_point deadline) {
   const auto left =
@@ -119,7 +94,7 @@ TRSPort::TRSPort(const std::string& name, uint32_t baudRate, uint8_t dataBits, u
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
 
-  const speed_t speed = StandardSpeed(baudRate);
+  const speed_t speed = TermiosSpeed(baudRate);
   if (speed != B0) {
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);

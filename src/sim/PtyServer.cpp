@@ -14,24 +14,14 @@
 #include <optional>
 #include <stdexcept>
 
+#include "serial/LineSpeed.h"
+
 namespace eklz::sim {
 
 namespace {
 
 std::runtime_error Failure(const std::string& what) {
   return std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-speed_t SpeedOf(uint32_t baud) {
-  switch (baud) {
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    default: return B0;
-  }
 }
 
 void CloseFd(int& fd) {
@@ -68,7 +58,7 @@ PtyServer::PtyServer(Device& device, ServerOptions options)
   struct termios tio {};
   ::tcgetattr(slave_, &tio);
   ::cfmakeraw(&tio);
-  if (const speed_t s = SpeedOf(device_.BaudRate()); s != B0) ::cfsetspeed(&tio, s);
+  if (const speed_t s = TermiosSpeed(device_.BaudRate()); s != B0) ::cfsetspeed(&tio, s);
   ::tcsetattr(slave_, TCSANOW, &tio);
 
   // Clients coming and going: the kernel reports every open and close of
@@ -213,7 +203,7 @@ bool PtyServer::ClientRateMatches() const {
   // speed the client configured its port for.
   struct termios tio {};
   if (::tcgetattr(master_, &tio) != 0) return true;
-  return ::cfgetospeed(&tio) == SpeedOf(device_.BaudRate());
+  return ::cfgetospeed(&tio) == TermiosSpeed(device_.BaudRate());
 }
 
 void PtyServer::OnBytes(const uint8_t* data, size_t size) {
