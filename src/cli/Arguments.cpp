@@ -41,9 +41,9 @@ Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Opt
         name = name.substr(0, eq);
         inlineValue = true;
       }
-      const OptionSpec* spec = Find(known, name);
-      if (!spec) throw UsageError("неизвестный параметр --" + name);
-      if (spec->kind == ValueKind::Flag) {
+      const OptionSpec* option = Find(known, name);
+      if (!option) throw UsageError("неизвестный параметр --" + name);
+      if (option->kind == ValueKind::Flag) {
         if (inlineValue) throw UsageError("параметр --" + name + " не принимает значения");
         flags_.insert(name);
         continue;
@@ -63,20 +63,20 @@ Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Opt
 
 void Arguments::Validate(const std::vector<OptionSpec>& known) const {
   for (const auto& [name, value] : values_) {
-    const OptionSpec* spec = Find(known, name);
-    switch (spec->kind) {
+    const OptionSpec* option = Find(known, name);
+    switch (option->kind) {
       case ValueKind::Integer: {
         const long long v = Int64(name, 0);
-        if (v < spec->min || v > spec->max) {
+        if (v < option->min || v > option->max) {
           throw UsageError("неверное значение параметра --" + name + ": допустимо от " +
-                           std::to_string(spec->min) + " до " + std::to_string(spec->max));
+                           std::to_string(option->min) + " до " + std::to_string(option->max));
         }
         break;
       }
       case ValueKind::Number: Number(name, 0); break;
       case ValueKind::Date: Date(name, {}); break;
       case ValueKind::Time: Time(name, {}); break;
-      case ValueKind::Choice: Choice(*spec, 0); break;
+      case ValueKind::Choice: Choice(*option, 0); break;
       default: break;
     }
   }
