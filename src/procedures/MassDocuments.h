@@ -2,7 +2,7 @@
 // one run, through the document commands.
 #pragma once
 
-#include <memory>
+#include <cstdint>
 #include <random>
 
 #include "protocol/Session.h"
@@ -17,10 +17,12 @@ class RandomSource {
   virtual int Random(int n) = 0;
 };
 
-// Mersenne twister seeded from the clock.
+// Mersenne twister seeded from the clock, or from a given seed for a
+// repeatable run.
 class ClockSeededRandom : public RandomSource {
  public:
   ClockSeededRandom();
+  explicit ClockSeededRandom(uint32_t seed) : engine_(seed) {}
   int Random(int n) override;
 
  private:

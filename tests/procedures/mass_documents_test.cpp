@@ -126,6 +126,29 @@ TEST_F(MassDocuments, TheFirstFailureEndsTheRunAndBadValuesAreRefused) {
                 "Тип документа должен быть в пределах от 0 до 3");
 }
 
+TEST_F(MassDocuments, ASeededGeneratorRepeatsItsRun) {
+  Device();
+  MassDocumentsParams p;
+  p.documentCount = 4;
+  p.randomType = p.randomDepartment = p.randomSum = true;
+  p.sum = 1000;
+  // The document lines; completions carry the clock and are left out.
+  const auto lines = [this] {
+    std::vector<Bytes> out;
+    for (const Bytes& r : Requests()) {
+      if (r[2] != 0x19) out.push_back(r);
+    }
+    return out;
+  };
+  ClockSeededRandom first(42), second(42);
+  RunMassDocuments(t.session, p, first, true, false);
+  const std::vector<Bytes> run = lines();
+  Device();
+  RunMassDocuments(t.session, p, second, true, false);
+  EXPECT_EQ(lines(), run);
+  EXPECT_EQ(run.size(), 4u);
+}
+
 TEST_F(MassDocuments, TheFlagsGovernBothViews) {
   Device();
   MassDocumentsParams p;
