@@ -10,6 +10,7 @@
 #include "protocol/Errors.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
+#include "support/TempDir.h"
 
 namespace eklz {
 namespace {
@@ -18,17 +19,6 @@ namespace fs = std::filesystem;
 
 class SettingsFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("eklz-settings-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    path = (dir / "eklz.ini").string();
-  }
-  void TearDown() override {
-    fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
-  }
   void Put(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
   std::string Get() {
     std::ifstream in(path, std::ios::binary);
@@ -37,8 +27,9 @@ class SettingsFile : public ::testing::Test {
     return s.str();
   }
 
-  fs::path dir;
-  std::string path;
+  test::TempDir temp;
+  const fs::path& dir = temp.Path();
+  std::string path = temp.File("eklz.ini");
 };
 
 TEST_F(SettingsFile, AMissingFileGivesEveryDefault) {

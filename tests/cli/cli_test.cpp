@@ -22,6 +22,7 @@
 #include "protocol/Errors.h"
 #include "settings/Settings.h"
 #include "support/SimSession.h"
+#include "support/TempDir.h"
 
 namespace eklz::test {
 namespace {
@@ -43,15 +44,7 @@ struct Outcome {
 
 class Cli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("eklz-cli-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  std::string Path(const char* name) const { return (dir / name).string(); }
+  std::string Path(const char* name) const { return temp.File(name); }
 
   // Runs eklz on the simulator's line with a settings file of this test;
   // `interruptAfterMs` >= 0 sends Ctrl-C (SIGINT) after that long.
@@ -86,7 +79,7 @@ class Cli : public ::testing::Test {
     return o;
   }
 
-  fs::path dir;
+  TempDir temp;
 };
 
 // The lines a session writes for `operation`, one per line of output.

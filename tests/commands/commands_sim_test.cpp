@@ -13,6 +13,7 @@
 #include "commands/Reports.h"
 #include "commands/Status.h"
 #include "support/SimSession.h"
+#include "support/TempDir.h"
 
 namespace eklz::test {
 namespace {
@@ -67,8 +68,8 @@ TEST(CommandsAgainstTheSimulator, ControlTapeInBothForms) {
 
 TEST(CommandsAgainstTheSimulator, TwentyPagesToAFileMatchTheArchive) {
   SimSession sim(true);
-  const std::string file = std::filesystem::temp_directory_path() /
-                           ("eklz-sim-dump-" + std::to_string(::getpid()) + ".bin");
+  TempDir temp;
+  const std::string file = temp.File("dump.bin");
   std::string pageData;
   AskArchiveDump(sim.session, true, file, 0, 19, false, true, false, pageData);
   std::ifstream in(file, std::ios::binary);
@@ -81,7 +82,6 @@ TEST(CommandsAgainstTheSimulator, TwentyPagesToAFileMatchTheArchive) {
   }
   EXPECT_EQ(bytes.str().size(), 20u * 512u);
   EXPECT_TRUE(bytes.str() == expected);
-  std::filesystem::remove(file);
 }
 
 TEST(CommandsAgainstTheSimulator, StatusAtTheNewRateAfterExchangeParameters) {

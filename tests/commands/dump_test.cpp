@@ -7,6 +7,7 @@
 
 #include "commands/ArchiveDump.h"
 #include "commands/CommandTest.h"
+#include "support/TempDir.h"
 
 namespace eklz::test {
 namespace {
@@ -15,14 +16,6 @@ namespace fs = std::filesystem;
 
 class Dump : public CommandTest {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("eklz-dump-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-    file = (dir / "dump.bin").string();
-  }
-  void TearDown() override { fs::remove_all(dir); }
 
   std::string FileBytes() {
     std::ifstream in(file, std::ios::binary);
@@ -38,8 +31,9 @@ class Dump : public CommandTest {
     return std::string(reply.begin() + 4, reply.end() - 1);
   }
 
-  fs::path dir;
-  std::string file;
+  TempDir temp;
+  const fs::path& dir = temp.Path();
+  std::string file = temp.File("dump.bin");
   std::string pageData;
 };
 

@@ -9,6 +9,7 @@
 #include "procedures/MassDocuments.h"
 #include "procedures/RepairRequest.h"
 #include "support/SimSession.h"
+#include "support/TempDir.h"
 
 namespace eklz::test {
 namespace {
@@ -35,9 +36,6 @@ Lines Requests(const RecordingSink& sink) {
   return out;
 }
 
-std::string TempFile(const char* name) {
-  return fs::temp_directory_path() / (std::string(name) + "-" + std::to_string(::getpid()) + ".bin");
-}
 
 TEST(RepairRequestAgainstTheSimulator, ASilentDeviceFillsTheMemoAndChangesNoValue) {
   sim::ServerOptions options;
@@ -179,7 +177,8 @@ TEST(AutotestAgainstTheSimulator, SevenQueriesInOrderAndAFailureStopsIt) {
 
 TEST(FullDumpAgainstTheSimulator, RaisedSpeedAroundAWholeDump) {
   SimSession sim(true);
-  const std::string file = TempFile("eklz-full-dump");
+  TempDir temp;
+  const std::string file = temp.File("dump.bin");
   RunFullDump(sim.session, file, true, true, true);
   const Lines sent = Requests(sim.sink);
   ASSERT_EQ(sent.size(), 8192u + 2u);
@@ -192,19 +191,18 @@ TEST(FullDumpAgainstTheSimulator, RaisedSpeedAroundAWholeDump) {
   EXPECT_EQ(sim.session.settings.TimeOuts, 10);
   EXPECT_EQ(sim.device.BaudRate(), 9600u);
   EXPECT_EQ(sim.session.Port().BaudRate(), 9600u);
-  fs::remove(file);
 }
 
 TEST(FullDumpAgainstTheSimulator, AnAbortDuringTheFirstPageKeepsItAndRestoresTheSpeed) {
   SimSession sim(true);
-  const std::string file = TempFile("eklz-aborted-dump");
+  TempDir temp;
+  const std::string file = temp.File("dump.bin");
   sim.sink.closeAfterUpdates = 0;  // closed while the first page is awaited
   RunFullDump(sim.session, file, true, true, true);
   EXPECT_EQ(fs::file_size(file), 512u);
   EXPECT_EQ(Requests(sim.sink),
             (Lines{"02 03 02 03 14 16", "02 03 03 00 00 00", "02 03 02 02 0A 09"}));
   EXPECT_EQ(sim.device.BaudRate(), 9600u);
-  fs::remove(file);
 }
 
 TEST(FullDumpAgainstTheSimulator, ARateWithoutACodeIsNotMadeUp) {
@@ -213,7 +211,8 @@ TEST(FullDumpAgainstTheSimulator, ARateWithoutACodeIsNotMadeUp) {
   SimSession sim(true, options);
   sim.session.settings.BoundRate = "14400";
   sim.sink.closeAfterUpdates = 0;
-  const std::string file = TempFile("eklz-odd-rate");
+  TempDir temp;
+  const std::string file = temp.File("dump.bin");
   try {
     RunFullDump(sim.session, file, true, true, true);
     FAIL();
@@ -225,19 +224,18 @@ TEST(FullDumpAgainstTheSimulator, ARateWithoutACodeIsNotMadeUp) {
   EXPECT_EQ(Requests(sim.sink), (Lines{"02 03 02 03 14 16", "02 03 03 00 00 00"}));
   EXPECT_EQ(sim.session.settings.BoundRate, "19200");
   EXPECT_EQ(fs::file_size(file), 512u);
-  fs::remove(file);
 }
 
 TEST(FullDumpAgainstTheSimulator, AFailureDuringTheDumpLeavesTheSpeedRaised) {
   sim::ServerOptions options;
   options.faults.silentAfter = 3;  // the exchange parameters and two pages
   SimSession sim(true, options);
-  const std::string file = TempFile("eklz-failed-dump");
+  TempDir temp;
+  const std::string file = temp.File("dump.bin");
   EXPECT_THROW(RunFullDump(sim.session, file, true, true, true), TEKLZException);
   EXPECT_EQ(fs::file_size(file), 1024u);
   EXPECT_EQ(sim.session.settings.BoundRate, "19200");
   EXPECT_EQ(sim.device.BaudRate(), 19200u);
-  fs::remove(file);
 }
 
 }  // namespace
