@@ -49,7 +49,7 @@ void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
       TextField(kkmName, nameLength, s.settings.Win1251 ? CodePage::Cp1251 : CodePage::Cp866);
 
   s.AppendResultLine("Активизация ЭКЛЗ:", quiet);
-  std::string frame = RequestStart(textForm ? 0x81 : 0x01, lineWidth == 16 ? 48 : 72);
+  std::string frame = RequestStart(FormCode(0x01, textForm), lineWidth == 16 ? 48 : 72);
   s.AppendResultLine("    Дата активизации:" + FormatShortDate(activationDate), quiet);
   frame += DateField(activationDate);
   s.AppendResultLine("    Время активизации:" + FormatLongTime(activationTime), quiet);

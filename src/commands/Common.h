@@ -10,6 +10,11 @@
 
 namespace eklz {
 
+// The code of a command's text form (code + 0x80) when `textForm`, else the code.
+inline uint8_t FormCode(uint8_t command, bool textForm) {
+  return textForm ? static_cast<uint8_t>(command + 0x80) : command;
+}
+
 // "02 LL CC " for a command with `dataLength` data bytes; fields and the
 // checksum are appended by the caller.
 std::string RequestStart(uint8_t command, int dataLength);

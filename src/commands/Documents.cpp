@@ -125,7 +125,7 @@ std::string DoFinishDocument(EklzSession& s, bool textForm, uint8_t operatorCode
   s.AppendResultLine("    Дата: " + FormatShortDate(date), quiet);
   s.AppendResultLine("    Время: " + FormatLongTime(time), quiet);
   s.AppendResultLine("    Оператор: " + std::to_string(operatorCode), quiet);
-  const uint8_t command = textForm ? kCmdFinishDocument + 0x80 : kCmdFinishDocument;
+  const uint8_t command = FormCode(kCmdFinishDocument, textForm);
   const std::string frame =
       RequestStart(command, 6) + DateField(date) + TimeField(time) + ByteField(operatorCode);
   SendFrame(s, FinishFrame(frame), logExchange);

@@ -24,25 +24,23 @@ std::string Query(EklzSession& s, const char* heading, uint8_t command, bool awa
   return result;
 }
 
-uint8_t Variant(uint8_t command, bool textForm) { return textForm ? command + 0x80 : command; }
-
 }  // namespace
 
 void AskRegNumber(EklzSession& s, bool textForm, bool quiet, bool logExchange, std::string& result) {
-  result = Query(s, "Запрос регистрационного номера ЭКЛЗ", Variant(0x14, textForm), false, textForm,
+  result = Query(s, "Запрос регистрационного номера ЭКЛЗ", FormCode(0x14, textForm), false, textForm,
                  false, quiet, logExchange);
   s.AppendResultLine("Регистрационный номер ЭКЛЗ:" + result, quiet);
 }
 
 void AskActivationResult(EklzSession& s, bool textForm, bool quiet, bool logExchange,
                          std::string& result) {
-  result = Query(s, "Запрос итога активизации", Variant(0x24, textForm), false, textForm, true,
+  result = Query(s, "Запрос итога активизации", FormCode(0x24, textForm), false, textForm, true,
                  quiet, logExchange);
   s.AppendResultLine(result, quiet);
 }
 
 void AskVersion(EklzSession& s, bool textForm, bool quiet, bool logExchange, std::string& result) {
-  result = Query(s, "Запрос версии ЭКЛЗ", Variant(0x2A, textForm), false, true, false, quiet,
+  result = Query(s, "Запрос версии ЭКЛЗ", FormCode(0x2A, textForm), false, true, false, quiet,
                  logExchange);
   s.AppendResultLine("Версия ЭКЛЗ:" + result, quiet);
 }

@@ -18,15 +18,13 @@ void RunReport(EklzSession& s, const std::string& frame, bool textForm, bool qui
   s.AppendResultLine(result, quiet);
 }
 
-uint8_t Variant(uint8_t command, bool textForm) { return textForm ? command + 0x80 : command; }
-
 // A report of one shift: the control tape or the shift totals.
 void ShiftReport(EklzSession& s, uint8_t command, const char* heading, bool textForm,
                  int shiftNumber, bool quiet, bool logExchange, std::string& result) {
   RequireRange(shiftNumber, 0, 32767, kShiftRange);
   s.AppendResultLine(heading, quiet);
   s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
-  RunReport(s, RequestStart(Variant(command, textForm), 2) + WordField(shiftNumber), textForm,
+  RunReport(s, RequestStart(FormCode(command, textForm), 2) + WordField(shiftNumber), textForm,
             quiet, logExchange, result);
 }
 
@@ -43,7 +41,7 @@ void AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet,
   RequireRange(kpkNumber, 0, 99999999, "Номер КПК должен быть в пределах от 0 до 99999999");
   s.AppendResultLine("Запрос документа:", quiet);
   s.AppendResultLine("    Номер КПК:" + std::to_string(kpkNumber), quiet);
-  RunReport(s, RequestStart(Variant(0x21, textForm), 4) + BcdField(kpkNumber, 8), textForm, quiet,
+  RunReport(s, RequestStart(FormCode(0x21, textForm), 4) + BcdField(kpkNumber, 8), textForm, quiet,
             logExchange, result);
 }
 
@@ -66,7 +64,7 @@ void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate
     s.AppendResultLine("Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается", quiet);
     return;
   }
-  const uint8_t command = Variant(0x22, textForm);
+  const uint8_t command = FormCode(0x22, textForm);
   std::string frame;
   if (byShifts) {
     s.AppendResultLine("    Отчет по сменам", quiet);

@@ -11,6 +11,8 @@
 
 #include "protocol/CodePage.h"
 #include "protocol/Errors.h"
+#include "protocol/HexFrame.h"
+#include "protocol/Regional.h"
 
 namespace eklz {
 
@@ -30,34 +32,25 @@ bool SameName(const std::string& a, const std::string& b) {
 }
 
 bool ParseInt32(const std::string& text, int& out) {
-  std::string s = Trim(text);
-  if (s.empty()) return false;
+  const std::string s = Trim(text);
   if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
     const std::string digits = s.substr(2);
-    if (digits.empty() || digits.size() > 8) return false;
-    unsigned long v = 0;
+    if (digits.size() > 8) return false;
+    uint32_t v = 0;
     for (char c : digits) {
-      int d;
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else return false;
-      v = v * 16 + static_cast<unsigned long>(d);
+      const int d = HexDigitValue(c);
+      if (d < 0) return false;
+      v = v * 16 + static_cast<uint32_t>(d);
     }
-    out = static_cast<int>(static_cast<uint32_t>(v));
+    out = static_cast<int>(v);
     return true;
   }
-  size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
-  if (i == s.size() || s.size() - i > 10) return false;
-  long long v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    v = v * 10 + (s[i] - '0');
+  try {
+    out = ParseInt(s);
+    return true;
+  } catch (const EConvertError&) {
+    return false;
   }
-  if (s[0] == '-') v = -v;
-  if (v < INT32_MIN || v > INT32_MAX) return false;
-  out = static_cast<int>(v);
-  return true;
 }
 
 }  // namespace
