@@ -147,5 +147,26 @@ TEST(SettingsPath, IsTheExecutableWithTheIniExtension) {
   EXPECT_EQ(SettingsPathForExecutable("/opt/x.y/tester.exe"), "/opt/x.y/tester.ini");
 }
 
+TEST(SettingsPath, SharedFileBesideTheProgramOrInTheUsersConfigFolder) {
+  test::TempDir tmp;
+  const fs::path dir = tmp.Path();
+  EXPECT_EQ(TesterSettingsPath((dir / "eklz").string()), (dir / "eklz-tester.ini").string());
+
+  // A folder that cannot take the file (here: a "folder" that is a file, which
+  // holds even for root) sends the settings to the configuration folder.
+  const fs::path blocked = dir / "blocked";
+  std::ofstream(blocked).put('x');
+  const fs::path config = dir / "config";
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const std::string path = TesterSettingsPath((blocked / "eklz-tester").string());
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(path, (config / "eklz-tester" / "eklz-tester.ini").string());
+
+  Settings s;
+  s.ComPort = "COM2";
+  SaveSettings(path, s);  // creates the folder
+  EXPECT_EQ(LoadSettings(path).ComPort, "COM2");
+}
+
 }  // namespace
 }  // namespace eklz

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +26,15 @@ std::string Trim(const std::string& s) {
   if (b == std::string::npos) return {};
   const size_t e = s.find_last_not_of(" \t");
   return s.substr(b, e - b + 1);
+}
+
+// Creates the folders above `path` that do not exist yet (a settings file in
+// the user's configuration folder may be the first file there).
+void MakeParentFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    ::mkdir(path.substr(0, slash).c_str(), 0755);
+  }
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -162,6 +172,7 @@ void IniFile::Save() const {
   const std::string bytes = Utf8ToCp1251(text);
 
   const EInOutError failure("Unable to write to " + path_);
+  MakeParentFolders(path_);
   const std::string temp = path_ + ".tmp";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw failure;

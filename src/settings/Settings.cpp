@@ -2,9 +2,14 @@
 
 #include "settings/IniFile.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace eklz {
 
 namespace {
+constexpr const char* kTesterSettingsName = "eklz-tester.ini";
 const char* const kOptions = "Options";
 const char* const kFormState = "fmMainFormState";
 const char* const kGroups[] = {"Group 0", "Group 1", "Group 2"};
@@ -60,6 +65,27 @@ std::string SettingsPathForExecutable(const std::string& executablePath) {
   const size_t dot = executablePath.find_last_of('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   return (hasExtension ? executablePath.substr(0, dot) : executablePath) + ".ini";
+}
+
+std::string TesterSettingsPath(const std::string& executablePath) {
+  const size_t slash = executablePath.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : executablePath.substr(0, slash + 1);
+  const std::string beside = (slash == std::string::npos ? "" : dir) + kTesterSettingsName;
+  // An existing writable file, or a writable folder to create it in, keeps the
+  // settings beside the program.
+  if (access(beside.c_str(), W_OK) == 0 ||
+      (access(beside.c_str(), F_OK) != 0 && access(dir.c_str(), W_OK) == 0)) {
+    return beside;
+  }
+  std::string config;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    config = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+    config = std::string(home) + "/.config";
+  } else {
+    return beside;
+  }
+  return config + "/eklz-tester/" + kTesterSettingsName;
 }
 
 }  // namespace eklz

@@ -47,4 +47,12 @@ void SaveSettings(const std::string& path, const Settings& settings);
 // The settings file of an executable: its path with the extension replaced by ".ini".
 std::string SettingsPathForExecutable(const std::string& executablePath);
 
+// The settings file that the desktop program and the command line share:
+// "eklz-tester.ini" in the folder of `executablePath`. When that folder cannot
+// be written (an installed copy), the file lives in the user's configuration
+// folder instead: $XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini, or
+// ~/.config/eklz-tester/eklz-tester.ini without XDG_CONFIG_HOME (the folder is
+// created on demand by the first save).
+std::string TesterSettingsPath(const std::string& executablePath);
+
 }  // namespace eklz
