@@ -277,6 +277,23 @@ TEST_F(Exchange, NumericReportFragmentsAreDecodedAndAFetchFailureShowsNone) {
   EXPECT_EQ(t.sink.result, (Lines{"", "Состояние операции: Нормальное  завершение", ""}));
 }
 
+// A device that never ends its report: the fetch stops once the report is
+// longer than the whole archive (4 MiB), shows none of it and says why.
+TEST_F(Exchange, AnEndlessReportStopsAtTheArchiveSize) {
+  const Bytes line(254, 0x31);
+  test::RespondingPeer peer(t.pty, [&](const Bytes&) { return DeviceReply(0, line); });
+  SendFrame(t.session, "02 03 A0 00 01 A2", false);
+  try {
+    ReceiveReply(t.session, ReplyDelivery::FromChoices(true, true, false, false), false, false);
+    FAIL();
+  } catch (const TEKLZException& e) {
+    EXPECT_STREQ(e.what(), "Отчёт ЭКЛЗ длиннее всего её архива: чтение отчёта прекращено");
+  }
+  EXPECT_EQ(peer.Requests().size(), 1u + 4194304u / 254u + 1u);
+  EXPECT_EQ(t.sink.result, (Lines{"", "Состояние операции: Нормальное  завершение", "",
+                                  "Отчёт ЭКЛЗ длиннее всего её архива: чтение отчёта прекращено"}));
+}
+
 TEST_F(Exchange, RequestReportDataEndsOnCodeEight) {
   ScriptedPeer peer(t.pty, [&](PtyPair& pty) {
     pty.ReadFrame();

@@ -1,5 +1,6 @@
 #include "protocol/Exchange.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -26,6 +27,12 @@ const char* const kBadAnswerText = "Некорректный ответ устр
 const char* const kNoStxText = "Не распознан STX ответа";
 const char* const kCancelled = "Запрос отменён";
 const char* const kBadChecksumText = "Некорректная контрольная сумма ответа";
+const char* const kReportTooLong =
+    "Отчёт ЭКЛЗ длиннее всего её архива: чтение отчёта прекращено";
+// The archive memory: 8192 pages of 512 bytes. The smallest report record
+// (discount, mark-up, document total) takes 6 bytes.
+constexpr size_t kArchiveBytes = size_t{8192} * kPageSize;
+constexpr size_t kSmallestFragment = 6;
 
 // ReadReplyBytes that also hands out the bytes themselves. Bytes that have
 // already arrived are taken in one go; each missing byte gets the full
@@ -170,11 +177,22 @@ std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bo
   if (delivery.report != ReplyDelivery::Report::None) {
     // The fragments are shown only when the whole report has come, so a
     // failure on the way leaves none of them in the result view.
+    // A device that never ends its report must not keep the tester fetching
+    // for ever: no report holds more than the whole archive, and every
+    // fragment counts as at least the smallest record.
     const bool textForm = delivery.report == ReplyDelivery::Report::Text;
     std::vector<std::string> fragments;
+    size_t reportBytes = 0;
     for (int number = 1;; ++number) {
-      std::string line = RequestReportData(session, number, textForm, true, true);
+      size_t dataBytes = 0;
+      std::string line = RequestReportData(session, number, textForm, true, true, &dataBytes);
       if (line.empty()) break;
+      reportBytes += std::max(dataBytes, kSmallestFragment);
+      if (reportBytes > kArchiveBytes) {
+        session.AppendResultLine(kReportTooLong, quiet);
+        session.Port().Purge();
+        throw TEKLZException(kReportTooLong);
+      }
       fragments.push_back(std::move(line));
     }
     for (const std::string& fragment : fragments) session.AppendResultLine("    " + fragment, quiet);

@@ -7,9 +7,10 @@
 namespace eklz {
 
 std::string RequestReportData(EklzSession& session, int /*fragmentNumber*/, bool textForm,
-                              bool logExchange, bool quiet) {
+                              bool logExchange, bool quiet, size_t* dataBytes) {
   SendFrame(session, BuildRequest(code::kReportData), logExchange);
   const Reply reply = ReadReply(session, ReplyShape{}, quiet, logExchange);
+  if (dataBytes) *dataBytes = reply.data.size();
   if (session.LastAnswer.Code == kAnswerNoData) return {};
   RequireGoodAnswer(session);
   if (reply.data.empty()) return {};

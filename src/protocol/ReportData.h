@@ -2,6 +2,7 @@
 // report the EKLZ is delivering.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "protocol/Session.h"
@@ -13,8 +14,9 @@ namespace eklz {
 // (answer code 8, with or without the near-full bit, or a good answer that
 // carries no data). `fragmentNumber` only labels the request for the caller.
 // The request and every reply piece are logged when `logExchange`; the fetch
-// loop of ReceiveReply always passes it on and `quiet` on.
+// loop of ReceiveReply always passes it on and `quiet` on. `dataBytes`, when
+// given, receives the number of data bytes the reply carried.
 std::string RequestReportData(EklzSession& session, int fragmentNumber, bool textForm,
-                              bool logExchange, bool quiet);
+                              bool logExchange, bool quiet, size_t* dataBytes = nullptr);
 
 }  // namespace eklz
