@@ -1,5 +1,8 @@
 // TRSPort over a real pseudo-terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -55,6 +58,53 @@ TEST(Port, ASecondOpenOfAHeldPortFailsAsBusy) {
   }
   first.reset();
   EXPECT_NO_THROW(Open(pty.SlavePath()));
+}
+
+// The exclusive claim is the line's: a port that does not give it back on
+// closing locks every later opener that is not root out while another
+// process (here the fixture's own slave descriptor) holds the line.
+TEST(Port, ClosingReleasesTheExclusiveClaim) {
+  PtyPair pty;
+  const int other = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  int exclusive = 0;
+  {
+    auto port = Open(pty.SlavePath());
+    ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+  }
+  ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  ::close(other);
+}
+
+// The port time-out comes from the settings file, which may hold anything:
+// only the options dialog's range opens a port.
+TEST(Port, ASessionOpensOnlyWithATimeOutFromTwoTo32000) {
+  struct Case {
+    int timeout;
+    bool opens;
+  };
+  const Case cases[] = {{-1, false}, {0, false},     {1, false},         {2, true},
+                        {32000, true}, {32001, false}, {0x7FFFFFFF, false}};
+  PtyPair pty;
+  test::RecordingSink sink;
+  EklzSession session(sink);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.timeout);
+    if (c.opens) {
+      EXPECT_NO_THROW(session.OpenPort(pty.SlavePath(), "9600", c.timeout));
+      EXPECT_TRUE(session.LinkOpen());
+      continue;
+    }
+    try {
+      session.OpenPort(pty.SlavePath(), "9600", c.timeout);
+      FAIL();
+    } catch (const TEKLZException& e) {
+      EXPECT_STREQ(e.what(), "Значение TimeOuts (тайм-аут порта) должно быть в пределах от 2 до 32000 мс");
+    }
+    EXPECT_FALSE(session.LinkOpen());
+  }
 }
 
 TEST(Port, SettingsThatTheDeviceRefusesFailOnCreate) {

@@ -33,6 +33,11 @@ void EklzSession::ClosePort() {
 void EklzSession::OpenPort(const std::string& name, const std::string& rateText, int timeout) {
   RequireRunnerThread();
   port_.reset();
+  if (timeout < kMinPortTimeout || timeout > kMaxPortTimeout) {
+    throw TEKLZException("Значение TimeOuts (тайм-аут порта) должно быть в пределах от " +
+                         std::to_string(kMinPortTimeout) + " до " +
+                         std::to_string(kMaxPortTimeout) + " мс");
+  }
   const int32_t rate = ParseInt(rateText);
   port_ = OpenSerialPort(name, static_cast<uint32_t>(rate), 8, 0, 0,
                          StandardTimeouts(static_cast<uint32_t>(timeout)), kStandardFlagWord);

@@ -48,6 +48,11 @@ class OutputSink {
   }
 };
 
+// The port time-out T in milliseconds that a port may be opened with (the
+// range of the options dialog).
+inline constexpr int kMinPortTimeout = 2;
+inline constexpr int kMaxPortTimeout = 32000;
+
 class EklzSession {
  public:
   explicit EklzSession(OutputSink& output, Settings settings = {});
@@ -68,6 +73,9 @@ class EklzSession {
   // time-out pattern built from `timeout`. A rate that is not a number raises
   // EConvertError; a port that cannot be opened ESystemError. Either way the
   // link is closed afterwards. Refused while another thread's run is in flight.
+  // A time-out outside kMinPortTimeout..kMaxPortTimeout (a settings file may
+  // hold anything) raises TEKLZException naming the key TimeOuts: a wild
+  // value would wait days for one byte.
   void OpenPort(const std::string& name, const std::string& rateText, int timeout);
 
   // Adds `text` to the result view unless `quiet`; a text holding CR LF fills

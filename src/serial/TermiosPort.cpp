@@ -34,7 +34,10 @@ int MillisecondsLeft(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-[[noreturn]] void FailAndClose(int fd, int err) {
+// Closes a port that failed to open; `claimed`: our exclusive claim is on
+// the line and is released first (never another holder's).
+[[noreturn]] void FailAndClose(int fd, int err, bool claimed = true) {
+  if (claimed) ::ioctl(fd, TIOCNXCL);
   ::close(fd);
   throw SystemError(err);
 }
@@ -52,7 +55,7 @@ TermiosPort::TermiosPort(const std::string& name, uint32_t baudRate, uint8_t dat
   // Exclusive use: TIOCEXCL keeps other openers out (except root), the lock
   // holds against every process that also asks for it.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    FailAndClose(fd, errno == EWOULDBLOCK ? EBUSY : errno);
+    FailAndClose(fd, errno == EWOULDBLOCK ? EBUSY : errno, false);
   }
   ::ioctl(fd, TIOCEXCL);
   fd_ = fd;
@@ -93,7 +96,12 @@ TermiosPort::TermiosPort(const std::string& name, uint32_t baudRate, uint8_t dat
 }
 
 TermiosPort::~TermiosPort() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  // The exclusive claim belongs to the line, not to our descriptor: left in
+  // place it would refuse the next opener that is not root while any other
+  // process still holds the line open.
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
 }
 
 void TermiosPort::Purge() {
