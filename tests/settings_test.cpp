@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -125,6 +126,8 @@ TEST_F(SettingsFile, SaveKeepsKeysItDoesNotOwn) {
 
 TEST_F(SettingsFile, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
   Put("[Options]\r\nComPort=COM3\r\n");
+  // Neither the folder nor the file can be written.
+  fs::permissions(path, fs::perms::owner_read);
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
   Settings s;
   s.ComPort = "COM4";
@@ -140,6 +143,79 @@ TEST_F(SettingsFile, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
     EXPECT_EQ(e.what(), "Unable to write to " + path);
   }
   EXPECT_EQ(LoadSettings((dir / "eklz.ini").string()).ComPort, "COM3");
+}
+
+// Saving what a run changed: only the changed keys are written, everything
+// else (comments, lines the reader does not take as keys, long values,
+// spacing) stays byte for byte, and the file keeps the encoding it was read in.
+TEST_F(SettingsFile, SavingChangesKeepsTheRestOfTheFileAsItWas) {
+  const std::string longName(3000, 'N');
+  struct Case {
+    const char* what;
+    std::string before;                // the file before
+    std::function<void(Settings&)> change;
+    std::string after;                 // the file after
+  };
+  const Case cases[] = {
+      {"a UTF-8 file stays UTF-8, even with a character Windows-1251 lacks",
+       "; проверка ✓\n[Options]\nTimeOuts=10\n", [](Settings& s) { s.TimeOuts = 20; },
+       "; проверка ✓\r\n[Options]\r\nTimeOuts=20\r\n\r\n"},
+      {"a Windows-1251 file stays Windows-1251",
+       Utf8ToCp1251("[Options]\r\nNameOrg=Ромашка\r\n"), [](Settings& s) { s.ComPort = "COM2"; },
+       Utf8ToCp1251("[Options]\r\nNameOrg=Ромашка\r\nComPort=COM2\r\n\r\n")},
+      {"a line starting with = is no key and keeps its =",
+       "[Options]\r\nComPort=COM3\r\n=ComPort=/dev/ttyS9\r\n",
+       [](Settings& s) { s.TimeOuts = 20; },
+       "[Options]\r\nComPort=COM3\r\n=ComPort=/dev/ttyS9\r\nTimeOuts=20\r\n\r\n"},
+      {"values longer than 2047 characters that did not change are not cut",
+       "[Options]\r\nNameOrg=" + longName + "\r\nFioBoss=" + longName + "\r\n",
+       [](Settings& s) { s.BoundRate = "19200"; },
+       "[Options]\r\nNameOrg=" + longName + "\r\nFioBoss=" + longName +
+           "\r\nBoundRate=19200\r\n\r\n"},
+      {"unchanged keys keep their spacing, changed ones are rewritten",
+       "[Options]\r\n comport = COM3 \r\n timeouts = 10\r\n",
+       [](Settings& s) { s.TimeOuts = 20; },
+       "[Options]\r\n comport = COM3 \r\ntimeouts=20\r\n\r\n"},
+      {"nothing changed: the file is not touched", "[Options]\nTimeOuts=10", [](Settings&) {},
+       "[Options]\nTimeOuts=10"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(c.before);
+    const Settings before = LoadSettings(path);
+    Settings after = before;
+    c.change(after);
+    SaveChangedSettings(path, before, after);
+    EXPECT_EQ(Get(), c.after);
+    EXPECT_EQ(LoadSettings(path), after);
+  }
+}
+
+// The whole-record save of the desktop program keeps a UTF-8 file UTF-8 and
+// a line starting with "=" as it was.
+TEST_F(SettingsFile, SavingEverythingKeepsTheEncodingAndStrayLines) {
+  Put("; ✓\n[Options]\n=ComPort=/dev/ttyS9\nComPort=COM3\n");
+  Settings s = LoadSettings(path);
+  s.NameOrg = "ЦТО";
+  SaveSettings(path, s);
+  const std::string text = Get();
+  EXPECT_TRUE(IsValidUtf8(text));
+  EXPECT_NE(text.find("; ✓\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\n=ComPort=/dev/ttyS9\r\n"), std::string::npos);
+  EXPECT_EQ(LoadSettings(path), s);
+}
+
+// When no temporary file can be made beside the settings file (here its
+// name is taken by a folder, which holds even for root), the file is
+// rewritten in place.
+TEST_F(SettingsFile, AFolderThatTakesNoNewFileIsWrittenInPlace) {
+  Put("[Options]\r\nComPort=COM3\r\n");
+  fs::create_directory(path + ".tmp");
+  Settings s = LoadSettings(path);
+  s.ComPort = "COM4";
+  SaveSettings(path, s);
+  EXPECT_EQ(LoadSettings(path), s);
+  EXPECT_TRUE(fs::is_directory(path + ".tmp"));
 }
 
 TEST(SettingsPath, IsTheExecutableWithTheIniExtension) {

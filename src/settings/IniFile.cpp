@@ -70,9 +70,20 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
   if (!in) return;
   std::stringstream buf;
   buf << in.rdbuf();
-  std::string content = buf.str();
+  Parse(buf.str());
+}
+
+IniFile::IniFile(std::string path, const std::string& bytes) : path_(std::move(path)) {
+  Parse(bytes);
+}
+
+void IniFile::Parse(std::string content) {
   if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
-  if (!IsValidUtf8(content)) content = Cp1251ToUtf8(content);
+  if (IsValidUtf8(content)) {
+    for (unsigned char c : content) utf8_ = utf8_ || c >= 0x80;
+  } else {
+    content = Cp1251ToUtf8(content);
+  }
 
   std::istringstream lines(content);
   std::string raw;
@@ -85,12 +96,11 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
     }
     if (t.empty()) continue;
     Line line;
+    line.raw = raw;
     const size_t eq = raw.find('=');
     if (eq != std::string::npos && t[0] != ';') {
       line.key = Trim(raw.substr(0, eq));
-      line.value = Trim(raw.substr(eq + 1));
-    } else {
-      line.value = raw;
+      if (!line.key.empty()) line.value = Trim(raw.substr(eq + 1));
     }
     if (sections_.empty()) {
       preamble_.push_back(raw);
@@ -136,6 +146,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
       target = &s;
       for (Line& l : s.lines) {
         if (!l.key.empty() && SameName(l.key, key)) {
+          if (l.value != value) l.raw.clear();
           l.value = value;
           return;
         }
@@ -147,7 +158,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
     sections_.push_back({section, {}});
     target = &sections_.back();
   }
-  target->lines.push_back({key, value});
+  target->lines.push_back({key, value, {}});
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
@@ -158,24 +169,24 @@ void IniFile::WriteBool(const std::string& section, const std::string& key, bool
   WriteString(section, key, value ? "1" : "0");
 }
 
-void IniFile::Save() const {
+std::string IniFile::Encoded() const {
   std::string text;
   for (const std::string& raw : preamble_) text += raw + "\r\n";
   for (const Section& s : sections_) {
     text += "[" + s.name + "]\r\n";
     for (const Line& l : s.lines) {
-      text += l.key.empty() ? l.value : l.key + "=" + l.value;
+      text += !l.raw.empty() ? l.raw : l.key + "=" + l.value;
       text += "\r\n";
     }
     text += "\r\n";
   }
-  const std::string bytes = Utf8ToCp1251(text);
+  return utf8_ ? text : Utf8ToCp1251(text);
+}
 
-  const EInOutError failure("Unable to write to " + path_);
-  MakeParentFolders(path_);
-  const std::string temp = path_ + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) throw failure;
+namespace {
+
+// Writes all of `bytes` to `fd`, then syncs and closes it. False on any failure.
+bool WriteAllAndClose(int fd, const std::string& bytes) {
   size_t done = 0;
   bool ok = true;
   while (done < bytes.size()) {
@@ -189,10 +200,30 @@ void IniFile::Save() const {
   }
   if (ok && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
-  if (!ok || std::rename(temp.c_str(), path_.c_str()) != 0) {
+  return ok;
+}
+
+}  // namespace
+
+void IniFile::Save() const {
+  const std::string bytes = Encoded();
+
+  const EInOutError failure("Unable to write to " + path_);
+  MakeParentFolders(path_);
+  const std::string temp = path_ + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    const bool written = WriteAllAndClose(fd, bytes);
+    if (written && std::rename(temp.c_str(), path_.c_str()) == 0) return;
     ::unlink(temp.c_str());
-    throw failure;
+    // A write that failed on the way (a full disk) would fail in place too,
+    // and there it would cut the old file short.
+    if (!written) throw failure;
   }
+  // The folder takes no new file, but the file itself may be writable:
+  // rewrite it in place.
+  const int in = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (in < 0 || !WriteAllAndClose(in, bytes)) throw failure;
 }
 
 }  // namespace eklz

@@ -1,7 +1,10 @@
 // An INI profile file: section header lines in square brackets, each followed
 // by "key=value" lines. Names are matched without regard to case. The file is
 // read as UTF-8 when it is valid UTF-8, otherwise as Windows-1251, and written
-// in Windows-1251 with CR LF line ends.
+// back in the encoding it was read in (a new or plain-ASCII file in
+// Windows-1251) with CR LF line ends. Lines the reader does not take as
+// "key=value" (comments, a line starting with "=", stray text) and keys that
+// were not changed are written back exactly as they were.
 #pragma once
 
 #include <string>
@@ -13,6 +16,8 @@ class IniFile {
  public:
   // Loads the file when it exists; a missing or unreadable file is empty.
   explicit IniFile(std::string path);
+  // The file `path` as if it held `bytes` (nothing is read from disk).
+  IniFile(std::string path, const std::string& bytes);
 
   const std::string& Path() const { return path_; }
 
@@ -31,17 +36,26 @@ class IniFile {
   void WriteInteger(const std::string& section, const std::string& key, int value);
   void WriteBool(const std::string& section, const std::string& key, bool value);
 
+  // The bytes Save writes. Raises TEKLZException for a value that the file's
+  // encoding (Windows-1251) cannot hold.
+  std::string Encoded() const;
+
   // Writes the whole file to a temporary file beside it and renames that over
-  // the old one, so a failed write never leaves a half-written file. Raises
-  // EInOutError "Unable to write to <path>" on failure, and TEKLZException for
-  // a value that Windows-1251 cannot hold.
+  // the old one, so a failed write never leaves a half-written file. When the
+  // folder takes no new file (the temporary file cannot be created or renamed)
+  // the file is rewritten in place, flushed and synced. Raises EInOutError
+  // "Unable to write to <path>" on failure, and TEKLZException for a value
+  // that the file's encoding cannot hold.
   void Save() const;
 
  private:
   struct Line {
     std::string key;    // empty for a line that is not "key=value"
-    std::string value;  // the value, or the whole raw line
+    std::string value;  // the value
+    std::string raw;    // the line as read; written back while unchanged
   };
+  void Parse(std::string content);
+
   struct Section {
     std::string name;
     std::vector<Line> lines;
@@ -52,6 +66,7 @@ class IniFile {
   std::string path_;
   std::vector<std::string> preamble_;  // lines before the first section
   std::vector<Section> sections_;
+  bool utf8_ = false;  // read as UTF-8 with characters beyond ASCII
 };
 
 }  // namespace eklz

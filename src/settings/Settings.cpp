@@ -35,28 +35,49 @@ Settings ReadSettings(const IniFile& ini) {
   return s;
 }
 
-void WriteSettings(IniFile& ini, const Settings& s) {
-  ini.WriteBool(kGroups[0], "Opened", s.group0Opened);
-  ini.WriteBool(kGroups[1], "Opened", s.group1Opened);
-  ini.WriteBool(kGroups[2], "Opened", s.group2Opened);
-  ini.WriteBool(kOptions, "Win1251", s.Win1251);
-  ini.WriteBool(kOptions, "LogTXT", s.LogTXT);
-  ini.WriteBool(kOptions, "LogHEX", s.LogHEX);
-  ini.WriteBool(kOptions, "CrcOff", s.CrcOff);
-  ini.WriteString(kOptions, "ComPort", s.ComPort);
-  ini.WriteString(kOptions, "NameOrg", s.NameOrg);
-  ini.WriteString(kOptions, "FioBoss", s.FioBoss);
-  ini.WriteInteger(kOptions, "TimeOuts", s.TimeOuts);
-  ini.WriteString(kOptions, "BoundRate", s.BoundRate);
-  ini.WriteBool(kFormState, "Connected", s.Connected);
-  ini.WriteBool(kFormState, "EKLZAbort", s.EKLZAbort);
+namespace {
+
+// Writes the keys in shutdown order; with `before`, only those whose value
+// differs from it.
+void WriteKeys(IniFile& ini, const Settings& s, const Settings* before) {
+  auto flag = [&](const char* section, const char* key, bool Settings::*m) {
+    if (!before || before->*m != s.*m) ini.WriteBool(section, key, s.*m);
+  };
+  auto text = [&](const char* key, std::string Settings::*m) {
+    if (!before || before->*m != s.*m) ini.WriteString(kOptions, key, s.*m);
+  };
+  flag(kGroups[0], "Opened", &Settings::group0Opened);
+  flag(kGroups[1], "Opened", &Settings::group1Opened);
+  flag(kGroups[2], "Opened", &Settings::group2Opened);
+  flag(kOptions, "Win1251", &Settings::Win1251);
+  flag(kOptions, "LogTXT", &Settings::LogTXT);
+  flag(kOptions, "LogHEX", &Settings::LogHEX);
+  flag(kOptions, "CrcOff", &Settings::CrcOff);
+  text("ComPort", &Settings::ComPort);
+  text("NameOrg", &Settings::NameOrg);
+  text("FioBoss", &Settings::FioBoss);
+  if (!before || before->TimeOuts != s.TimeOuts) ini.WriteInteger(kOptions, "TimeOuts", s.TimeOuts);
+  text("BoundRate", &Settings::BoundRate);
+  flag(kFormState, "Connected", &Settings::Connected);
+  flag(kFormState, "EKLZAbort", &Settings::EKLZAbort);
 }
+
+}  // namespace
+
+void WriteSettings(IniFile& ini, const Settings& s) { WriteKeys(ini, s, nullptr); }
 
 Settings LoadSettings(const std::string& path) { return ReadSettings(IniFile(path)); }
 
 void SaveSettings(const std::string& path, const Settings& settings) {
   IniFile ini(path);
   WriteSettings(ini, settings);
+  ini.Save();
+}
+
+void SaveChangedSettings(const std::string& path, const Settings& before, const Settings& after) {
+  if (before == after) return;
+  IniFile ini(path);
+  WriteKeys(ini, after, &before);
   ini.Save();
 }
 

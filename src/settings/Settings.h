@@ -10,7 +10,6 @@ namespace eklz {
 
 class IniFile;
 
-
 // Reads every key in start-up order; anything missing or malformed gives the default.
 Settings ReadSettings(const IniFile& ini);
 
@@ -25,6 +24,11 @@ Settings LoadSettings(const std::string& path);
 // Writes the settings into the file `path`, keeping its other keys; raises
 // EInOutError "Unable to write to <path>" on failure.
 void SaveSettings(const std::string& path, const Settings& settings);
+
+// Writes into the file `path` only the keys whose value in `after` differs
+// from `before` (what a run changed), keeping everything else in the file as
+// it is; with nothing changed the file is not touched. Raises as SaveSettings.
+void SaveChangedSettings(const std::string& path, const Settings& before, const Settings& after);
 
 // The settings file of an executable: its path with the extension replaced by ".ini".
 std::string SettingsPathForExecutable(const std::string& executablePath);

@@ -25,6 +25,7 @@ struct Settings {
   bool CrcOff = false;     // accept replies whose checksum does not match
 
   bool quiet() const { return !LogTXT; }
+  bool operator==(const Settings&) const = default;
   bool logExchange() const { return LogHEX; }
 };
 
