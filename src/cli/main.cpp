@@ -144,7 +144,15 @@ int Main(const std::vector<std::string>& args) {
         status = Fail(1, MessageBoxText(e.what()));
       }
       // The exchange parameters are the device's: keep them for the next run.
-      SaveChangedSettings(settingsPath, started, session.settings);
+      const Settings& now = session.settings;
+      if (now.ComPort != started.ComPort || now.BoundRate != started.BoundRate ||
+          now.TimeOuts != started.TimeOuts) {
+        Settings stored = LoadSettings(settingsPath);
+        stored.ComPort = now.ComPort;
+        stored.BoundRate = now.BoundRate;
+        stored.TimeOuts = now.TimeOuts;
+        SaveChangedSettings(settingsPath, LoadSettings(settingsPath), stored);
+      }
       return status;
     } catch (const std::exception& e) {
       return Fail(1, MessageBoxText(e.what()));

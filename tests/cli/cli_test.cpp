@@ -248,9 +248,13 @@ TEST_F(Cli, CtrlCDuringADumpKeepsWholePages) {
 
 TEST_F(Cli, ExchangeParametersAreKeptForTheNextRun) {
   SimSession sim(true);
+  // Keys the run did not change stay as they were, however long.
+  const std::string name(3000, 'N');
+  std::ofstream(Path("eklz.ini"), std::ios::binary) << "[Options]\r\nNameOrg=" << name << "\r\n";
   Outcome o = Run(sim, {"set-exchange", "--rate", "19200", "--exchange-timeout", "20"});
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(LoadSettings(Path("eklz.ini")).BoundRate, "19200");
+  EXPECT_NE(Slurp(Path("eklz.ini")).find("NameOrg=" + name + "\r\n"), std::string::npos);
   // The next run opens the port at 19200 from the settings and is understood.
   o = RunRaw({"--settings", Path("eklz.ini"), "status"});
   EXPECT_EQ(o.status, 0) << o.err;
