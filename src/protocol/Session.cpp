@@ -44,6 +44,12 @@ void EklzSession::OpenPort(const std::string& name, const std::string& rateText,
   port_->SetCancelFlag(&cancel_);
 }
 
+void EklzSession::AttachPort(std::unique_ptr<TRSPort> port) {
+  RequireRunnerThread();
+  port_ = std::move(port);
+  if (port_) port_->SetCancelFlag(&cancel_);
+}
+
 void EklzSession::ThrowIfCancelled() const {
   if (CancelRequested()) throw EOperationCancelled();
 }

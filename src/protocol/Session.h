@@ -64,6 +64,10 @@ class EklzSession {
   TRSPort& Port();
   bool LinkOpen() const { return port_ != nullptr; }
 
+  // Takes over a port that is already open (another backend, an in-memory
+  // byte source): the link counts as open. Refused like OpenPort.
+  void AttachPort(std::unique_ptr<TRSPort> port);
+
   // Releases the port: the link counts as closed. Refused while another
   // thread's run is in flight.
   void ClosePort();

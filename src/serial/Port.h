@@ -62,8 +62,9 @@ class TRSPort {
   int ReadByte(uint8_t* buffer) { return ReadBytes(buffer, 1); }
 
   // Calls ReadByte until it delivers a byte or `waitMs` have passed since the
-  // start. Returns 1 when a byte was stored, 0 when none came.
-  int ReadByteWait(uint8_t* buffer, uint32_t waitMs);
+  // start. Returns 1 when a byte was stored, 0 when none came. A port whose
+  // silence is final (an in-memory byte source) may answer at once.
+  virtual int ReadByteWait(uint8_t* buffer, uint32_t waitMs);
 
   // Copies up to `count` bytes that have already arrived and wait in the
   // port's buffer, without any system call; returns how many.

@@ -63,6 +63,31 @@ bool ParseInt32(const std::string& text, int& out) {
   }
 }
 
+// Windows-1251 leaves the byte 0x98 undefined; the code-page converter
+// reads it as U+FFFD, which has no way back. A settings file holding it
+// (stray bytes in a comment) must still save, so the file's own conversion
+// keeps it as U+0098 and writes that back as the byte.
+const std::string kUndefinedByte = "\x98";
+const std::string kUndefinedChar = "\xC2\x98";
+
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to,
+                       std::string (*convert)(const std::string&)) {
+  std::string out;
+  size_t start = 0;
+  for (size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size()) {
+    out += convert(text.substr(start, at - start)) + to;
+  }
+  return out + convert(text.substr(start));
+}
+
+std::string FileCp1251ToUtf8(const std::string& bytes) {
+  return ReplaceAll(bytes, kUndefinedByte, kUndefinedChar, Cp1251ToUtf8);
+}
+
+std::string FileUtf8ToCp1251(const std::string& text) {
+  return ReplaceAll(text, kUndefinedChar, kUndefinedByte, Utf8ToCp1251);
+}
+
 }  // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
@@ -82,7 +107,7 @@ void IniFile::Parse(std::string content) {
   if (IsValidUtf8(content)) {
     for (unsigned char c : content) utf8_ = utf8_ || c >= 0x80;
   } else {
-    content = Cp1251ToUtf8(content);
+    content = FileCp1251ToUtf8(content);
   }
 
   std::istringstream lines(content);
@@ -180,7 +205,7 @@ std::string IniFile::Encoded() const {
     }
     text += "\r\n";
   }
-  return utf8_ ? text : Utf8ToCp1251(text);
+  return utf8_ ? text : FileUtf8ToCp1251(text);
 }
 
 namespace {

@@ -1,0 +1,28 @@
+// The report fragment decoder with any fragment bytes, in both code pages.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "FuzzSupport.h"
+#include "protocol/Errors.h"
+#include "protocol/Fragments.h"
+#include "protocol/HexFrame.h"
+
+using namespace eklz;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::Input in(data, size);
+  const uint8_t mode = in.Byte();
+  fuzz::NullSink sink;
+  Settings settings;
+  settings.Win1251 = (mode & 1) != 0;
+  EklzSession session(sink, settings);
+  const std::string digits = RemoveBlanks(BytesToHex(in.Rest(), in.RestSize()));
+  try {
+    const std::string text = DecodeFragments(session, (mode & 2) ? "0B" + digits : digits);
+    if (!IsValidUtf8(text)) std::abort();
+  } catch (const EConvertError&) {  // an impossible activation date in 08H
+  }
+  if (!IsValidUtf8(session.RepairKkmModel) || !IsValidUtf8(session.RepairKkmSerial)) std::abort();
+  return 0;
+}
