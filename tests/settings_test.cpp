@@ -166,6 +166,11 @@ TEST_F(SettingsFile, SavingChangesKeepsTheRestOfTheFileAsItWas) {
       {"a Windows-1251 file with its undefined byte 0x98 still saves and keeps it",
        "; \x98\xC0\r\n[Options]\r\nTimeOuts=10\r\n", [](Settings& s) { s.TimeOuts = 20; },
        "; \x98\xC0\r\n[Options]\r\nTimeOuts=20\r\n\r\n"},
+      {"a byte-order mark and blank lines stay; a new key goes before the blank line",
+       "\xEF\xBB\xBF[Options]\r\n\r\nTimeOuts=10\r\n\r\n[TfmMain]\r\nLastCmd=16\r\n",
+       [](Settings& s) { s.ComPort = "COM2"; },
+       "\xEF\xBB\xBF[Options]\r\n\r\nTimeOuts=10\r\nComPort=COM2\r\n\r\n[TfmMain]\r\n"
+       "LastCmd=16\r\n\r\n"},
       {"a line starting with = is no key and keeps its =",
        "[Options]\r\nComPort=COM3\r\n=ComPort=/dev/ttyS9\r\n",
        [](Settings& s) { s.TimeOuts = 20; },

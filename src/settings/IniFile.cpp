@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <strings.h>
 
@@ -103,8 +104,12 @@ IniFile::IniFile(std::string path, const std::string& bytes) : path_(std::move(p
 }
 
 void IniFile::Parse(std::string content) {
-  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    content.erase(0, 3);
+    bom_ = true;
+  }
   if (IsValidUtf8(content)) {
+    utf8_ = bom_;
     for (unsigned char c : content) utf8_ = utf8_ || c >= 0x80;
   } else {
     content = FileCp1251ToUtf8(content);
@@ -119,11 +124,10 @@ void IniFile::Parse(std::string content) {
       sections_.push_back({Trim(t.substr(1, t.size() - 2)), {}});
       continue;
     }
-    if (t.empty()) continue;
     Line line;
     line.raw = raw;
     const size_t eq = raw.find('=');
-    if (eq != std::string::npos && t[0] != ';') {
+    if (eq != std::string::npos && !t.empty() && t[0] != ';') {
       line.key = Trim(raw.substr(0, eq));
       if (!line.key.empty()) line.value = Trim(raw.substr(eq + 1));
     }
@@ -183,7 +187,10 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
     sections_.push_back({section, {}});
     target = &sections_.back();
   }
-  target->lines.push_back({key, value, {}});
+  // A new key goes after the section's last line that is not blank.
+  auto at = target->lines.end();
+  while (at != target->lines.begin() && Trim(std::prev(at)->raw).empty() && std::prev(at)->key.empty()) --at;
+  target->lines.insert(at, {key, value, {}});
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
@@ -200,12 +207,15 @@ std::string IniFile::Encoded() const {
   for (const Section& s : sections_) {
     text += "[" + s.name + "]\r\n";
     for (const Line& l : s.lines) {
-      text += !l.raw.empty() ? l.raw : l.key + "=" + l.value;
+      text += !l.key.empty() && l.raw.empty() ? l.key + "=" + l.value : l.raw;
       text += "\r\n";
     }
-    text += "\r\n";
+    // A blank line between sections, unless the file has one there already.
+    if (s.lines.empty() || !Trim(s.lines.back().raw).empty() || !s.lines.back().key.empty()) {
+      text += "\r\n";
+    }
   }
-  return utf8_ ? text : FileUtf8ToCp1251(text);
+  return (bom_ ? "\xEF\xBB\xBF" : "") + (utf8_ ? text : FileUtf8ToCp1251(text));
 }
 
 namespace {

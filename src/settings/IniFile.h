@@ -3,8 +3,8 @@
 // read as UTF-8 when it is valid UTF-8, otherwise as Windows-1251, and written
 // back in the encoding it was read in (a new or plain-ASCII file in
 // Windows-1251) with CR LF line ends. Lines the reader does not take as
-// "key=value" (comments, a line starting with "=", stray text) and keys that
-// were not changed are written back exactly as they were.
+// "key=value" (comments, blank lines, a line starting with "=", stray text)
+// and keys that were not changed are written back exactly as they were.
 #pragma once
 
 #include <string>
@@ -66,7 +66,8 @@ class IniFile {
   std::string path_;
   std::vector<std::string> preamble_;  // lines before the first section
   std::vector<Section> sections_;
-  bool utf8_ = false;  // read as UTF-8 with characters beyond ASCII
+  bool utf8_ = false;  // read as UTF-8 with characters beyond ASCII or a byte-order mark
+  bool bom_ = false;   // began with the UTF-8 byte-order mark
 };
 
 }  // namespace eklz
