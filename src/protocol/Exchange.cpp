@@ -109,14 +109,18 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
   Reply reply;
   reply.length = ReadOneByte(session, logExchange);
   reply.answerByte = ReadOneByte(session, logExchange);
+  // An error answer carries none of the data of a good one (a page, a status
+  // record) and is read like any other reply: waiting for data that never
+  // come would report a silent device instead of the device's answer. The
+  // near-full bit alone is no error.
+  const bool errorAnswer = DecodeAnswerCode(reply.answerByte).Code != 0;
   switch (shape.count) {
     case ReplyShape::DataCount::FromLength:
       ReadBytes(session, reply.length - 1, reply.dataText, &reply.data, logExchange);
       break;
     case ReplyShape::DataCount::DumpPage:
-      // A page is 512 data bytes, so L is the low byte of 513. An error
-      // answer carries no page and is read like any other reply.
-      if (reply.answerByte != 0) {
+      // A page is 512 data bytes, so L is the low byte of 513.
+      if (errorAnswer) {
         ReadBytes(session, reply.length - 1, reply.dataText, &reply.data, logExchange);
       } else if (reply.length != kPageLength) {
         Cancel(session, kBadAnswerText, quiet);
@@ -126,7 +130,8 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
       break;
     case ReplyShape::DataCount::Fixed:
       if (shape.fixedCount > 0) {
-        ReadBytes(session, shape.fixedCount, reply.dataText, &reply.data, logExchange);
+        ReadBytes(session, errorAnswer ? reply.length - 1 : shape.fixedCount, reply.dataText,
+                  &reply.data, logExchange);
       }
       break;
   }

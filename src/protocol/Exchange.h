@@ -34,9 +34,11 @@ void ReadReplyBytes(EklzSession& session, int count, std::string& text, bool log
 struct ReplyShape {
   enum class DataCount {
     FromLength,  // L - 1 data bytes (one read, also when that is 0 or less)
-    DumpPage,    // a page: 512 data bytes with answer 0 (L = 0x01); L - 1 with
-                 // another answer; any other L with answer 0 is an incorrect reply
-    Fixed        // exactly `fixedCount` data bytes (no read at all when 0)
+    DumpPage,    // a page: 512 data bytes with a good answer (L = 0x01); L - 1
+                 // with an error answer; any other L with a good answer is an
+                 // incorrect reply
+    Fixed        // exactly `fixedCount` data bytes with a good answer, L - 1 with
+                 // an error answer; no read at all when `fixedCount` is 0
   };
   DataCount count = DataCount::FromLength;
   int fixedCount = 0;

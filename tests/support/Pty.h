@@ -26,6 +26,8 @@ class PtyPair {
   int Master() const { return master_; }
 
   void Write(const Bytes& bytes);
+  // Closes the master side: the device hangs up the line.
+  void HangUp();
   // Reads whatever arrives within `timeoutMs` after the first byte stops
   // coming for `quietMs`.
   Bytes ReadAvailable(int timeoutMs, int quietMs = 50);
