@@ -1,6 +1,7 @@
 #include "sim/Options.h"
 
 #include <cctype>
+#include <cstdlib>
 
 #include "protocol/CodePage.h"
 #include "sim/Device.h"
@@ -153,6 +154,22 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
       o.faults.byteDelayMs = ParseCount(name, take());
     } else if (name == "--pace") {
       flag(o.faults.pace);
+    } else if (name == "--spoil") {
+      // PROBABILITY[:SEED], the probability a decimal fraction from 0 to 1.
+      const std::string v = take();
+      const size_t colon = v.find(':');
+      const std::string p = v.substr(0, colon);
+      char* end = nullptr;
+      const double rate = p.empty() || !std::isdigit(static_cast<unsigned char>(p[0]))
+                              ? -1
+                              : std::strtod(p.c_str(), &end);
+      if (rate < 0 || rate > 1 || end != p.c_str() + p.size()) {
+        throw Bad(name, "expected a probability from 0 to 1, optionally :SEED");
+      }
+      o.faults.spoilRate = rate;
+      if (colon != std::string::npos) {
+        o.faults.spoilSeed = static_cast<uint32_t>(ParseCount(name, v.substr(colon + 1)));
+      }
     } else if (name == "--hangup-after") {
       o.faults.hangupAfter = ParseCount(name, take());
     } else {
@@ -211,6 +228,11 @@ Faults:
   --pace                 send replies at the device's baud rate
                          (10 bits a byte)
   --hangup-after N       answer N requests, then close the line and exit
+  --spoil P[:SEED]       spoil each reply with probability P (0 to 1) by
+                         a fault drawn at random: silence, a cut reply,
+                         NAK, a wrong ACK or STX, a bad checksum, an
+                         error answer or a garbage byte; SEED (default 1)
+                         repeats the same run
 
   -h, --help             show this text and exit
 )";

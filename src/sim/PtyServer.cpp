@@ -32,7 +32,7 @@ void CloseFd(int& fd) {
 }  // namespace
 
 PtyServer::PtyServer(Device& device, ServerOptions options)
-    : device_(device), options_(std::move(options)) {
+    : device_(device), options_(std::move(options)), spoiler_(options_.faults) {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   char name[128];
   if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
@@ -262,6 +262,7 @@ void PtyServer::OnFrame() {
   if (before) device_ = std::move(*before);
   if (response.bytes.size() == 1) input_ = Input::Discard;  // NAK: drop the rest of the noise
   ApplyReplyFaults(plan, response);
+  if (spoiler_.Spoil(response)) ++spoiled_;
   Send(std::move(response), baud);
   if (options_.afterRequest) options_.afterRequest(device_);
 }

@@ -50,6 +50,8 @@ class PtyServer {
 
   // Complete request frames received so far.
   uint64_t Requests() const { return requests_.load(); }
+  // Replies spoilt at random so far (FaultPlan::spoilRate).
+  uint64_t Spoiled() const { return spoiled_.load(); }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -90,6 +92,8 @@ class PtyServer {
   Clock::time_point outStart_;
 
   std::atomic<uint64_t> requests_{0};
+  RandomSpoiler spoiler_;
+  std::atomic<uint64_t> spoiled_{0};
   bool hungUp_ = false;
   std::thread thread_;
   StopReason reason_ = StopReason::Stopped;

@@ -456,7 +456,7 @@ TEST(SimOptions, ParsesTheCommandLine) {
   const SimOptions o = ParseOptions({"--link", "/tmp/eklz", "--rate=19200", "--no-rate-check",
                                      "--start", "demo", "--answer", "10:82", "--answer=08:03",
                                      "--cut-reply", "3", "--wrong-ack", "aa", "--version-text",
-                                     "В\\0\\x01\\\\"});
+                                     "В\\0\\x01\\\\", "--spoil", "0.25:7"});
   EXPECT_EQ(o.linkPath, "/tmp/eklz");
   EXPECT_EQ(o.rate, 19200u);
   EXPECT_FALSE(o.rateCheck);
@@ -465,11 +465,34 @@ TEST(SimOptions, ParsesTheCommandLine) {
   EXPECT_EQ(o.faults.cutAt, 3);
   EXPECT_EQ(o.faults.firstByte, 0xAA);
   EXPECT_EQ(o.identity.version, std::string("\x82") + '\0' + "\x01\\");
+  EXPECT_EQ(o.faults.spoilRate, 0.25);
+  EXPECT_EQ(o.faults.spoilSeed, 7u);
 
   const std::vector<std::vector<std::string>> bad = {
       {"--rate", "1200"}, {"--start", "old"}, {"--answer", "10"}, {"--link"},
-      {"--silent=1"},     {"--eklz-number", "12"}, {"--version-text", "\\q"}, {"--frobnicate"}};
+      {"--silent=1"},     {"--eklz-number", "12"}, {"--version-text", "\\q"}, {"--frobnicate"},
+      {"--spoil", "1.5"}, {"--spoil", "x"},        {"--spoil", "-0.1"},          {"--spoil", "0.1:"}};
   for (const auto& args : bad) EXPECT_THROW(ParseOptions(args), std::invalid_argument) << args[0];
+}
+
+// The random spoiler: the same seed spoils the same replies the same way,
+// every spoilt reply differs from the device's, and a rate of 0 spoils none.
+TEST(SimFaults, TheRandomSpoilerIsRepeatableAndAlwaysSpoils) {
+  FaultPlan plan;
+  plan.spoilRate = 0.5;
+  plan.spoilSeed = 42;
+  RandomSpoiler a(plan), b(plan), none(FaultPlan{});
+  const Bytes good = ReplyBytes(0, {0x01, 0x02, 0x03});
+  for (int i = 0; i < 500; ++i) {
+    Response ra{good}, rb{good}, rn{good};
+    const bool spoilt = a.Spoil(ra);
+    EXPECT_EQ(b.Spoil(rb), spoilt);
+    EXPECT_EQ(ra.bytes, rb.bytes);
+    EXPECT_EQ(ra.bytes != good, spoilt);
+    EXPECT_FALSE(none.Spoil(rn));
+  }
+  EXPECT_GT(a.Spoiled(), 200u);
+  EXPECT_LT(a.Spoiled(), 300u);
 }
 
 }  // namespace
