@@ -71,8 +71,10 @@ bool ParseInt32(const std::string& text, int& out) {
 const std::string kUndefinedByte = "\x98";
 const std::string kUndefinedChar = "\xC2\x98";
 
-std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to,
-                       std::string (*convert)(const std::string&)) {
+// Converts the pieces of `text` between the occurrences of `from` with
+// `convert` and puts `to` in place of each occurrence.
+std::string ConvertAround(const std::string& text, const std::string& from, const std::string& to,
+                          std::string (*convert)(const std::string&)) {
   std::string out;
   size_t start = 0;
   for (size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size()) {
@@ -82,11 +84,11 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
 }
 
 std::string FileCp1251ToUtf8(const std::string& bytes) {
-  return ReplaceAll(bytes, kUndefinedByte, kUndefinedChar, Cp1251ToUtf8);
+  return ConvertAround(bytes, kUndefinedByte, kUndefinedChar, Cp1251ToUtf8);
 }
 
 std::string FileUtf8ToCp1251(const std::string& text) {
-  return ReplaceAll(text, kUndefinedChar, kUndefinedByte, Utf8ToCp1251);
+  return ConvertAround(text, kUndefinedChar, kUndefinedByte, Utf8ToCp1251);
 }
 
 }  // namespace
@@ -189,7 +191,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
   }
   // A new key goes after the section's last line that is not blank.
   auto at = target->lines.end();
-  while (at != target->lines.begin() && Trim(std::prev(at)->raw).empty() && std::prev(at)->key.empty()) --at;
+  while (at != target->lines.begin() && IsBlank(*std::prev(at))) --at;
   target->lines.insert(at, {key, value, {}});
 }
 
@@ -211,7 +213,7 @@ std::string IniFile::Encoded() const {
       text += "\r\n";
     }
     // A blank line between sections, unless the file has one there already.
-    if (s.lines.empty() || !Trim(s.lines.back().raw).empty() || !s.lines.back().key.empty()) {
+    if (s.lines.empty() || !IsBlank(s.lines.back())) {
       text += "\r\n";
     }
   }

@@ -55,6 +55,9 @@ class IniFile {
     std::string raw;    // the line as read; written back while unchanged
   };
   void Parse(std::string content);
+  static bool IsBlank(const Line& line) {
+    return line.key.empty() && line.raw.find_first_not_of(" \t") == std::string::npos;
+  }
 
   struct Section {
     std::string name;
