@@ -1,10 +1,14 @@
 // Soak run: the tester against the simulated EKLZ that spoils replies at
 // random (seeded), N commands of every kind. Prints commands run, failures by
-// kind, hangs, failures reported as successes and the process's memory at
-// the start and the end. Exit status 1 when a hang or a spoilt reply reported
-// as a success was seen.
+// kind, hangs, failures reported as successes and the tester's memory at the
+// start and the end. Exit status 1 when a hang or a spoilt reply reported as a
+// success was seen. The simulator runs in a child process, so the memory
+// measured is the tester's alone.
 //
 //   soak_bench [N] [PROBABILITY] [SEED]      (20000, 0.01, 1)
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -37,11 +41,44 @@ namespace {
 constexpr int kHangSeconds = 60;  // no command may take this long
 constexpr int kPortTimeout = 10;
 
-class DiscardingSink : public OutputSink {
+// Drops the output; counts the requests sent (every request is logged).
+class CountingSink : public OutputSink {
  public:
   void ResultLine(const std::string&) override {}
-  void ProtocolLine(const std::string&) override {}
+  void ProtocolLine(const std::string& line) override {
+    if (line.compare(0, 4, "==> ") == 0) ++requests;
+  }
+  uint64_t requests = 0;
 };
+
+// What the simulator process tells the tester, in memory both share. The
+// counts are stored after each reply has gone out.
+struct Shared {
+  std::atomic<uint64_t> handled{0};
+  std::atomic<uint64_t> spoiled{0};
+  std::atomic<int> ready{0};
+  char path[256] = {};
+};
+
+// The simulator process: a demo device spoiling replies, until killed.
+[[noreturn]] void RunSimulator(Shared* shared, double probability, unsigned seed) {
+  sim::Device device;
+  sim::BuildDemo(device);
+  sim::ServerOptions options;
+  options.faults.spoilRate = probability;
+  options.faults.spoilSeed = seed;
+  sim::PtyServer* server = nullptr;
+  options.afterRequest = [&](const sim::Device&) {
+    shared->spoiled = server->Spoiled();
+    shared->handled = server->Requests();
+  };
+  sim::PtyServer pty(device, options);
+  server = &pty;
+  std::snprintf(shared->path, sizeof shared->path, "%s", pty.SlavePath().c_str());
+  shared->ready = 1;
+  pty.Run();
+  std::_Exit(0);
+}
 
 long ResidentKiB() {
   long pages = 0, resident = 0;
@@ -109,18 +146,19 @@ int main(int argc, char** argv) {
   const double probability = argc > 2 ? std::atof(argv[2]) : 0.01;
   const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atol(argv[3])) : 1;
 
-  sim::Device device;
-  sim::BuildDemo(device);
-  sim::ServerOptions options;
-  options.faults.spoilRate = probability;
-  options.faults.spoilSeed = seed;
-  sim::PtyServer server(device, options);
-  server.Start();
+  void* memory = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return 2;
+  Shared* shared = new (memory) Shared;
+  const pid_t child = ::fork();
+  if (child == 0) RunSimulator(shared, probability, seed);
+  while (!shared->ready) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const std::string line = shared->path;
 
-  DiscardingSink sink;
+  CountingSink sink;
   EklzSession session(sink);
-  session.OpenPort(server.SlavePath(), "9600", kPortTimeout);
-  const std::vector<Command> round = Round(server.SlavePath());
+  session.OpenPort(line, "9600", kPortTimeout);
+  const std::vector<Command> round = Round(line);
 
   // The watchdog: a command that runs for a minute is a hang.
   std::atomic<long> current{-1};
@@ -148,7 +186,7 @@ int main(int argc, char** argv) {
   for (long i = 0; i < n; ++i) {
     if (i == warmUp) memoryStart = ResidentKiB();
     const Command& c = round[static_cast<size_t>(i) % round.size()];
-    const uint64_t spoiledBefore = server.Spoiled();
+    const uint64_t spoiledBefore = shared->spoiled;
     const auto t0 = Clock::now();
     startedAt = std::chrono::duration_cast<std::chrono::seconds>(t0.time_since_epoch()).count();
     current = i;
@@ -166,24 +204,29 @@ int main(int argc, char** argv) {
     longestMs = std::max(longestMs, ms);
     if (ms > 2 * (2000.0 + kPortTimeout) + 1000) ++hangs;  // more than one missing byte's wait
     if (ok) ++succeeded;
-    if (ok && server.Spoiled() != spoiledBefore) {
+    // Wait until the simulator has counted every request of this command.
+    for (int w = 0; w < 1000 && shared->handled < sink.requests; ++w) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (ok && shared->spoiled != spoiledBefore) {
       ++reportedAsSuccess;
       std::cout << "spoilt reply reported as success: command " << i << " (" << c.name << ")\n";
     }
-    if (!session.LinkOpen()) session.OpenPort(server.SlavePath(), "9600", kPortTimeout);
+    if (!session.LinkOpen()) session.OpenPort(line, "9600", kPortTimeout);
     memoryPeak = std::max(memoryPeak, ResidentKiB());
   }
   const long memoryEnd = ResidentKiB();
   done = true;
   watchdog.join();
   session.ClosePort();
-  server.Stop();
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
 
   const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
   std::cout << "commands run:                    " << n << " (" << round.size()
             << " kinds, " << seconds << " s)\n"
-            << "replies spoilt by the simulator: " << server.Spoiled() << " of "
-            << server.Requests() << " requests (probability " << probability << ", seed " << seed
+            << "replies spoilt by the simulator: " << shared->spoiled << " of "
+            << shared->handled << " requests (probability " << probability << ", seed " << seed
             << ")\n"
             << "succeeded:                       " << succeeded << "\n"
             << "failures reported, by kind:\n";
