@@ -1,18 +1,21 @@
 # Checks the help pages of the desktop program.
-#   cmake -DDIR=<folder of pages> -DPAGES=<list file> [-DORPHANS=ON] -P CheckHelpPages.cmake
+#   cmake -DDIR=<folder of pages> -DPAGES=<list file>[;<list file>...] [-DORPHANS=ON] -P CheckHelpPages.cmake
 #   cmake -DDIR=<folder of pages> -DNAMES=<name;name...> -P CheckHelpPages.cmake
 # Every listed page must exist as "<DIR>/<name>.htm" and be a well-formed page
 # that the help pane can show: one non-empty title, the UTF-8 charset meta,
-# balanced main tags, and no scripts or outside resources. With ORPHANS=ON a
-# page file that the list does not name is a fault too.
+# balanced main tags, no scripts or outside resources, and every link must lead
+# to a page in DIR. With ORPHANS=ON a page file that the lists do not name is a
+# fault too.
 cmake_minimum_required(VERSION 3.25)
 
 if(NOT DEFINED DIR)
   message(FATAL_ERROR "CheckHelpPages: DIR is not set")
 endif()
-if(DEFINED PAGES)
-  file(STRINGS "${PAGES}" NAMES ENCODING UTF-8)
-endif()
+get_filename_component(DIR "${DIR}" ABSOLUTE)
+foreach(list_file IN LISTS PAGES)
+  file(STRINGS "${list_file}" listed ENCODING UTF-8)
+  list(APPEND NAMES ${listed})
+endforeach()
 if(NOT NAMES)
   message(FATAL_ERROR "CheckHelpPages: no page names (PAGES or NAMES)")
 endif()
@@ -53,6 +56,17 @@ foreach(name IN LISTS NAMES)
   if(text MATCHES "<script" OR text MATCHES "<img" OR text MATCHES "<link" OR text MATCHES "://")
     list(APPEND problems "${name}: scripts, images and outside resources are not allowed")
   endif()
+  # Links lead to other pages of the folder (read from the original text: the
+  # lower-cased copy would not match a file name).
+  file(READ "${file}" original)
+  string(REPLACE ";" "," original "${original}")
+  string(REGEX MATCHALL "href=\"[^\"]*\"" links "${original}")
+  foreach(link IN LISTS links)
+    string(REGEX REPLACE "^href=\"([^\"#]*).*\"$" "\\1" target "${link}")
+    if(NOT target STREQUAL "" AND NOT EXISTS "${DIR}/${target}")
+      list(APPEND problems "${name}: link to a missing page ${target}")
+    endif()
+  endforeach()
 endforeach()
 
 if(ORPHANS)

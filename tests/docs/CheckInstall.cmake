@@ -2,7 +2,7 @@
 # where the programs and the desktop look for it: the programs in bin/, the
 # help pages in share/eklz-tester/Docs (which an installed program finds as
 # ../share/eklz-tester/Docs beside its bin/), the desktop entry and the icons.
-#   cmake -DBUILD=<build dir> -DPREFIX=<empty dir> -DPAGES=<list> [-DTESTER=ON] -P CheckInstall.cmake
+#   cmake -DBUILD=<build dir> -DPREFIX=<empty dir> -DPAGES=<list file>[;<list file>...] [-DTESTER=ON] -P CheckInstall.cmake
 cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE "${PREFIX}")
@@ -21,7 +21,11 @@ set(expected
 if(TESTER)
   list(APPEND expected bin/eklz-tester)
 endif()
-file(STRINGS "${PAGES}" pages ENCODING UTF-8)
+set(pages "")
+foreach(list_file IN LISTS PAGES)
+  file(STRINGS "${list_file}" listed ENCODING UTF-8)
+  list(APPEND pages ${listed})
+endforeach()
 foreach(page IN LISTS pages)
   list(APPEND expected "share/eklz-tester/Docs/${page}.htm")
 endforeach()
