@@ -1,8 +1,6 @@
 #include "protocol/Exchange.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "protocol/CodePage.h"
