@@ -2,6 +2,7 @@
 // that drops everything.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -49,7 +50,9 @@ class Input {
   uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
   const uint8_t* Rest() const { return data_ + pos_; }
   size_t RestSize() const { return size_ - pos_; }
-  std::string RestText() const { return std::string(reinterpret_cast<const char*>(Rest()), RestSize()); }
+  std::string RestText() const {
+    return std::string(reinterpret_cast<const char*>(Rest()), RestSize());
+  }
 
  private:
   const uint8_t* data_;
