@@ -1,0 +1,56 @@
+#include "app/Presenter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "protocol/Errors.h"
+
+namespace eklz::app {
+
+void MessagePresenter::Error(QWidget* parent, const QString& message) {
+  const QString text = QString::fromStdString(MessageBoxText(message.toStdString()));
+  QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void MessagePresenter::Information(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+bool MessagePresenter::AskSaveViews(QWidget* parent) {
+  QMessageBox box(QMessageBox::Warning, "Предупреждение",
+                  "Протокол обмена не сохранен. Сохранить его в файл?",
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QString MessagePresenter::SaveLogFileName(QWidget* parent) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter("Lod файл Ларнис-ЭКЛЗ (*.log)");
+  dialog.setDefaultSuffix("Log");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+bool MessagePresenter::ChoosePrinter(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+QString MessagePresenter::SavePdfFileName(QWidget* parent) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter("PDF (*.pdf)");
+  dialog.setDefaultSuffix("pdf");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+void MessagePresenter::ShowModal(QDialog& dialog) { dialog.exec(); }
+
+}  // namespace eklz::app
