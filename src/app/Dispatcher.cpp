@@ -11,6 +11,7 @@
 #include <QTimeEdit>
 
 #include "app/Fields.h"
+#include "app/RepairRequestForm.h"
 #include "commands/Activation.h"
 #include "commands/Arbitrary.h"
 #include "commands/ArchiveDump.h"
@@ -326,39 +327,13 @@ std::vector<DispatchRow> BuildTable() {
   t.push_back({0xFB, [](const Ctx& c) {
                  // The panel goes in with what the operator typed and comes back
                  // filled; the widgets take it only after a completed run.
-                 auto panel = std::make_shared<RepairRequestPanel>();
-                 const PanelFields& f = c.fields;
-                 panel->numRequest = f.Text("RequestDornalNumRequset");
-                 panel->dateOfCheck = f.Date("RequestDornalDateOfCheck");
-                 panel->dateOfBroken = f.Date("RequestDornalDateOfBroken");
-                 panel->dateOfActivate = f.Date("RequestDornalDateOfActivate");
-                 panel->serialNumEklz = f.Text("RequestDornalSerialNumEKLZ");
-                 panel->nameKkm = f.Text("RequestDornalNameKKM");
-                 panel->serialNumKkm = f.Text("RequestDornalSerialNumKKM");
-                 panel->developmentFailure = f.Text("meRequestDornalDevelopmentFailure");
-                 panel->detectFailure = f.Text("meRequestDornalDetectFailure");
-                 panel->archiveTransferred = f.State("RzCheckBox2");
-                 panel->failureToCarryOut = f.Text("meRequestDornaFailureToCarryOut");
+                 auto panel = std::make_shared<RepairRequestPanel>(ReadRepairRequestPanel(c.fields));
+                 ClearRepairRequestPanel(c.fields.Root());
                  PreparedRun run = Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
                    RunRepairRequest(s, false, q, l, *panel);
                  });
-                 run.afterSuccess = [panel, root = QPointer<QWidget>(&f.Root())] {
-                   if (!root) return;
-                   const PanelFields out(*root);
-                   auto setDate = [&](const char* name, const CalendarDate& d) {
-                     out.Find<QDateTimeEdit>(name)->setDate(QDate(d.year, d.month, d.day));
-                   };
-                   setDate("RequestDornalDateOfCheck", panel->dateOfCheck);
-                   setDate("RequestDornalDateOfBroken", panel->dateOfBroken);
-                   setDate("RequestDornalDateOfActivate", panel->dateOfActivate);
-                   out.Find<QLineEdit>("RequestDornalSerialNumEKLZ")
-                       ->setText(QString::fromStdString(panel->serialNumEklz));
-                   out.Find<QLineEdit>("RequestDornalNameKKM")
-                       ->setText(QString::fromStdString(panel->nameKkm));
-                   out.Find<QLineEdit>("RequestDornalSerialNumKKM")
-                       ->setText(QString::fromStdString(panel->serialNumKkm));
-                   out.Find<QPlainTextEdit>("meRequestDornalDetectFailure")
-                       ->setPlainText(QString::fromStdString(panel->detectFailure));
+                 run.afterSuccess = [panel, root = QPointer<QWidget>(&c.fields.Root())] {
+                   if (root) ShowRepairRequestPanel(*root, *panel);
                  };
                  return run;
                }});

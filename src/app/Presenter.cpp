@@ -53,4 +53,18 @@ QString MessagePresenter::SavePdfFileName(QWidget* parent) {
 
 void MessagePresenter::ShowModal(QDialog& dialog) { dialog.exec(); }
 
+void MessagePresenter::ErrorMessage(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+QString MessagePresenter::SaveDumpFileName(QWidget* parent) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter("Дамп архива ЭКЛЗ (*.Bin)");
+  dialog.setDefaultSuffix("Bin");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
 }  // namespace eklz::app

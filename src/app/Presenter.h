@@ -33,6 +33,12 @@ class MessagePresenter {
   virtual QString SavePdfFileName(QWidget* parent);
   // Shows a dialog modally (the about box).
   virtual void ShowModal(QDialog& dialog);
+  // A message box with an error icon, one OK button and its own caption
+  // (the text is shown as it stands).
+  virtual void ErrorMessage(QWidget* parent, const QString& text, const QString& caption);
+  // The save dialog of archive dump files (filter "Дамп архива ЭКЛЗ",
+  // default extension "Bin"): a chosen path, or empty when cancelled.
+  virtual QString SaveDumpFileName(QWidget* parent);
 };
 
 }  // namespace eklz::app

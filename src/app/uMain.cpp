@@ -32,10 +32,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/CommandGridPanel.h"
 #include "app/Dispatcher.h"
+#include "app/DumpPanels.h"
 #include "app/Fields.h"
 #include "app/Panels.h"
 #include "app/ProgressDUMP.h"
+#include "app/RepairRequestForm.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "commands/Link.h"
@@ -269,7 +272,6 @@ QWidget* TfmMain::BuildParamsTab() {
   connect(execQuery_, &QPushButton::clicked, this, &TfmMain::btExecQueryClick);
   paramsTab_->installEventFilter(this);
 
-  grid_ = paramsTab_->findChild<QTableWidget*>("StringGrid1");
   return paramsTab_;
 }
 
@@ -301,6 +303,9 @@ void TfmMain::BuildTaskList() {
 }
 
 void TfmMain::ConnectPanelHandlers() {
+  gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
+  new DumpPanels(*paramsTab_, *presenter_, this);
+  repairForm_ = new RepairRequestForm(*this, *paramsTab_, *presenter_);
   for (const FormChoice& choice : FormChoices()) {
     const uint8_t code = choice.code;
     auto* digits = paramsTab_->findChild<QRadioButton*>(choice.digits);
@@ -347,8 +352,7 @@ void TfmMain::FormCreate() {
   resultHistory_.clear();
   protocolHistory_.clear();
 
-  commandGrid_ = CommandGrid();
-  RefreshCommandGrid();
+  gridPanel_->Reset();
 }
 
 void TfmMain::OpenLinkAtStartUp() {
@@ -505,13 +509,7 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   queryArea_->setTabVisible(kResultTab, false);
   queryArea_->setTabVisible(kProtocolTab, false);
   panels_->setCurrentWidget(panels_->findChild<QWidget*>(item.panel));
-  if (item.extra == ExtraStep::RepairRequest) {
-    for (const char* memo : {"meRequestDornalDevelopmentFailure", "meRequestDornalDetectFailure",
-                             "meRequestDornaFailureToCarryOut"}) {
-      paramsTab_->findChild<QPlainTextEdit*>(memo)->clear();
-    }
-    paramsTab_->findChild<QLineEdit*>("RequestDornalSerialNumEKLZ")->clear();
-  }
+  if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
   execQuery_->raise();
   currentCmd_ = item.code;
   queryArea_->setCurrentIndex(kParamsTab);
@@ -582,21 +580,7 @@ void TfmMain::ShowHelpPage(const QString& page) {
   }
 }
 
-void TfmMain::RefreshCommandGrid() {
-  if (!grid_) return;
-  grid_->setColumnCount(commandGrid_.ColumnCount());
-  for (int c = 0; c < commandGrid_.ColumnCount(); ++c) {
-    for (int r = 0; r < 2; ++r) {
-      const std::string& text = r == 0 ? commandGrid_.Header(c) : commandGrid_.Value(c);
-      auto* cell = grid_->item(r, c);
-      if (!cell) {
-        cell = new QTableWidgetItem;
-        grid_->setItem(r, c, cell);
-      }
-      cell->setText(QString::fromStdString(text));
-    }
-  }
-}
+void TfmMain::RefreshCommandGrid() { gridPanel_->RefreshGridChecksum(); }
 
 // --- Running commands ----------------------------------------------------------------
 

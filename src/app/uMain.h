@@ -35,7 +35,9 @@ class ClockSeededRandom;
 
 namespace eklz::app {
 
+class CommandGridPanel;
 class LogView;
+class RepairRequestForm;
 class TfmMyAbout;
 class TfmProgressDUMP;
 
@@ -168,7 +170,8 @@ class TfmMain : public QMainWindow, private ProgressHost {
   LogView* result_ = nullptr;
   LogView* protocol_ = nullptr;
   QTextBrowser* browser_ = nullptr;
-  QTableWidget* grid_ = nullptr;
+  CommandGridPanel* gridPanel_ = nullptr;
+  RepairRequestForm* repairForm_ = nullptr;
 };
 
 }  // namespace eklz::app
