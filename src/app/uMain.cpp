@@ -430,7 +430,10 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     // Stop the job first; its outcome is not shown, the close goes on.
     closing_ = true;
     CancelJob();
-    worker_->WaitJob(10000);
+    if (worker_->WaitJob(10000)) {
+      // Deliver the job's end now, so that the window is idle from here on.
+      QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
+    }
     FlushOutput();
   }
   if (!ViewsEmpty() && presenter_->AskSaveViews(this)) {
