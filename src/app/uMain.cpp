@@ -640,7 +640,11 @@ void TfmMain::btExecQueryClick() {
 
 void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done done) {
   sink_->ResetProgress();
-  worker_->Run([this, operation = std::move(operation)] { operation(*session_); },
+  worker_->Run(
+      [this, operation = std::move(operation)] {
+        EklzSession::RunScope run(*session_);
+        operation(*session_);
+      },
                [this, done = std::move(done)](const JobOutcome& outcome) {
                  FlushOutput();
                  JobOutcome shown = outcome;
@@ -650,7 +654,12 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
                });
 }
 
-void TfmMain::CancelJob() { sink_->CloseProgress(); }
+// Asks the job in flight to stop: every port wait ends at once, and a dump
+// ends after the page in progress as if its progress dialog were closed.
+void TfmMain::CancelJob() {
+  session_->RequestCancel();
+  sink_->CloseProgress();
+}
 
 void TfmMain::FlushOutput() {
   WindowSink::Batch b = sink_->TakeBatch();
