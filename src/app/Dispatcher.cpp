@@ -21,6 +21,7 @@
 #include "commands/Reports.h"
 #include "commands/Service.h"
 #include "commands/Status.h"
+#include "protocol/CommandCodes.h"
 #include "procedures/Autotest.h"
 #include "procedures/FullDump.h"
 #include "procedures/MassDocuments.h"
@@ -189,7 +190,7 @@ std::vector<DispatchRow> BuildTable() {
   };
 
   for (bool textForm : {false, true}) {
-    t.push_back({FormCode(0x01, textForm), [=](const Ctx& c) {
+    t.push_back({FormCode(code::kActivate, textForm), [=](const Ctx& c) {
                    const std::string serial = c.fields.Text("edSN");
                    const CalendarDate date = c.fields.Date("dteDateActivate");
                    const ClockTime time = c.fields.Time("dteTimeActivate");
@@ -205,7 +206,7 @@ std::vector<DispatchRow> BuildTable() {
                    });
                  }});
   }
-  t.push_back({0x02, [](const Ctx& c) {
+  t.push_back({code::kExchangeParams, [](const Ctx& c) {
                  const int index = c.fields.Index("cbRateExcange");
                  const std::string rate = c.fields.ItemText("cbRateExcange");
                  const int timeout = c.fields.Nearest("edTimeOut");
@@ -214,7 +215,7 @@ std::vector<DispatchRow> BuildTable() {
                    DoSetExchangeParams(s, s.settings.ComPort, index, timeout, rate, q, l, ignored);
                  });
                }});
-  t.push_back({0x03, [](const Ctx& c) {
+  t.push_back({code::kDump, [](const Ctx& c) {
                  const bool toFile = c.fields.State("chAskDumpArchivInFile");
                  const std::string file = c.fields.Text("edAskDumpArchivFileName");
                  const int from = c.fields.Int("eiAskDumpNumPageFrom");
@@ -225,7 +226,7 @@ std::vector<DispatchRow> BuildTable() {
                    AskArchiveDump(s, toFile, file, from, to, onePage, q, l, ignored);
                  });
                }});
-  t.push_back({0x04, [](const Ctx& c) {
+  t.push_back({code::kFreeText, [](const Ctx& c) {
                  const int length = c.fields.Index("cbSTLength");
                  const int department = c.fields.Int("eiSTDepartNum");
                  const int binding = c.fields.Index("cbSTCode");
@@ -235,8 +236,8 @@ std::vector<DispatchRow> BuildTable() {
                    DoFreeText(s, length, department, binding, text, win1251, q, l);
                  });
                }});
-  t.push_back(Plain(0x06, DoAbort));
-  t.push_back({0x07, [](const Ctx& c) {
+  t.push_back(Plain(code::kAbort, DoAbort));
+  t.push_back({code::kStatus, [](const Ctx& c) {
                  const bool document = c.fields.State("rbStatus1");
                  return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
                    if (document) {
@@ -246,13 +247,13 @@ std::vector<DispatchRow> BuildTable() {
                    }
                  });
                }});
-  t.push_back({0x08, [](const Ctx& c) {
+  t.push_back({code::kArchiveTest, [](const Ctx& c) {
                  return Run([q = c.quiet, l = c.logExchange](EklzSession& s) {
                    std::string ignored;
                    DoArchiveTest(s, q, l, ignored);
                  });
                }});
-  t.push_back({0x09, [](const Ctx& c) {
+  t.push_back({code::kCloseShift, [](const Ctx& c) {
                  const uint8_t op = c.fields.Nearest("edCloseShiftCodeOfOperator");
                  const CalendarDate date = c.fields.Date("dteCloseShiftDate");
                  const ClockTime time = c.fields.Time("dteCloseShiftTime");
@@ -260,21 +261,21 @@ std::vector<DispatchRow> BuildTable() {
                    DoCloseShift(s, op, date, time, q, l);
                  });
                }});
-  t.push_back(Plain(0x0A, DoCloseArchive));
-  t.push_back(Item(0x10, DoSale, "edSaleDepNum", "edSaleCnt", "edSaleSum"));
-  t.push_back(Item(0x11, DoBuy, "edBuyDepNum", "edBuyCnt", "edBuySum"));
-  t.push_back(Item(0x12, DoReturnSale, "edReturnSaleDepNum", "edReturnSaleCnt", "edReturnSaleSum"));
-  t.push_back(Item(0x13, DoReturnBuy, "edReturnBuyDepNum", "edReturnBuyCnt", "edReturnBuySum"));
-  add(AskForms(0x14, AskRegNumber));
-  t.push_back({0x16, [](const Ctx& c) {
+  t.push_back(Plain(code::kCloseArchive, DoCloseArchive));
+  t.push_back(Item(code::kSale, DoSale, "edSaleDepNum", "edSaleCnt", "edSaleSum"));
+  t.push_back(Item(code::kPurchase, DoBuy, "edBuyDepNum", "edBuyCnt", "edBuySum"));
+  t.push_back(Item(code::kSaleReturn, DoReturnSale, "edReturnSaleDepNum", "edReturnSaleCnt", "edReturnSaleSum"));
+  t.push_back(Item(code::kPurchaseReturn, DoReturnBuy, "edReturnBuyDepNum", "edReturnBuyCnt", "edReturnBuySum"));
+  add(AskForms(code::kRegNumber, AskRegNumber));
+  t.push_back({code::kDiscount, [](const Ctx& c) {
                  const double sum = static_cast<double>(c.fields.Float("edDiscountSum"));
                  return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { DoDiscount(s, sum, q, l); });
                }});
-  t.push_back({0x17, [](const Ctx& c) {
+  t.push_back({code::kMarkup, [](const Ctx& c) {
                  const double sum = static_cast<double>(c.fields.Float("edMarginSum"));
                  return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { DoMargin(s, sum, q, l); });
                }});
-  t.push_back({0x18, [](const Ctx& c) {
+  t.push_back({code::kStorno, [](const Ctx& c) {
                  const uint8_t reversed = static_cast<uint8_t>(
                      (c.fields.Enabled("edStornoCnt") ? 16 : 18) + c.fields.Index("cbStornoDoc"));
                  const uint8_t department = c.fields.Nearest("edStornoDepNum");
@@ -285,7 +286,7 @@ std::vector<DispatchRow> BuildTable() {
                  });
                }});
   for (bool textForm : {false, true}) {
-    t.push_back({FormCode(0x19, textForm), [=](const Ctx& c) {
+    t.push_back({FormCode(code::kComplete, textForm), [=](const Ctx& c) {
                    const uint8_t op = c.fields.Nearest("edFinishDocCodeOfOperator");
                    const CalendarDate date = c.fields.Date("dteFinishDocDate");
                    const ClockTime time = c.fields.Time("dteFinishDocTime");
@@ -294,16 +295,16 @@ std::vector<DispatchRow> BuildTable() {
                    });
                  }});
   }
-  add(AskShift(0x20, AskControlTape, "edShift"));
+  add(AskShift(code::kControlTape, AskControlTape, "edShift"));
   for (bool textForm : {false, true}) {
-    t.push_back({FormCode(0x21, textForm), [=](const Ctx& c) {
+    t.push_back({FormCode(code::kDocument, textForm), [=](const Ctx& c) {
                    const long long kpk = c.fields.Int("edAskDocKPK");
                    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
                      std::string ignored;
                      AskDocument(s, textForm, kpk, q, l, ignored);
                    });
                  }});
-    t.push_back({FormCode(0x22, textForm), [=](const Ctx& c) {
+    t.push_back({FormCode(code::kReport, textForm), [=](const Ctx& c) {
                    const int type = c.fields.Index("cbAskReportType");
                    const CalendarDate from = c.fields.Date("dteAskReportFrom");
                    const CalendarDate to = c.fields.Date("dteAskReportTo");
@@ -315,14 +316,14 @@ std::vector<DispatchRow> BuildTable() {
                    });
                  }});
   }
-  add(AskShift(0x23, AskShiftTotals, "edAskResultSesionNum"));
-  add(AskForms(0x24, AskActivationResult));
-  t.push_back(Plain(0x26, DoInitArchive));
-  add(AskForms(0x2A, AskVersion));
-  t.push_back(Ask(0x39, AskCryptoSerial));
-  t.push_back(Ask(0x3C, AskCurrentKpk));
-  t.push_back(Ask(0x3D, AskProcessorDump));
-  t.push_back(Plain(0x40, DoCancelCloseArchive));
+  add(AskShift(code::kShiftTotals, AskShiftTotals, "edAskResultSesionNum"));
+  add(AskForms(code::kActivationResult, AskActivationResult));
+  t.push_back(Plain(code::kInitArchive, DoInitArchive));
+  add(AskForms(code::kVersion, AskVersion));
+  t.push_back(Ask(code::kCryptoSerial, AskCryptoSerial));
+  t.push_back(Ask(code::kCurrentKpk, AskCurrentKpk));
+  t.push_back(Ask(code::kProcessorDump, AskProcessorDump));
+  t.push_back(Plain(code::kLiftArchiveClosed, DoCancelCloseArchive));
 
   t.push_back({0xFB, [](const Ctx& c) {
                  // The panel goes in with what the operator typed and comes back

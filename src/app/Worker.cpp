@@ -31,6 +31,10 @@ void Worker::Run(Job job, Done done) {
         JobOutcome outcome;
         try {
           job();
+        } catch (const EOperationCancelled& e) {
+          outcome.failed = true;
+          outcome.cancelled = true;
+          outcome.message = QString::fromStdString(e.what());
         } catch (const std::exception& e) {
           outcome.failed = true;
           outcome.message = QString::fromStdString(e.what());

@@ -434,7 +434,10 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     // Stop the job first; its outcome is not shown, the close goes on.
     closing_ = true;
     CancelJob();
-    worker_->WaitJob(10000);
+    if (worker_->WaitJob(10000)) {
+      // Deliver the job's end now, so that the window is idle from here on.
+      QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
+    }
     FlushOutput();
   }
   if (!ViewsEmpty() && presenter_->AskSaveViews(this)) {
@@ -621,7 +624,11 @@ void TfmMain::btExecQueryClick() {
 
 void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done done) {
   sink_->ResetProgress();
-  worker_->Run([this, operation = std::move(operation)] { operation(*session_); },
+  worker_->Run(
+      [this, operation = std::move(operation)] {
+        EklzSession::RunScope run(*session_);
+        operation(*session_);
+      },
                [this, done = std::move(done)](const JobOutcome& outcome) {
                  FlushOutput();
                  JobOutcome shown = outcome;
@@ -631,7 +638,12 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
                });
 }
 
-void TfmMain::CancelJob() { sink_->CloseProgress(); }
+// Asks the job in flight to stop: every port wait ends at once, and a dump
+// ends after the page in progress as if its progress dialog were closed.
+void TfmMain::CancelJob() {
+  session_->RequestCancel();
+  sink_->CloseProgress();
+}
 
 void TfmMain::FlushOutput() {
   WindowSink::Batch b = sink_->TakeBatch();
