@@ -40,14 +40,16 @@ void IntegerEdit::SetValue(long long value) {
 
 // An empty or out-of-range entry is brought into the range, as a numeric
 // field does when it loses the focus.
-void IntegerEdit::Normalize() {
+long long IntegerEdit::Value() const {
   bool ok = false;
   long long v = Digits().toLongLong(&ok);
   if (!ok) v = minimum_ > 0 ? minimum_ : 0;
   if (v < minimum_) v = minimum_;
   if (v > maximum_) v = maximum_;
-  SetValue(v);
+  return v;
 }
+
+void IntegerEdit::Normalize() { SetValue(Value()); }
 
 DecimalEdit::DecimalEdit(int places, bool withDefault, QWidget* parent)
     : QLineEdit(parent), places_(places) {

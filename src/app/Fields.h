@@ -19,6 +19,9 @@ class IntegerEdit : public QLineEdit {
   // The text without group separators: what the number reads as.
   QString Digits() const;
   void SetValue(long long value);
+  // The number as the field settles it when editing ends: within the range,
+  // the minimum (or 0) for an empty entry.
+  long long Value() const;
 
  private:
   void Normalize();

@@ -36,6 +36,7 @@
 #include "app/Dispatcher.h"
 #include "app/DumpPanels.h"
 #include "app/Fields.h"
+#include "app/Options.h"
 #include "app/Panels.h"
 #include "app/ProgressDUMP.h"
 #include "app/RepairRequestForm.h"
@@ -306,6 +307,7 @@ void TfmMain::ConnectPanelHandlers() {
   gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
   new DumpPanels(*paramsTab_, *presenter_, this);
   repairForm_ = new RepairRequestForm(*this, *paramsTab_, *presenter_);
+  SetOptionsHandler([this] { TfmOptions::Run(*this); });
   for (const FormChoice& choice : FormChoices()) {
     const uint8_t code = choice.code;
     auto* digits = paramsTab_->findChild<QRadioButton*>(choice.digits);

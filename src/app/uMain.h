@@ -65,6 +65,14 @@ class TfmMain : public QMainWindow, private ProgressHost {
   // What the options button opens; the button is disabled while none is set.
   void SetOptionsHandler(std::function<void()> handler);
 
+  // What the options dialog's probe and search use: a job on the worker
+  // thread (one at a time), the request that stops the job in flight, the
+  // connection pane and the presenter.
+  void StartJob(std::function<void(EklzSession&)> operation, Worker::Done done);
+  void CancelJob();
+  void SetConnectionStatus(const QString& caption, std::optional<bool> blinking);
+  MessagePresenter& Presenter() { return *presenter_; }
+
   // Handlers of the window's controls, under their component names.
   void FormCreate();
   void SelectCommand(const CatalogueItem& item);
@@ -100,11 +108,8 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void WriteLastCmd();
   void RunExtraStep(ExtraStep step, bool before);
   void OpenLinkAtStartUp();
-  void StartJob(std::function<void(EklzSession&)> operation, Worker::Done done);
-  void CancelJob();
   void FlushOutput();
   void UpdateActions();
-  void SetConnectionStatus(const QString& caption, std::optional<bool> blinking);
   void SetPortButtons(bool initEnabled, bool closeEnabled);
   void MoveViewsToHistories();
   SaveResult SaveViews();
