@@ -116,7 +116,11 @@ void CommandGridPanel::StringGrid1SetEditText(int column, QLineEdit& editor) {
   }
   ShowGrid();
   // A value typed into the checksum cell is replaced at once.
-  if (column == grid_.ColumnCount() - 1) editor.setText(QString::fromStdString(grid_.Value(column)));
+  // Selected, so that the next key replaces it again rather than adding a digit.
+  if (column == grid_.ColumnCount() - 1) {
+    editor.setText(QString::fromStdString(grid_.Value(column)));
+    editor.selectAll();
+  }
 }
 
 void CommandGridPanel::rbSomeComandTXTClick() {

@@ -34,7 +34,14 @@ bool FakePresenter::ChoosePrinter(QWidget*, QPrinter& printer) {
   return true;
 }
 
-void FakePresenter::ShowModal(QDialog& dialog) { modals << dialog.objectName(); }
+void FakePresenter::ShowModal(QDialog& dialog) {
+  modals << dialog.objectName();
+  if (onModal) onModal(dialog);
+}
+
+void FakePresenter::ErrorMessage(QWidget*, const QString& text, const QString& caption) {
+  messages << caption + ": " + text;
+}
 
 SimDevice::SimDevice(bool demo) {
   if (demo) sim::BuildDemo(device);

@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 #include <string>
 
@@ -28,6 +30,8 @@ class FakePresenter : public app::MessagePresenter {
   bool ChoosePrinter(QWidget*, QPrinter& printer) override;
   QString SavePdfFileName(QWidget*) override { return pdfPath; }
   void ShowModal(QDialog& dialog) override;
+  void ErrorMessage(QWidget*, const QString& text, const QString& caption) override;
+  QString SaveDumpFileName(QWidget*) override { return dumpPath; }
 
   QStringList errors;     // as the message box shows them (full-stop rule applied)
   QStringList messages;   // "caption: text"
@@ -36,6 +40,10 @@ class FakePresenter : public app::MessagePresenter {
   bool answerYes = false;
   QString savePath;       // empty: the save dialog is cancelled
   QString pdfPath;        // empty: the print dialog is cancelled
+  QString dumpPath;       // empty: the dump file dialog is cancelled
+  // Plays the operator in a modal dialog (the options dialog); the dialog's
+  // result is what the operator left it with.
+  std::function<void(QDialog&)> onModal;
 };
 
 // The simulated EKLZ on a pty of its own.
