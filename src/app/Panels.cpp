@@ -287,6 +287,8 @@ QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
     }
     case FieldKind::List: {
       auto* w = new QComboBox(panel);
+      w->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+      w->setMinimumContentsLength(f.items.size() > 6 ? 30 : 12);
       for (const char* item : f.items) w->addItem(QString::fromUtf8(item));
       w->setCurrentIndex(static_cast<int>(f.value));
       return w;

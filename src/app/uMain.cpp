@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -47,6 +48,10 @@
 #include "protocol/Errors.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
+
+// The icons are compiled into the static library; its resources must be
+// registered by name.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
 
 namespace eklz::app {
 
@@ -79,6 +84,7 @@ void SetNow(QWidget* root, const char* dateName, const char* timeName) {
 
 TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
     : QMainWindow(parent), env_(std::move(environment)) {
+  InitIconResources();
   presenter_ = env_.presenter ? env_.presenter : &ownPresenter_;
   setObjectName("TfmMain");
   setWindowTitle(kAppTitle);
@@ -265,7 +271,14 @@ QWidget* TfmMain::BuildParamsTab() {
   panels_ = new QStackedWidget(paramsTab_);
   panels_->setObjectName("pnPanels");
   layout->addWidget(panels_);
-  for (const PanelSpec& spec : PanelTable()) panels_->addWidget(BuildPanel(spec, panels_));
+  // Each panel scrolls on its own, so that a small window still shows it whole.
+  for (const PanelSpec& spec : PanelTable()) {
+    auto* scroll = new QScrollArea(panels_);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(BuildPanel(spec, scroll));
+    panels_->addWidget(scroll);
+  }
 
   execQuery_ = new QPushButton("Выполнить", paramsTab_);
   execQuery_->setObjectName("btExecQuery");
@@ -489,10 +502,16 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
     // "Выполнить" stays at the top right of the tab.
     execQuery_->move(paramsTab_->width() - execQuery_->width() - 8, 8);
     execQuery_->raise();
-  } else if (watched == mainArea_ && event->type() == QEvent::Resize) {
-    KeepSplitterShare(mainArea_, taskListShare_, 0.2, 0.5);
-  } else if (watched == rightArea_ && event->type() == QEvent::Resize) {
-    KeepSplitterShare(rightArea_, queryAreaShare_, 0.5, 1.0);
+  } else if ((watched == mainArea_ || watched == rightArea_) && event->type() == QEvent::Resize) {
+    // The splitter spreads the new size by its own rule first; the shares
+    // are put back right after.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          KeepSplitterShare(mainArea_, taskListShare_, 0.2, 0.5);
+          KeepSplitterShare(rightArea_, queryAreaShare_, 0.5, 1.0);
+        },
+        Qt::QueuedConnection);
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -513,7 +532,10 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   RunExtraStep(item.extra, true);
   queryArea_->setTabVisible(kResultTab, false);
   queryArea_->setTabVisible(kProtocolTab, false);
-  panels_->setCurrentWidget(panels_->findChild<QWidget*>(item.panel));
+  for (int i = 0; i < panels_->count(); ++i) {
+    auto* scroll = static_cast<QScrollArea*>(panels_->widget(i));
+    if (scroll->widget()->objectName() == item.panel) panels_->setCurrentIndex(i);
+  }
   if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
   execQuery_->raise();
   currentCmd_ = item.code;

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
@@ -44,7 +45,10 @@ class Window : public WindowTest {
  protected:
   void SetUp() override { WriteSettings(kOffline); }
 
-  QString RaisedPanel() { return Find<QStackedWidget>("pnPanels")->currentWidget()->objectName(); }
+  QString RaisedPanel() {
+    auto* scroll = qobject_cast<QScrollArea*>(Find<QStackedWidget>("pnPanels")->currentWidget());
+    return scroll ? scroll->widget()->objectName() : QString();
+  }
   bool ExecEnabled() { return Find<QPushButton>("btExecQuery")->isEnabled(); }
   void Fill(const char* view, const QStringList& lines) {
     Find<app::LogView>(view)->AppendLines(lines.join('\n'), static_cast<int>(lines.size()));
