@@ -11,6 +11,8 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
+#include <algorithm>
+
 #include "app/Presenter.h"
 #include "protocol/Errors.h"
 
@@ -18,6 +20,7 @@ namespace eklz::app {
 
 namespace {
 
+// Cells are 32 pixels wide, or as wide as the widest header needs.
 constexpr int kCellWidth = 32;
 
 // The cell editor of the grid: every change of its text goes to the panel at
@@ -64,8 +67,12 @@ CommandGridPanel::CommandGridPanel(QWidget& params, CommandGrid& grid, MessagePr
   connect(length_, &QSpinBox::valueChanged, this, &CommandGridPanel::edSomeComandLenChange);
 
   table_->setItemDelegate(new CellDelegate(*this, table_));
-  table_->horizontalHeader()->setMinimumSectionSize(kCellWidth);
-  table_->horizontalHeader()->setDefaultSectionSize(kCellWidth);
+  cellWidth_ = kCellWidth;
+  for (const char* header : {"STX", "Дл.", "Ком.", "Пар.", "CRC"}) {
+    cellWidth_ = std::max(cellWidth_, table_->fontMetrics().horizontalAdvance(header) + 10);
+  }
+  table_->horizontalHeader()->setMinimumSectionSize(cellWidth_);
+  table_->horizontalHeader()->setDefaultSectionSize(cellWidth_);
   table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -133,7 +140,7 @@ void CommandGridPanel::ShowGrid() {
   table_->setColumnCount(columns);
   const QBrush fixed = table_->palette().button();
   for (int c = 0; c < columns; ++c) {
-    table_->setColumnWidth(c, kCellWidth);
+    table_->setColumnWidth(c, cellWidth_);
     for (int r = 0; r < 2; ++r) {
       QTableWidgetItem* cell = table_->item(r, c);
       if (!cell) {

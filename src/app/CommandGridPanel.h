@@ -47,6 +47,7 @@ class CommandGridPanel : public QObject {
   QWidget* panel_;
   QTableWidget* table_;
   QSpinBox* length_;
+  int cellWidth_;
 };
 
 }  // namespace eklz::app

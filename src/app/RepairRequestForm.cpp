@@ -25,6 +25,12 @@ QString Utf8(const std::string& s) { return QString::fromStdString(s); }
 // A memo shows line breaks as '\n'; the core writes CR LF.
 QString MemoText(const std::string& s) { return Utf8(s).replace("\r\n", "\n"); }
 
+// The form is one A4 page unless the operator picks another in the print dialog.
+void PrepareFormPrinter(QPrinter& printer) {
+  printer.setDocName("Заявка на ремонт ЭКЛЗ");
+  printer.setPageSize(QPageSize(QPageSize::A4));
+}
+
 }  // namespace
 
 RepairRequestPanel ReadRepairRequestPanel(const PanelFields& f) {
@@ -199,11 +205,15 @@ RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& params, MessagePr
   // The print button, and beside it the preview and the PDF file.
   auto* print = panel->findChild<QPushButton*>("RzBitBtn1");
   connect(print, &QPushButton::clicked, this, &RepairRequestForm::RzBitBtn1Click);
-  auto* preview = new QPushButton("Предварительный просмотр...", panel);
+  auto* preview = new QPushButton("Просмотр...", panel);
   preview->setObjectName("btRequestDornalPreview");
+  preview->setToolTip("Предварительный просмотр заявки");
+  preview->setAccessibleName("Предварительный просмотр заявки");
   connect(preview, &QPushButton::clicked, this, &RepairRequestForm::PrintPreview);
-  auto* pdf = new QPushButton("Сохранить в PDF...", panel);
+  auto* pdf = new QPushButton("В PDF...", panel);
   pdf->setObjectName("btRequestDornalPdf");
+  pdf->setToolTip("Сохранить заявку в файл PDF");
+  pdf->setAccessibleName("Сохранить заявку в файл PDF");
   connect(pdf, &QPushButton::clicked, this, &RepairRequestForm::SaveAsPdf);
   for (QLayout* l : panel->findChildren<QLayout*>()) {
     auto* row = qobject_cast<QHBoxLayout*>(l);
@@ -237,7 +247,7 @@ void RepairRequestForm::RzCheckBox2Click() {
 void RepairRequestForm::RzBitBtn1Click() {
   if (!Ready()) return;
   QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName("Заявка на ремонт ЭКЛЗ");
+  PrepareFormPrinter(printer);
   if (!presenter_.ChoosePrinter(&params_, printer)) return;
   try {
     PaintRepairRequestForm(printer, Variables());
@@ -249,7 +259,7 @@ void RepairRequestForm::RzBitBtn1Click() {
 void RepairRequestForm::PrintPreview() {
   if (!Ready()) return;
   QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName("Заявка на ремонт ЭКЛЗ");
+  PrepareFormPrinter(printer);
   QPrintPreviewDialog preview(&printer, &window_);
   preview.setObjectName("RepairRequestPreview");
   const FormVariables values = Variables();
@@ -268,9 +278,8 @@ void RepairRequestForm::SaveAsPdf() {
   const QString path = presenter_.SavePdfFileName(&params_);
   if (path.isEmpty()) return;
   QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName("Заявка на ремонт ЭКЛЗ");
+  PrepareFormPrinter(printer);
   printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setPageSize(QPageSize(QPageSize::A4));
   printer.setOutputFileName(path);
   try {
     PaintRepairRequestForm(printer, Variables());
