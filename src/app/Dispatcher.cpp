@@ -121,7 +121,7 @@ namespace {
 using Ctx = DispatchContext;
 using ItemOperation = std::string (*)(EklzSession&, uint8_t, double, double, bool, bool);
 
-PreparedRun Run(std::function<void(EklzSession&)> op) { return {std::move(op), {}}; }
+PreparedRun Run(std::function<void(EklzSession&)> op) { return {std::move(op), {}, {}}; }
 
 DispatchRow Item(uint8_t code, ItemOperation op, const char* dep, const char* count,
                  const char* sum) {
@@ -333,8 +333,14 @@ std::vector<DispatchRow> BuildTable() {
                  PreparedRun run = Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
                    RunRepairRequest(s, false, q, l, *panel);
                  });
-                 run.afterSuccess = [panel, root = QPointer<QWidget>(&c.fields.Root())] {
+                 const QPointer<QWidget> root(&c.fields.Root());
+                 run.afterSuccess = [panel, root] {
                    if (root) ShowRepairRequestPanel(*root, *panel);
+                 };
+                 // A run ended by a failure of another kind leaves the panel
+                 // unfilled but shows the failures collected up to it.
+                 run.afterFailure = [panel, root] {
+                   if (root) ShowRepairFailures(*root, *panel);
                  };
                  return run;
                }});

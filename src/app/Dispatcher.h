@@ -59,10 +59,11 @@ struct DispatchContext {
 };
 
 // One run: the operation for the worker thread and, optionally, what to do on
-// the GUI thread after it succeeded.
+// the GUI thread after it succeeded or after it failed.
 struct PreparedRun {
   std::function<void(EklzSession&)> operation;
   std::function<void()> afterSuccess;
+  std::function<void()> afterFailure;
 };
 
 struct DispatchRow {

@@ -74,8 +74,12 @@ void ShowRepairRequestPanel(QWidget& params, const RepairRequestPanel& panel) {
   setText("RequestDornalNameKKM", panel.nameKkm);
   setText("RequestDornalSerialNumKKM", panel.serialNumKkm);
   setMemo("meRequestDornalDevelopmentFailure", panel.developmentFailure);
-  setMemo("meRequestDornalDetectFailure", panel.detectFailure);
+  ShowRepairFailures(params, panel);
   setMemo("meRequestDornaFailureToCarryOut", panel.failureToCarryOut);
+}
+
+void ShowRepairFailures(QWidget& params, const RepairRequestPanel& panel) {
+  params.findChild<QPlainTextEdit*>("meRequestDornalDetectFailure")->setPlainText(MemoText(panel.detectFailure));
 }
 
 // --- The printed form ---------------------------------------------------------------

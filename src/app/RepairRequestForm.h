@@ -29,6 +29,8 @@ void ClearRepairRequestPanel(QWidget& params);
 // After a run: the dates, the EKLZ number, the cash-register fields and the
 // failure memo take the record's values.
 void ShowRepairRequestPanel(QWidget& params, const RepairRequestPanel& panel);
+// The failure memo alone, after a run that did not complete.
+void ShowRepairFailures(QWidget& params, const RepairRequestPanel& panel);
 
 // The value of a form variable by its name (NumRequest, FactoryNum, ...).
 using FormVariables = std::function<QString(const char* name)>;

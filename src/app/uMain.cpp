@@ -637,8 +637,10 @@ void TfmMain::btExecQueryClick() {
     ShowError(QString::fromStdString(e.what()));
     return;
   }
-  StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess)](const JobOutcome& outcome) {
+  StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess),
+                                      failed = std::move(run.afterFailure)](const JobOutcome& outcome) {
     if (outcome.failed) {
+      if (failed) failed();
       if (!outcome.cancelled) ShowError(outcome.message);
     } else if (after) {
       after();

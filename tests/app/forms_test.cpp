@@ -35,10 +35,10 @@ constexpr const char* kOffline = "[fmMainFormState]\nConnected=0\n";
 
 // The simulated EKLZ (the demo cash register) at a chosen line speed.
 struct SimAt {
-  explicit SimAt(uint32_t baud) {
+  explicit SimAt(uint32_t baud, sim::ServerOptions options = {}) {
     sim::BuildDemo(device);
     device.SetRateCode(sim::Device::CodeOfRate(baud));
-    server = std::make_unique<sim::PtyServer>(device, sim::ServerOptions{});
+    server = std::make_unique<sim::PtyServer>(device, std::move(options));
     server->Start();
   }
   sim::Device device;
@@ -455,6 +455,27 @@ TEST_F(WindowTest, RepairRequestFillsThePanelAndThePrintedForm) {
     EXPECT_TRUE(flat.contains(failure.simplified())) << failure.toStdString();
   }
   EXPECT_FALSE(flat.contains("edited"));
+}
+
+// A device failure is collected and the run goes on; a line that goes dead
+// ends the run with its error, and the panel shows the failures collected
+// up to then without being filled.
+TEST_F(WindowTest, ARepairRequestEndedByALineFailureShowsTheFailuresSoFar) {
+  sim::ServerOptions options;
+  options.faults.answers[0x39] = 0x01;  // the cryptoprocessor query fails
+  options.faults.hangupAfter = 5;       // version, abort, two pages, crypto
+  SimAt sim(9600, options);
+  WriteSettings("[Options]\nComPort=" + sim.server->SlavePath() + "\nBoundRate=9600\nTimeOuts=10\n");
+  Open();
+  Choose("Заявка на ремонт в Дорнал");
+  Execute();
+  ASSERT_EQ(presenter.errors.size(), 1);
+  EXPECT_TRUE(presenter.errors[0].startsWith("System Error.")) << presenter.errors[0].toStdString();
+  const QStringList memo = Find<QPlainTextEdit>("meRequestDornalDetectFailure")->toPlainText().split('\n');
+  ASSERT_EQ(memo.size(), 2) << memo.join('|').toStdString();
+  EXPECT_EQ(memo[0], "");
+  EXPECT_FALSE(memo[1].isEmpty());
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalNameKKM")->text(), "");
 }
 
 }  // namespace
