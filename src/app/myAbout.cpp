@@ -1,5 +1,6 @@
 #include "app/myAbout.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,7 +22,10 @@ QLabel* PlacedLabel(QWidget* parent, const char* name, const QRect& geometry) {
 
 }  // namespace
 
-QString TfmMyAbout::HomePage() { return "https://eklz-tester.org"; }
+// The program's own home page: the folder of its help pages beside it.
+QUrl TfmMyAbout::HomePage() {
+  return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/Docs/");
+}
 
 TfmMyAbout::TfmMyAbout(QWidget* parent) : QDialog(parent) {
   setObjectName("TfmMyAbout");
@@ -61,7 +65,7 @@ TfmMyAbout::TfmMyAbout(QWidget* parent) : QDialog(parent) {
   label5->setStyleSheet("color: navy;");
 
   QLabel* label6 = PlacedLabel(this, "Label6", QRect(8, 226, 145, 18));
-  label6->setText(HomePage().mid(QString("https://").size()));
+  label6->setText("Справочные страницы");
   QFont link = font();
   link.setPixelSize(13);
   link.setUnderline(true);
@@ -109,7 +113,7 @@ void TfmMyAbout::Image1Click() { close(); }
 
 void TfmMyAbout::Label6Click() {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  QDesktopServices::openUrl(QUrl(HomePage()));
+  QDesktopServices::openUrl(HomePage());
   QGuiApplication::restoreOverrideCursor();
 }
 

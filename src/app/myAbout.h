@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
 
 class QTimer;
 
@@ -16,7 +17,7 @@ class TfmMyAbout : public QDialog {
 
   bool AutoClose() const { return autoClose_; }
   // The address that the web-address label opens.
-  static QString HomePage();
+  static QUrl HomePage();
 
  protected:
   void showEvent(QShowEvent* event) override;

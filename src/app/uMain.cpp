@@ -121,7 +121,11 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
 
 TfmMain::~TfmMain() {
   CancelJob();
-  worker_->WaitJob(10000);
+  // The worker thread ends before the session and its output go, and the
+  // widgets that go later no longer reach this window's handlers.
+  delete worker_;
+  worker_ = nullptr;
+  queryArea_->disconnect(this);
 }
 
 // --- Construction ---------------------------------------------------------------
