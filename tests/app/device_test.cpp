@@ -211,6 +211,40 @@ TEST_F(Conversions, StornoOfADiscountSendsTheDiscountCode) {
   EXPECT_EQ(peer->Requests()[0][3], 0x16);
 }
 
+TEST_F(WindowTest, ClosingTheProgressDialogEndsTheDumpAfterAWholePage) {
+  SimDevice sim;
+  ConnectTo(sim.server->SlavePath());
+  Open();
+  Choose("Запрос дампа архива");
+  Find<QRadioButton>("rbAskDumpManyPages")->setChecked(true);
+  Find<QLineEdit>("eiAskDumpNumPageTo")->setText("8191");
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  QWidget* dialog = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
+  QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+  WaitIdle();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  const qsizetype lines = ResultLines().size();
+  EXPECT_LT(lines, 8 * 8192);
+  EXPECT_EQ(lines % 8, 0) << "every page shown has its eight lines";
+}
+
+TEST_F(WindowTest, MassDocumentsLogByTheirOwnCheckBoxes) {
+  SimDevice sim;
+  ConnectTo(sim.server->SlavePath());
+  Open();
+  ASSERT_TRUE(window->Session().settings.LogTXT && window->Session().settings.LogHEX);
+  Choose("Массовое создание документов ");
+  Find<QCheckBox>("ChBAutoDocLogoTXT")->setChecked(false);
+  Find<QCheckBox>("ChBAutoDocLogoHex")->setChecked(false);
+  Find<QLineEdit>("edAutoCreateSumma")->setText("5,00");
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_TRUE(ResultLines().isEmpty());
+  EXPECT_TRUE(ProtocolLines().isEmpty());
+  EXPECT_GT(sim.server->Requests(), 1u);
+}
+
 TEST_F(WindowTest, ClosingDuringADumpStopsItThenAsks) {
   SimDevice sim;
   ConnectTo(sim.server->SlavePath());
