@@ -400,6 +400,7 @@ void TfmMain::ApplyGroupStates() {
 
 void TfmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  closing_ = false;
   if (!placementRestored_) {
     placementRestored_ = true;
     RestorePlacement();
