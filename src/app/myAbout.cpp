@@ -58,7 +58,7 @@ TfmMyAbout::TfmMyAbout(QWidget* parent) : QDialog(parent) {
   label2->setStyleSheet("color: teal;");
 
   QLabel* label5 = PlacedLabel(this, "Label5", QRect(155, 229, 150, 14));
-  label5->setText(QString("EKLZ tester %1").arg(EKLZ_TESTER_VERSION));
+  label5->setText(QString("eklz-tester, версия %1").arg(EKLZ_TESTER_VERSION));
   QFont small = font();
   small.setPixelSize(8);
   label5->setFont(small);
