@@ -1,6 +1,5 @@
 #include "app/myAbout.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
@@ -22,12 +21,8 @@ QLabel* PlacedLabel(QWidget* parent, const char* name, const QRect& geometry) {
 
 }  // namespace
 
-// The program's own home page: the folder of its help pages beside it.
-QUrl TfmMyAbout::HomePage() {
-  return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/Docs/");
-}
-
-TfmMyAbout::TfmMyAbout(QWidget* parent) : QDialog(parent) {
+TfmMyAbout::TfmMyAbout(QUrl homePage, QWidget* parent)
+    : QDialog(parent), homePage_(std::move(homePage)) {
   setObjectName("TfmMyAbout");
   setWindowTitle("О программе");
   setFixedSize(308, 253);
@@ -113,7 +108,7 @@ void TfmMyAbout::Image1Click() { close(); }
 
 void TfmMyAbout::Label6Click() {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  QDesktopServices::openUrl(HomePage());
+  QDesktopServices::openUrl(homePage_);
   QGuiApplication::restoreOverrideCursor();
 }
 

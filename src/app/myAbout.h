@@ -13,11 +13,10 @@ namespace eklz::app {
 class TfmMyAbout : public QDialog {
   Q_OBJECT
  public:
-  explicit TfmMyAbout(QWidget* parent = nullptr);
+  // `homePage`: what the web-address label opens.
+  explicit TfmMyAbout(QUrl homePage, QWidget* parent = nullptr);
 
   bool AutoClose() const { return autoClose_; }
-  // The address that the web-address label opens.
-  static QUrl HomePage();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -28,6 +27,7 @@ class TfmMyAbout : public QDialog {
   void Image1Click();
   void Label6Click();
 
+  QUrl homePage_;
   QTimer* timer1_;
   int countdown_ = 2;
   bool autoClose_ = true;

@@ -78,6 +78,14 @@ void SetNow(QWidget* root, const char* dateName, const char* timeName) {
 
 }  // namespace
 
+QString HelpPagesFolder(const QString& executableDir) {
+  const QDir beside(executableDir);
+  if (beside.exists("Docs")) return beside.absolutePath();
+  const QString installed = beside.absoluteFilePath("../share/eklz-tester");
+  if (QDir(installed).exists("Docs")) return QDir(installed).absolutePath();
+  return beside.absolutePath();
+}
+
 TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
     : QMainWindow(parent), env_(std::move(environment)) {
   InitIconResources();
@@ -347,7 +355,7 @@ void TfmMain::ConnectPanelHandlers() {
 // --- Start-up and shutdown ----------------------------------------------------------
 
 void TfmMain::FormCreate() {
-  aboutBox_ = new TfmMyAbout(this);
+  aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath("Docs/")), this);
   presenter_->ShowModal(*aboutBox_);
 
   session_->settings = LoadSettings(env_.settingsPath.toStdString());

@@ -46,6 +46,11 @@ struct TesterEnvironment {
   MessagePresenter* presenter = nullptr;  // nullptr: real message boxes
 };
 
+// The folder whose "Docs/" holds the help pages of a program in
+// `executableDir`: that folder itself (the build tree, a copied program), or
+// "../share/eklz-tester" beside it when the program is installed.
+QString HelpPagesFolder(const QString& executableDir);
+
 class TfmMain : public QMainWindow, private ProgressHost {
   Q_OBJECT
  public:
