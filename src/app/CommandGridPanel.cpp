@@ -67,6 +67,8 @@ CommandGridPanel::CommandGridPanel(QWidget& params, CommandGrid& grid, MessagePr
   connect(length_, &QSpinBox::valueChanged, this, &CommandGridPanel::edSomeComandLenChange);
 
   table_->setItemDelegate(new CellDelegate(*this, table_));
+  table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                          QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
   cellWidth_ = kCellWidth;
   for (const char* header : {"STX", "Дл.", "Ком.", "Пар.", "CRC"}) {
     cellWidth_ = std::max(cellWidth_, table_->fontMetrics().horizontalAdvance(header) + 10);

@@ -341,6 +341,9 @@ QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
       w->verticalHeader()->hide();
       w->setFixedHeight(w->rowHeight(0) * 2 + 2 * w->frameWidth() + 2);
       w->setAccessibleName("Команда");
+      // The window shows the command grid's model; editing it comes with its
+      // editing rules.
+      w->setEditTriggers(QAbstractItemView::NoEditTriggers);
       return w;
     }
     case FieldKind::Caption:

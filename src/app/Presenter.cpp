@@ -28,13 +28,22 @@ bool MessagePresenter::AskSaveViews(QWidget* parent) {
   return box.exec() == QMessageBox::Yes;
 }
 
-QString MessagePresenter::SaveLogFileName(QWidget* parent) {
+namespace {
+
+// A save dialog; a name without an extension gets `suffix`.
+QString SaveFileName(QWidget* parent, const QString& filter, const QString& suffix) {
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter("Lod файл Ларнис-ЭКЛЗ (*.log)");
-  dialog.setDefaultSuffix("Log");
+  dialog.setNameFilter(filter);
+  dialog.setDefaultSuffix(suffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+QString MessagePresenter::SaveLogFileName(QWidget* parent) {
+  return SaveFileName(parent, "Lod файл Ларнис-ЭКЛЗ (*.log)", "Log");
 }
 
 bool MessagePresenter::ChoosePrinter(QWidget* parent, QPrinter& printer) {
@@ -43,12 +52,7 @@ bool MessagePresenter::ChoosePrinter(QWidget* parent, QPrinter& printer) {
 }
 
 QString MessagePresenter::SavePdfFileName(QWidget* parent) {
-  QFileDialog dialog(parent);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter("PDF (*.pdf)");
-  dialog.setDefaultSuffix("pdf");
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().front();
+  return SaveFileName(parent, "PDF (*.pdf)", "pdf");
 }
 
 void MessagePresenter::ShowModal(QDialog& dialog) { dialog.exec(); }

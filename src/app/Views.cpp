@@ -29,17 +29,45 @@ LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
 
 void LogView::AppendLines(const QString& joined, int count) {
   if (count <= 0) return;
+  // One repaint for the whole text instead of one per block.
+  setUpdatesEnabled(false);
   if (lines_ == 0) {
     setPlainText(joined);
   } else {
     appendPlainText(joined);
   }
+  setUpdatesEnabled(true);
   lines_ += count;
+}
+
+void LogView::Queue(const QString& joined, int count) {
+  if (count <= 0) return;
+  if (queuedLines_ > 0) queued_ += '\n';
+  queued_ += joined;
+  queuedLines_ += count;
+}
+
+bool LogView::AppendQueued(qsizetype budget) {
+  if (queuedLines_ == 0) return false;
+  const qsizetype cut = budget < 0 || queued_.size() <= budget ? -1 : queued_.indexOf('\n', budget);
+  if (cut < 0) {
+    AppendLines(queued_, queuedLines_);
+    queued_.clear();
+    queuedLines_ = 0;
+    return false;
+  }
+  const int count = static_cast<int>(QStringView(queued_).left(cut).count('\n')) + 1;
+  AppendLines(queued_.left(cut), count);
+  queued_.remove(0, cut + 1);
+  queuedLines_ -= count;
+  return true;
 }
 
 void LogView::Clear() {
   clear();
   lines_ = 0;
+  queued_.clear();
+  queuedLines_ = 0;
 }
 
 QStringList LogView::Lines() const {

@@ -18,14 +18,22 @@ class LogView : public QPlainTextEdit {
 
   // Appends `count` lines given as one text joined by '\n'.
   void AppendLines(const QString& joined, int count);
+  // Queues lines to be appended by AppendQueued, a slice at a time, so that
+  // a long text never holds the event loop for long.
+  void Queue(const QString& joined, int count);
+  // Appends queued lines up to about `budget` characters (all with -1);
+  // true when some are still queued.
+  bool AppendQueued(qsizetype budget);
   void Clear();
-  bool HasLines() const { return lines_ > 0; }
+  bool HasLines() const { return lines_ > 0 || queuedLines_ > 0; }
   // Every line of the view; an empty view has none (a view holding one
   // empty line has one).
   QStringList Lines() const;
 
  private:
   int lines_ = 0;
+  QString queued_;
+  int queuedLines_ = 0;
 };
 
 // Writes `lines` to `path` in Windows-1251, each line ended by CR LF,

@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   const QString program = QApplication::applicationFilePath();
   eklz::app::TesterEnvironment env;
   env.settingsPath = QString::fromStdString(eklz::TesterSettingsPath(program.toStdString()));
-  env.programDir = QFileInfo(program).absolutePath();
+  env.programDir = eklz::app::HelpPagesFolder(QFileInfo(program).absolutePath());
   eklz::app::TfmMain window(env);
   window.show();
   return app.exec();

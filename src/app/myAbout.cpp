@@ -21,9 +21,8 @@ QLabel* PlacedLabel(QWidget* parent, const char* name, const QRect& geometry) {
 
 }  // namespace
 
-QString TfmMyAbout::HomePage() { return "https://eklz-tester.org"; }
-
-TfmMyAbout::TfmMyAbout(QWidget* parent) : QDialog(parent) {
+TfmMyAbout::TfmMyAbout(QUrl homePage, QWidget* parent)
+    : QDialog(parent), homePage_(std::move(homePage)) {
   setObjectName("TfmMyAbout");
   setWindowTitle("О программе");
   setFixedSize(308, 253);
@@ -54,14 +53,14 @@ TfmMyAbout::TfmMyAbout(QWidget* parent) : QDialog(parent) {
   label2->setStyleSheet("color: teal;");
 
   QLabel* label5 = PlacedLabel(this, "Label5", QRect(155, 229, 150, 14));
-  label5->setText(QString("EKLZ tester %1").arg(EKLZ_TESTER_VERSION));
+  label5->setText(QString("eklz-tester, версия %1").arg(EKLZ_TESTER_VERSION));
   QFont small = font();
   small.setPixelSize(8);
   label5->setFont(small);
   label5->setStyleSheet("color: navy;");
 
   QLabel* label6 = PlacedLabel(this, "Label6", QRect(8, 226, 145, 18));
-  label6->setText(HomePage().mid(QString("https://").size()));
+  label6->setText("Справочные страницы");
   QFont link = font();
   link.setPixelSize(13);
   link.setUnderline(true);
@@ -109,7 +108,7 @@ void TfmMyAbout::Image1Click() { close(); }
 
 void TfmMyAbout::Label6Click() {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  QDesktopServices::openUrl(QUrl(HomePage()));
+  QDesktopServices::openUrl(homePage_);
   QGuiApplication::restoreOverrideCursor();
 }
 

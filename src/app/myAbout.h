@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
 
 class QTimer;
 
@@ -12,11 +13,10 @@ namespace eklz::app {
 class TfmMyAbout : public QDialog {
   Q_OBJECT
  public:
-  explicit TfmMyAbout(QWidget* parent = nullptr);
+  // `homePage`: what the web-address label opens.
+  explicit TfmMyAbout(QUrl homePage, QWidget* parent = nullptr);
 
   bool AutoClose() const { return autoClose_; }
-  // The address that the web-address label opens.
-  static QString HomePage();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -27,6 +27,7 @@ class TfmMyAbout : public QDialog {
   void Image1Click();
   void Label6Click();
 
+  QUrl homePage_;
   QTimer* timer1_;
   int countdown_ = 2;
   bool autoClose_ = true;

@@ -82,6 +82,14 @@ void SetNow(QWidget* root, const char* dateName, const char* timeName) {
 
 }  // namespace
 
+QString HelpPagesFolder(const QString& executableDir) {
+  const QDir beside(executableDir);
+  if (beside.exists("Docs")) return beside.absolutePath();
+  const QString installed = beside.absoluteFilePath("../share/eklz-tester");
+  if (QDir(installed).exists("Docs")) return QDir(installed).absolutePath();
+  return beside.absolutePath();
+}
+
 TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
     : QMainWindow(parent), env_(std::move(environment)) {
   InitIconResources();
@@ -105,7 +113,7 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
   });
   flushTimer_ = new QTimer(this);
   flushTimer_->setInterval(40);
-  connect(flushTimer_, &QTimer::timeout, this, &TfmMain::FlushOutput);
+  connect(flushTimer_, &QTimer::timeout, this, [this] { FlushOutput(false); });
 
   BuildToolbar();
   BuildStatusBar();
@@ -125,7 +133,11 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
 
 TfmMain::~TfmMain() {
   CancelJob();
-  worker_->WaitJob(10000);
+  // The worker thread ends before the session and its output go, and the
+  // widgets that go later no longer reach this window's handlers.
+  delete worker_;
+  worker_ = nullptr;
+  queryArea_->disconnect(this);
 }
 
 // --- Construction ---------------------------------------------------------------
@@ -350,7 +362,7 @@ void TfmMain::ConnectPanelHandlers() {
 // --- Start-up and shutdown ----------------------------------------------------------
 
 void TfmMain::FormCreate() {
-  aboutBox_ = new TfmMyAbout(this);
+  aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath("Docs/")), this);
   presenter_->ShowModal(*aboutBox_);
 
   session_->settings = LoadSettings(env_.settingsPath.toStdString());
@@ -402,6 +414,7 @@ void TfmMain::ApplyGroupStates() {
 
 void TfmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  closing_ = false;
   if (!placementRestored_) {
     placementRestored_ = true;
     RestorePlacement();
@@ -453,7 +466,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
       // Deliver the job's end now, so that the window is idle from here on.
       QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
     }
-    FlushOutput();
+    FlushOutput(true);
   }
   if (!ViewsEmpty() && presenter_->AskSaveViews(this)) {
     if (SaveViews() == SaveResult::Failed) {
@@ -656,7 +669,7 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
         operation(*session_);
       },
                [this, done = std::move(done)](const JobOutcome& outcome) {
-                 FlushOutput();
+                 FlushOutput(true);
                  JobOutcome shown = outcome;
                  if (sink_->ProgressCancelled()) shown.cancelled = true;
                  if (closing_) return;
@@ -671,13 +684,24 @@ void TfmMain::CancelJob() {
   sink_->CloseProgress();
 }
 
-void TfmMain::FlushOutput() {
+// Takes what the job has written and appends it to the views in slices of
+// about a quarter of a megabyte, the rest on the next turns of the event loop;
+// `all` appends everything at once (the job has ended, or the views are read).
+void TfmMain::FlushOutput(bool all) {
   WindowSink::Batch b = sink_->TakeBatch();
-  if (b.Empty()) return;
-  result_->AppendLines(b.result, b.resultLines);
-  protocol_->AppendLines(b.protocol, b.protocolLines);
+  result_->Queue(b.result, b.resultLines);
+  protocol_->Queue(b.protocol, b.protocolLines);
   if (b.exchangeStatus) statusExchange_->setText(*b.exchangeStatus);
   if (b.connectionStatus) statusConn_->setText(*b.connectionStatus);
+  constexpr qsizetype kSlice = 256 * 1024;
+  const bool more = result_->AppendQueued(all ? -1 : kSlice) | protocol_->AppendQueued(all ? -1 : kSlice);
+  if (more && !sliceQueued_) {
+    sliceQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+      sliceQueued_ = false;
+      FlushOutput(false);
+    });
+  }
 }
 
 void TfmMain::UpdateActions() {
@@ -743,6 +767,7 @@ void TfmMain::RzToolButton2Click() {
 bool TfmMain::ViewsEmpty() const { return !result_->HasLines() && !protocol_->HasLines(); }
 
 void TfmMain::MoveViewsToHistories() {
+  FlushOutput(true);
   resultHistory_ += result_->Lines();
   protocolHistory_ += protocol_->Lines();
 }
@@ -765,6 +790,7 @@ TfmMain::SaveResult TfmMain::SaveViews() {
 void TfmMain::SaveLogsClick() { SaveViews(); }
 
 void TfmMain::PrintViews(QPrinter& printer) {
+  FlushOutput(true);
   printer.setDocName(kAppTitle);
   PrintLines(printer, result_->Lines() + protocol_->Lines());
 }

@@ -48,6 +48,11 @@ struct TesterEnvironment {
   MessagePresenter* presenter = nullptr;  // nullptr: real message boxes
 };
 
+// The folder whose "Docs/" holds the help pages of a program in
+// `executableDir`: that folder itself (the build tree, a copied program), or
+// "../share/eklz-tester" beside it when the program is installed.
+QString HelpPagesFolder(const QString& executableDir);
+
 class TfmMain : public QMainWindow, private ProgressHost {
   Q_OBJECT
  public:
@@ -108,7 +113,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void WriteLastCmd();
   void RunExtraStep(ExtraStep step, bool before);
   void OpenLinkAtStartUp();
-  void FlushOutput();
+  void FlushOutput(bool all);
   void UpdateActions();
   void SetPortButtons(bool initEnabled, bool closeEnabled);
   void MoveViewsToHistories();
@@ -147,6 +152,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool blinking_ = false;
   bool blinkOn_ = false;
   bool closing_ = false;
+  bool sliceQueued_ = false;
   bool placementRestored_ = false;
   double taskListShare_ = 0.39;
   double queryAreaShare_ = 0.77;

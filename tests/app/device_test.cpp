@@ -45,6 +45,24 @@ std::vector<std::string> WithoutClock(std::vector<std::string> lines) {
   return lines;
 }
 
+// A window connected to the demo simulator.
+class WithSimulator : public WindowTest {
+ protected:
+  void SetUp() override {
+    ConnectTo(sim.server->SlavePath());
+    Open();
+    ASSERT_TRUE(window->Session().LinkOpen());
+  }
+  // The dump panel with a page range, set as its panel handlers would leave it.
+  void ChooseDumpRange(const char* from, const char* to) {
+    Choose("Запрос дампа архива");
+    Find<QRadioButton>("rbAskDumpManyPages")->setChecked(true);
+    Find<QLineEdit>("eiAskDumpNumPageFrom")->setText(from);
+    Find<QLineEdit>("eiAskDumpNumPageTo")->setText(to);
+  }
+  SimDevice sim;
+};
+
 struct EndToEndCase {
   const char* name;
   const char* item;
@@ -52,14 +70,10 @@ struct EndToEndCase {
   std::function<void(EklzSession&)> reference;      // the same operation on the core
 };
 
-class EndToEnd : public WindowTest, public ::testing::WithParamInterface<EndToEndCase> {};
+class EndToEnd : public WithSimulator, public ::testing::WithParamInterface<EndToEndCase> {};
 
 TEST_P(EndToEnd, WindowShowsWhatTheCoreWrites) {
   const EndToEndCase& c = GetParam();
-  SimDevice sim;
-  ConnectTo(sim.server->SlavePath());
-  Open();
-  ASSERT_TRUE(window->Session().LinkOpen());
   EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
   Choose(QString::fromUtf8(c.item));
   c.fill(*this, *window);
@@ -101,15 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
                      [](EklzSession& s) { RunAutotest(s, false, false, true); }}),
     [](const ::testing::TestParamInfo<EndToEndCase>& info) { return info.param.name; });
 
-TEST_F(WindowTest, TenPageDumpToAFileShowsEveryPage) {
-  SimDevice sim;
-  ConnectTo(sim.server->SlavePath());
-  Open();
-  Choose("Запрос дампа архива");
-  // The range and file fields are set as their panel handlers would leave them.
-  Find<QRadioButton>("rbAskDumpManyPages")->setChecked(true);
-  Find<QLineEdit>("eiAskDumpNumPageFrom")->setText("5");
-  Find<QLineEdit>("eiAskDumpNumPageTo")->setText("14");
+TEST_F(WithSimulator, TenPageDumpToAFileShowsEveryPage) {
+  ChooseDumpRange("5", "14");
   Find<QCheckBox>("chAskDumpArchivInFile")->setChecked(true);
   Find<QLineEdit>("edAskDumpArchivFileName")->setText(QString::fromStdString(dir.File("dump.bin")));
   Execute();
@@ -211,13 +218,34 @@ TEST_F(Conversions, StornoOfADiscountSendsTheDiscountCode) {
   EXPECT_EQ(peer->Requests()[0][3], 0x16);
 }
 
-TEST_F(WindowTest, ClosingDuringADumpStopsItThenAsks) {
-  SimDevice sim;
-  ConnectTo(sim.server->SlavePath());
-  Open();
-  Choose("Запрос дампа архива");
-  Find<QRadioButton>("rbAskDumpManyPages")->setChecked(true);
-  Find<QLineEdit>("eiAskDumpNumPageTo")->setText("8191");
+TEST_F(WithSimulator, ClosingTheProgressDialogEndsTheDumpAfterAWholePage) {
+  ChooseDumpRange("0", "8191");
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  QWidget* dialog = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
+  QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+  WaitIdle();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  const qsizetype lines = ResultLines().size();
+  EXPECT_LT(lines, 8 * 8192);
+  EXPECT_EQ(lines % 8, 0) << "every page shown has its eight lines";
+}
+
+TEST_F(WithSimulator, MassDocumentsLogByTheirOwnCheckBoxes) {
+  ASSERT_TRUE(window->Session().settings.LogTXT && window->Session().settings.LogHEX);
+  Choose("Массовое создание документов ");
+  Find<QCheckBox>("ChBAutoDocLogoTXT")->setChecked(false);
+  Find<QCheckBox>("ChBAutoDocLogoHex")->setChecked(false);
+  Find<QLineEdit>("edAutoCreateSumma")->setText("5,00");
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_TRUE(ResultLines().isEmpty());
+  EXPECT_TRUE(ProtocolLines().isEmpty());
+  EXPECT_GT(sim.server->Requests(), 1u);
+}
+
+TEST_F(WithSimulator, ClosingDuringADumpStopsItThenAsks) {
+  ChooseDumpRange("0", "8191");
   QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   EXPECT_TRUE(QTest::qWaitFor([&] { return ResultLines().size() > 16; }, 10000));
   window->close();

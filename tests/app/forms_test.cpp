@@ -275,7 +275,7 @@ class Grid : public WindowTest {
   // Types `keys` into value cell `column` through the grid's cell editor.
   void Type(int column, const QString& keys) {
     table->setCurrentCell(1, column);
-    table->editItem(table->item(1, column));
+    QTest::keyClick(table, Qt::Key_F2);  // the edit key opens the cell editor
     QLineEdit* editor = nullptr;
     for (QLineEdit* e : table->viewport()->findChildren<QLineEdit*>()) {
       if (e->isVisible()) editor = e;  // a closed editor is hidden until deleted

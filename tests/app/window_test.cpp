@@ -307,8 +307,20 @@ TEST_F(Window, PrintedPagesReadBackWithLongLinesInChunks) {
   EXPECT_GE(lines.size() - 2, 2) << "the 1024 digits are broken into chunks";
 }
 
+TEST(HelpPagesFolder, BesideTheProgramOrInItsInstalledShareFolder) {
+  TempDir dir;
+  const QString root = QString::fromStdString(dir.Path().string());
+  QDir(root).mkpath("build/bin/Docs");
+  QDir(root).mkpath("usr/bin");
+  QDir(root).mkpath("usr/share/eklz-tester/Docs");
+  QDir(root).mkpath("bare/bin");
+  EXPECT_EQ(app::HelpPagesFolder(root + "/build/bin"), root + "/build/bin");
+  EXPECT_EQ(app::HelpPagesFolder(root + "/usr/bin"), root + "/usr/share/eklz-tester");
+  EXPECT_EQ(app::HelpPagesFolder(root + "/bare/bin"), root + "/bare/bin");
+}
+
 TEST_F(Window, AboutBoxClosesItselfOnlyAtItsFirstShowing) {
-  app::TfmMyAbout about;
+  app::TfmMyAbout about(QUrl::fromLocalFile(QString::fromStdString(dir.File("Docs/"))));
   about.show();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !about.isVisible(); }, 5000));
   EXPECT_FALSE(about.AutoClose());
