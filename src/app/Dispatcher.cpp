@@ -326,8 +326,9 @@ std::vector<DispatchRow> BuildTable() {
   t.push_back(Plain(code::kLiftArchiveClosed, DoCancelCloseArchive));
 
   t.push_back({0xFB, [](const Ctx& c) {
-                 // The panel goes in with what the operator typed and comes back
-                 // filled; the widgets take it only after a completed run.
+                 // The panel goes in with what the operator typed; its memos and
+                 // EKLZ number are cleared at once, and the widgets take the
+                 // filled record back when the run has ended.
                  auto panel = std::make_shared<RepairRequestPanel>(ReadRepairRequestPanel(c.fields));
                  ClearRepairRequestPanel(c.fields.Root());
                  PreparedRun run = Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {

@@ -63,12 +63,7 @@ void MessagePresenter::ErrorMessage(QWidget* parent, const QString& text, const 
 }
 
 QString MessagePresenter::SaveDumpFileName(QWidget* parent) {
-  QFileDialog dialog(parent);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter("Дамп архива ЭКЛЗ (*.Bin)");
-  dialog.setDefaultSuffix("Bin");
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().front();
+  return SaveFileName(parent, "Дамп архива ЭКЛЗ (*.Bin)", "Bin");
 }
 
 }  // namespace eklz::app

@@ -331,7 +331,7 @@ void TfmMain::BuildTaskList() {
 void TfmMain::ConnectPanelHandlers() {
   gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
   new DumpPanels(*paramsTab_, *presenter_, this);
-  repairForm_ = new RepairRequestForm(*this, *paramsTab_, *presenter_);
+  new RepairRequestForm(*this, *paramsTab_, *presenter_);
   SetOptionsHandler([this] { TfmOptions::Run(*this); });
   for (const FormChoice& choice : FormChoices()) {
     const uint8_t code = choice.code;
@@ -555,10 +555,7 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   queryArea_->setCurrentIndex(kParamsTab);
   RunExtraStep(item.extra, false);
   WriteLastCmd();
-  if (item.extra == ExtraStep::GridChecksum) {
-    commandGrid_.RefreshGridChecksum();
-    RefreshCommandGrid();
-  }
+  if (item.extra == ExtraStep::GridChecksum) RefreshCommandGrid();
   ShowHelpPage(QString::fromUtf8(item.helpPage));
   UpdateActions();
 }

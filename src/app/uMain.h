@@ -37,7 +37,6 @@ namespace eklz::app {
 
 class CommandGridPanel;
 class LogView;
-class RepairRequestForm;
 class TfmMyAbout;
 class TfmProgressDUMP;
 
@@ -182,7 +181,6 @@ class TfmMain : public QMainWindow, private ProgressHost {
   LogView* protocol_ = nullptr;
   QTextBrowser* browser_ = nullptr;
   CommandGridPanel* gridPanel_ = nullptr;
-  RepairRequestForm* repairForm_ = nullptr;
 };
 
 }  // namespace eklz::app
