@@ -17,15 +17,15 @@ void Touch(const fs::path& file, const std::string& text = "") {
   std::ofstream(file) << text;
 }
 
-// A fake /dev and /sys: ttyS0 without USB, an FTDI adapter on ttyUSB0 with
-// its by-id link, a bare ttyUSB10 and ttyUSB2 (natural order), a modem on
-// ttyACM0, and a by-id link whose device is gone.
+// A fake /dev and /sys: ttyS0 without USB, ttyS1 without a chip, an FTDI
+// adapter on ttyUSB0 with its by-id link, a bare ttyUSB10 and ttyUSB2
+// (natural order), a modem on ttyACM0, and a by-id link whose device is gone.
 class PortListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const fs::path dev = dir_.Path() / "dev";
     const fs::path sys = dir_.Path() / "sys";
-    for (const char* node : {"ttyS0", "ttyUSB0", "ttyUSB2", "ttyUSB10", "ttyACM0"}) Touch(dev / node);
+    for (const char* node : {"ttyS0", "ttyS1", "ttyUSB0", "ttyUSB2", "ttyUSB10", "ttyACM0"}) Touch(dev / node);
     fs::create_directories(dev / "serial" / "by-id");
     fs::create_symlink("../../ttyUSB0", dev / "serial" / "by-id" / "usb-FTDI_FT232R-if00-port0");
     fs::create_symlink("../../ttyUSB7", dev / "serial" / "by-id" / "usb-gone");
@@ -58,6 +58,8 @@ class PortListTest : public ::testing::Test {
       fs::create_directories(tty / node);
       fs::create_symlink(target, tty / node / "device");
     }
+    Touch(tty / "ttyS0" / "type", "4\n");
+    Touch(tty / "ttyS1" / "type", "0\n");
     roots_ = {dev.string(), sys.string()};
   }
 

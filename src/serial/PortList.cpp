@@ -31,6 +31,18 @@ bool Exists(const fs::path& path) {
   return fs::exists(path, ec);
 }
 
+// Whether the device node exists and, for a classic serial port, has a UART
+// behind it: the kernel creates ttyS nodes for ports it found no chip for
+// and gives them the port type 0.
+bool NodePresent(const PortListRoots& roots, const fs::path& node) {
+  if (!Exists(node)) return false;
+  std::error_code ec;
+  const fs::path target = fs::canonical(node, ec);
+  const std::string name = (ec ? node : target).filename().string();
+  if (name.rfind("ttyS", 0) != 0) return true;
+  return ReadAttribute(fs::path(roots.sys) / "class" / "tty" / name / "type") != "0";
+}
+
 // Orders "ttyUSB2" before "ttyUSB10": runs of digits compare by value.
 bool NaturalLess(const std::string& a, const std::string& b) {
   size_t i = 0;
@@ -122,7 +134,7 @@ std::vector<SerialPortInfo> ListSerialPorts(const PortListRoots& roots) {
     info.name = "COM" + std::to_string(n);
     const std::string node = "ttyS" + std::to_string(n - 1);
     info.devicePath = (dev / node).string();
-    info.present = Exists(info.devicePath);
+    info.present = NodePresent(roots, info.devicePath);
     if (info.present) DescribeFromSys(roots, node, info);
     ports.push_back(std::move(info));
   }
@@ -152,6 +164,6 @@ std::vector<SerialPortInfo> ListSerialPorts(const PortListRoots& roots) {
   return ports;
 }
 
-bool PortPresent(const std::string& name) { return Exists(PortDevicePath(name)); }
+bool PortPresent(const std::string& name) { return NodePresent({}, PortDevicePath(name)); }
 
 }  // namespace eklz

@@ -32,13 +32,14 @@ struct PortListRoots {
   std::string sys = "/sys";
 };
 
-// "COM1" to "COM8" (present or not), then every /dev/ttyUSB*, /dev/ttyACM*
+// "COM1" to "COM8" (present or not; a ttyS node without a chip is not), then every /dev/ttyUSB*, /dev/ttyACM*
 // and /dev/serial/by-id/* that exists, each group sorted by name (ttyUSB2
 // before ttyUSB10).
 std::vector<SerialPortInfo> ListSerialPorts(const PortListRoots& roots = {});
 
 // Whether the device node that `name` opens exists ("COMn" is /dev/ttyS(n-1),
-// any other name a path; a link must lead to something).
+// any other name a path; a link must lead to something). A classic serial
+// port the kernel found no chip for does not count.
 bool PortPresent(const std::string& name);
 
 }  // namespace eklz
