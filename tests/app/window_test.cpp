@@ -1,5 +1,6 @@
 // The window without a device: navigation, the tab rule, start-up and
 // shutdown, saving and printing the views, the about box.
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
@@ -21,6 +23,7 @@
 #include <sstream>
 
 #include "AppFixture.h"
+#include "app/Panels.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "settings/IniFile.h"
@@ -135,6 +138,29 @@ TEST_F(Window, HiddenItemsAndAMissingHelpFolder) {
   Choose("Покупка");
   EXPECT_TRUE(Find<QTextBrowser>("WebBrowser")->source().isEmpty());
   EXPECT_TRUE(Find<QTextBrowser>("WebBrowser")->toPlainText().isEmpty());
+}
+
+TEST_F(Window, EveryPanelAndFieldCanBeFoundByAScreenReader) {
+  Open();
+  EXPECT_EQ(Find<QWidget>("rzTaskList")->accessibleName(), "Список команд");
+  for (const app::PanelSpec& spec : app::PanelTable()) {
+    SCOPED_TRACE(spec.name);
+    QWidget* panel = Find<QWidget>(spec.name);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->accessibleName(), QString::fromUtf8(spec.title));
+    QSet<QWidget*> buddies;
+    for (QLabel* label : panel->findChildren<QLabel*>()) buddies.insert(label->buddy());
+    for (const app::FieldSpec& f : spec.fields) {
+      if (!*f.name) continue;
+      QWidget* field = panel->findChild<QWidget*>(f.name);
+      ASSERT_NE(field, nullptr) << f.name;
+      if (qobject_cast<QAbstractButton*>(field)) continue;  // named by its own caption
+      EXPECT_FALSE(field->accessibleName().isEmpty()) << f.name;
+      if (*f.label) {
+        EXPECT_TRUE(buddies.contains(field)) << f.name << " has no label buddy";
+      }
+    }
+  }
 }
 
 TEST_F(Window, FormChoicesSetTheTextCodeUntilTheNextSelection) {
