@@ -257,6 +257,17 @@ TEST_F(Window, ShutdownWritesPlacementAndSettingsInOrder) {
   EXPECT_EQ(ini.ReadString("Options", "TimeOuts", ""), "32");
 }
 
+TEST_F(Window, AMaximizedWindowReopensMaximizedWithItsNormalSize) {
+  WriteSettings("[fmMainFormState]\nConnected=0\nSaved=1\nMaximized=1\nLeft=30\nTop=40\nWidth=700\nHeight=500\n");
+  Open();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isMaximized(); }, 2000));
+  window->close();
+  const IniFile ini(SettingsPath());
+  EXPECT_TRUE(ini.ReadBool("fmMainFormState", "Maximized", false));
+  EXPECT_EQ(ini.ReadInteger("fmMainFormState", "Width", 0), 700);
+  EXPECT_EQ(ini.ReadInteger("fmMainFormState", "Height", 0), 500);
+}
+
 TEST_F(Window, SavedPairIsWindows1251WithCrLfAndTheHexName) {
   presenter.savePath = QString::fromStdString(dir.File("test.log"));
   Open();
