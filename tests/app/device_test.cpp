@@ -70,6 +70,8 @@ struct EndToEndCase {
   std::function<void(EklzSession&)> reference;      // the same operation on the core
 };
 
+void PrintTo(const EndToEndCase& c, std::ostream* os) { *os << c.name; }
+
 class EndToEnd : public WithSimulator, public ::testing::WithParamInterface<EndToEndCase> {};
 
 TEST_P(EndToEnd, WindowShowsWhatTheCoreWrites) {
