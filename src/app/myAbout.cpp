@@ -44,7 +44,8 @@ TfmMyAbout::TfmMyAbout(QUrl homePage, QWidget* parent)
   label1->setFont(times);
   label1->setStyleSheet("color: teal;");
 
-  QLabel* label2 = PlacedLabel(this, "Label2", QRect(4, 96, 300, 20));
+  QLabel* label2 = PlacedLabel(this, "Label2", QRect(4, 96, 300, 40));
+  label2->setWordWrap(true);
   label2->setText("Утилита для тестирования ЭКЛЗ v. 1.4.1");
   QFont bold = font();
   bold.setPixelSize(13);
@@ -60,7 +61,7 @@ TfmMyAbout::TfmMyAbout(QUrl homePage, QWidget* parent)
   label5->setStyleSheet("color: navy;");
 
   QLabel* label6 = PlacedLabel(this, "Label6", QRect(8, 226, 145, 18));
-  label6->setText("Справочные страницы");
+  label6->setText("Справка");
   QFont link = font();
   link.setPixelSize(13);
   link.setUnderline(true);

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "AppFixture.h"
+#include "app/Catalogue.h"
 #include "app/Views.h"
 #include "commands/ArchiveDump.h"
 #include "commands/Documents.h"
@@ -70,6 +71,8 @@ struct EndToEndCase {
   std::function<void(EklzSession&)> reference;      // the same operation on the core
 };
 
+void PrintTo(const EndToEndCase& c, std::ostream* os) { *os << c.name; }
+
 class EndToEnd : public WithSimulator, public ::testing::WithParamInterface<EndToEndCase> {};
 
 TEST_P(EndToEnd, WindowShowsWhatTheCoreWrites) {
@@ -96,7 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
         EndToEndCase{"Sale", "Продажа",
                      [](WindowTest&, QWidget& w) {
                        w.findChild<QLineEdit*>("edSaleDepNum")->setText("3");
-                       QTest::keyClicks(w.findChild<QLineEdit*>("edSaleCnt"), "\b\b\b\b\b2.5");
+                       auto* count = w.findChild<QLineEdit*>("edSaleCnt");
+                       QTest::keyClicks(count, "\b\b\b\b\b2.5");
+                       EXPECT_EQ(count->text(), "2,5");
                        w.findChild<QLineEdit*>("edSaleSum")->setText("12,34");
                      },
                      [](EklzSession& s) { DoSale(s, 3, 2.5, 12.34, false, true); }},
@@ -206,6 +211,43 @@ TEST_F(Conversions, AGroupedShiftNumberIsReadByItsValue) {
   Execute();
   ASSERT_EQ(peer->Requests().size(), 1u);
   EXPECT_EQ(peer->Requests()[0], B("02 03 20 03 E8 C8"));
+}
+
+TEST_F(Conversions, ACodeWithoutARowClearsTheViewsAndSendsNothing) {
+  for (const app::CatalogueItem& item : app::Catalogue()) {
+    if (item.code == 0x05) window->SelectCommand(item);
+  }
+  ASSERT_EQ(window->CurrentCmd(), 0x05);
+  Find<app::LogView>("MemoLog")->AppendLines("==> 02 01 07 06", 1);
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty());
+  EXPECT_TRUE(ProtocolLines().isEmpty());
+  EXPECT_EQ(window->ProtocolHistory(), QStringList{"==> 02 01 07 06"});
+  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 1);
+  EXPECT_TRUE(peer->Requests().empty());
+}
+
+TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
+  auto* init = Find<QToolButton>("BtnInitPort");
+  auto* close = Find<QToolButton>("BtnClosePort");
+  ASSERT_TRUE(close->isEnabled());
+  EXPECT_FALSE(init->isEnabled());
+  QTest::mouseClick(close, Qt::LeftButton);
+  EXPECT_FALSE(window->Session().LinkOpen());
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Нет соединения");
+  EXPECT_TRUE(init->isEnabled());
+  EXPECT_FALSE(close->isEnabled());
+
+  // Opening again runs the whole start-up: the about box, the sale, the link.
+  Choose("Сторно");
+  QTest::mouseClick(init, Qt::LeftButton);
+  WaitIdle();
+  EXPECT_EQ(presenter.modals.size(), 2);
+  EXPECT_EQ(window->CurrentCmd(), 0x10);
+  EXPECT_TRUE(window->Session().LinkOpen());
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+  EXPECT_FALSE(init->isEnabled());
+  EXPECT_TRUE(close->isEnabled());
 }
 
 TEST_F(Conversions, StornoOfADiscountSendsTheDiscountCode) {

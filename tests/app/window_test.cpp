@@ -1,5 +1,6 @@
 // The window without a device: navigation, the tab rule, start-up and
 // shutdown, saving and printing the views, the about box.
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
@@ -21,6 +23,7 @@
 #include <sstream>
 
 #include "AppFixture.h"
+#include "app/Panels.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "settings/IniFile.h"
@@ -137,6 +140,29 @@ TEST_F(Window, HiddenItemsAndAMissingHelpFolder) {
   EXPECT_TRUE(Find<QTextBrowser>("WebBrowser")->toPlainText().isEmpty());
 }
 
+TEST_F(Window, EveryPanelAndFieldCanBeFoundByAScreenReader) {
+  Open();
+  EXPECT_EQ(Find<QWidget>("rzTaskList")->accessibleName(), "Список команд");
+  for (const app::PanelSpec& spec : app::PanelTable()) {
+    SCOPED_TRACE(spec.name);
+    QWidget* panel = Find<QWidget>(spec.name);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->accessibleName(), QString::fromUtf8(spec.title));
+    QSet<QWidget*> buddies;
+    for (QLabel* label : panel->findChildren<QLabel*>()) buddies.insert(label->buddy());
+    for (const app::FieldSpec& f : spec.fields) {
+      if (!*f.name) continue;
+      QWidget* field = panel->findChild<QWidget*>(f.name);
+      ASSERT_NE(field, nullptr) << f.name;
+      if (qobject_cast<QAbstractButton*>(field)) continue;  // named by its own caption
+      EXPECT_FALSE(field->accessibleName().isEmpty()) << f.name;
+      if (*f.label) {
+        EXPECT_TRUE(buddies.contains(field)) << f.name << " has no label buddy";
+      }
+    }
+  }
+}
+
 TEST_F(Window, FormChoicesSetTheTextCodeUntilTheNextSelection) {
   Open();
   Choose("Завершение документа");
@@ -229,6 +255,17 @@ TEST_F(Window, ShutdownWritesPlacementAndSettingsInOrder) {
   EXPECT_TRUE(ini.ReadBool("Group 0", "Opened", false));
   EXPECT_FALSE(ini.ReadBool("Options", "LogTXT", true));
   EXPECT_EQ(ini.ReadString("Options", "TimeOuts", ""), "32");
+}
+
+TEST_F(Window, AMaximizedWindowReopensMaximizedWithItsNormalSize) {
+  WriteSettings("[fmMainFormState]\nConnected=0\nSaved=1\nMaximized=1\nLeft=30\nTop=40\nWidth=700\nHeight=500\n");
+  Open();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isMaximized(); }, 2000));
+  window->close();
+  const IniFile ini(SettingsPath());
+  EXPECT_TRUE(ini.ReadBool("fmMainFormState", "Maximized", false));
+  EXPECT_EQ(ini.ReadInteger("fmMainFormState", "Width", 0), 700);
+  EXPECT_EQ(ini.ReadInteger("fmMainFormState", "Height", 0), 500);
 }
 
 TEST_F(Window, SavedPairIsWindows1251WithCrLfAndTheHexName) {
