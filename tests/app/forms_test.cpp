@@ -141,6 +141,26 @@ TEST_F(Options, FilledFromTheSettingsAndCopiedBackOnOkOnly) {
   EXPECT_FALSE(window->Session().LinkOpen()) << "the dialog itself opens no port";
 }
 
+// Tab goes through the controls in the order of the dialog's table: the
+// connection group, the other options (the abort option before the
+// connection option shown above it), OK and Cancel, then the organisation.
+TEST_F(Options, TabOrderFollowsTheControlTable) {
+  WriteSettings(kOffline);
+  Open();
+  const QStringList expected = {"RzComboBox1", "RzComboBox2", "RzNumericEdit1", "RzBitBtn1",
+                                "RzBitBtn2",   "btSearchCancel", "RzRadioButton1", "RzRadioButton2",
+                                "RzCheckBox1", "RzCheckBox2", "RzCheckBox3",    "RzCheckBox4",
+                                "RzCheckBox5", "RzBitBtn3",   "RzBitBtn4",      "RzEdit1",
+                                "RzEdit2"};
+  app::TfmOptions d(*window);
+  QStringList order;
+  QWidget* w = In<QWidget>(d, "RzComboBox1");
+  for (int i = 0; i < 200 && order.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
+    if (expected.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
+  }
+  EXPECT_EQ(order, expected);
+}
+
 // The probe at the simulator's rate finds it; at another rate (the
 // simulator ignores requests at the wrong speed) it does not. Either way the
 // port stays open and the status pane says so; the settings do not change.
