@@ -92,6 +92,11 @@ void TfmOptions::BuildControls() {
   port_->setItemDelegate(new PortDelegate(port_));
   port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   port_->setMinimumContentsLength(12);
+  // The field's hint names what the system knows of the port it shows.
+  connect(port_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+    const int index = port_->findText(text);
+    port_->setToolTip(index < 0 ? QString() : port_->itemData(index, kDescriptionRole).toString());
+  });
   rate_ = new QComboBox(link);
   rate_->setObjectName("RzComboBox2");
   rate_->setEditable(true);
