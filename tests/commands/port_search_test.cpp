@@ -18,9 +18,9 @@ using Clock = std::chrono::steady_clock;
 
 // The simulated EKLZ at 19200 baud on a pty of its own.
 struct Sim19200 {
-  Sim19200() {
+  explicit Sim19200(sim::ServerOptions options = {}) {
     device.SetRateCode(sim::Device::CodeOfRate(19200));
-    server = std::make_unique<sim::PtyServer>(device, sim::ServerOptions{});
+    server = std::make_unique<sim::PtyServer>(device, std::move(options));
     server->Start();
   }
   sim::Device device;
@@ -35,22 +35,27 @@ struct Step {
   bool operator==(const Step&) const = default;
 };
 
-TEST(PortSearch, AProbeFindsTheDeviceOnlyAtItsRate) {
-  Sim19200 sim;
-  RecordingSink sink;
-  EklzSession session(sink);
+// A probe succeeds only when the registration-number request completes:
+// not at another rate (the device ignores it), not with an answer code.
+TEST(PortSearch, AProbeFindsTheDeviceOnlyAtItsRateAndAnswer) {
   struct Case {
     const char* rate;
+    int answer;  // -1: the device's own
     bool found;
-  } cases[] = {{"19200", true}, {"9600", false}};
+  } cases[] = {{"19200", -1, true}, {"9600", -1, false}, {"19200", 0x01, false}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.rate);
+    SCOPED_TRACE(std::string(c.rate) + " " + std::to_string(c.answer));
+    sim::ServerOptions options;
+    if (c.answer >= 0) options.faults.answers[0x94] = static_cast<uint8_t>(c.answer);
+    Sim19200 sim(options);
+    RecordingSink sink;
+    EklzSession session(sink);
     session.OpenPort(sim.server->SlavePath(), c.rate, 10);
     EXPECT_EQ(ProbeEklz(session), c.found);
+    // Quiet and unlogged.
+    EXPECT_TRUE(sink.result.empty());
+    EXPECT_TRUE(sink.protocol.empty());
   }
-  // Quiet and unlogged.
-  EXPECT_TRUE(sink.result.empty());
-  EXPECT_TRUE(sink.protocol.empty());
 }
 
 // The search skips a listed port that does not exist and one that is held by
