@@ -105,7 +105,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void OpenLinkAtStartUp();
   void StartJob(std::function<void(EklzSession&)> operation, Worker::Done done);
   void CancelJob();
-  void FlushOutput(bool all);
+  void FlushOutput();
   void UpdateActions();
   void SetConnectionStatus(const QString& caption, std::optional<bool> blinking);
   void SetPortButtons(bool initEnabled, bool closeEnabled);
@@ -145,7 +145,6 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool blinking_ = false;
   bool blinkOn_ = false;
   bool closing_ = false;
-  bool sliceQueued_ = false;
   bool placementRestored_ = false;
   double taskListShare_ = 0.39;
   double queryAreaShare_ = 0.77;
