@@ -680,13 +680,13 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
         EklzSession::RunScope run(*session_);
         operation(*session_);
       },
-               [this, done = std::move(done)](const JobOutcome& outcome) {
-                 FlushOutput();
-                 JobOutcome shown = outcome;
-                 if (sink_->ProgressCancelled()) shown.cancelled = true;
-                 if (closing_) return;
-                 done(shown);
-               });
+      [this, done = std::move(done)](const JobOutcome& outcome) {
+        FlushOutput();
+        JobOutcome shown = outcome;
+        if (sink_->ProgressCancelled()) shown.cancelled = true;
+        if (closing_) return;
+        done(shown);
+      });
 }
 
 // Asks the job in flight to stop: every port wait ends at once, and a dump
@@ -709,7 +709,7 @@ void TfmMain::FlushOutput() {
 }
 
 void TfmMain::UpdateActions() {
-  const bool idle = !worker_->Busy();
+  const bool idle = !JobRunning();
   execQuery_->setEnabled(idle && queryArea_->currentIndex() == kParamsTab);
   btnInitPort_->setEnabled(idle && initPortEnabled_);
   btnClosePort_->setEnabled(idle && closePortEnabled_);

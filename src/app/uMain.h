@@ -58,7 +58,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   ~TfmMain() override;
 
   uint8_t CurrentCmd() const { return currentCmd_; }
-  bool JobRunning() const { return worker_->Busy(); }
+  bool JobRunning() const { return worker_ && worker_->Busy(); }
   // The session; touch it only while no job runs.
   EklzSession& Session() { return *session_; }
   const QStringList& ResultHistory() const { return resultHistory_; }
