@@ -1,0 +1,59 @@
+// The two text views and what is done with them: their histories, saving the
+// pair of files and printing them.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QStringList>
+
+class QPrinter;
+
+namespace eklz::app {
+
+// A read-only text view (result or protocol) in bold Arial on white, filled
+// line by line in batches. Its text stays selectable and copyable.
+class LogView : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit LogView(QWidget* parent = nullptr);
+
+  // Appends `count` lines given as one text joined by '\n'. While the view
+  // is hidden (its tab is not the current one) the text is only kept, and
+  // goes into the view when it is shown or read: laying out text that
+  // nobody sees would slow a long dump down.
+  void AppendLines(const QString& joined, int count);
+  void Clear();
+  bool HasLines() const { return lines_ > 0 || keptLines_ > 0; }
+  // Every line of the view; an empty view has none (a view holding one
+  // empty line has one).
+  QStringList Lines();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Insert(const QString& joined, int count);
+  void InsertKept();
+
+  int lines_ = 0;
+  QString kept_;
+  int keptLines_ = 0;
+};
+
+// Writes `lines` to `path` in Windows-1251, each line ended by CR LF,
+// replacing the file. Raises EInOutError when the file cannot be written and
+// TEKLZException for a character that Windows-1251 cannot hold; either way
+// the file is not left half-written.
+void WriteLinesFile(const QString& path, const QStringList& lines);
+
+// The saved pair: the result lines to `path`, the protocol lines to `path`
+// with "Hex" appended.
+void SaveViewPair(const QString& path, const QStringList& resultLines,
+                  const QStringList& protocolLines);
+
+// Prints `lines` in Arial 8 on `printer` from a margin of 200 dots at the
+// left and top: as many lines per page as fit in the page height less 400,
+// a line wider than the page width less 400 broken into chunks of that width
+// (each one character past it at most). An empty line takes a slot.
+void PrintLines(QPrinter& printer, const QStringList& lines);
+
+}  // namespace eklz::app
