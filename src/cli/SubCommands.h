@@ -1,5 +1,5 @@
-// The subcommands of the command-line tool: one small function per
-// operation or procedure, each reading its options and calling the core.
+// The subcommands of the command-line tool: one small handler per
+// operation or procedure, declared together with the options it reads.
 #pragma once
 
 #include <string>
@@ -21,7 +21,7 @@ struct Invocation {
 struct SubCommand {
   const char* name;
   const char* summary;
-  std::vector<OptionSpec> options;
+  std::vector<const OptionSpec*> options;  // the only options `run` may read
   void (*run)(Invocation&);
 };
 

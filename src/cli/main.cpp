@@ -17,18 +17,21 @@
 namespace eklz::cli {
 namespace {
 
-const std::vector<OptionSpec> kGlobalOptions = {
-    {"port", "ИМЯ", "последовательный порт: COM1..COMn или путь к устройству", ValueKind::Text, {}},
-    {"baud", "N", "скорость обмена", ValueKind::Integer, {}, 1, 4000000},
-    {"timeout", "МС", "тайм-аут порта в миллисекундах", ValueKind::Integer, {}, 0, 32000},
-    {"settings", "ФАЙЛ", "файл настроек (по умолчанию eklz.ini рядом с программой)", ValueKind::Text, {}},
-    {"protocol", "ФАЙЛ", "записывать протокол обмена в файл", ValueKind::Text, {}},
-    {"quiet", "", "не выводить текстовый протокол (результат)", ValueKind::Flag, {}},
-    {"crc-off", "", "отключить контроль CRC ответов ЭКЛЗ", ValueKind::Flag, {}},
-    {"win1251", "", "текст в обмене с ЭКЛЗ в кодировке Win1251", ValueKind::Flag, {}},
-    {"cp866", "", "текст в обмене с ЭКЛЗ в кодировке PC866", ValueKind::Flag, {}},
-    {"help", "", "эта справка", ValueKind::Flag, {}},
-};
+const OptionSpec kPort{"port", "ИМЯ", "последовательный порт: COM1..COMn или путь к устройству",
+                       ValueKind::Text, {}};
+const OptionSpec kBaud{"baud", "N", "скорость обмена", ValueKind::Integer, {}, 1, 4000000};
+const OptionSpec kTimeout{"timeout", "МС", "тайм-аут порта в миллисекундах", ValueKind::Integer, {},
+                          0, 32000};
+const OptionSpec kSettings{"settings", "ФАЙЛ", "файл настроек (по умолчанию eklz.ini рядом с программой)",
+                           ValueKind::Text, {}};
+const OptionSpec kProtocol{"protocol", "ФАЙЛ", "записывать протокол обмена в файл", ValueKind::Text, {}};
+const OptionSpec kQuiet{"quiet", "", "не выводить текстовый протокол (результат)", ValueKind::Flag, {}};
+const OptionSpec kCrcOff{"crc-off", "", "отключить контроль CRC ответов ЭКЛЗ", ValueKind::Flag, {}};
+const OptionSpec kWin1251{"win1251", "", "текст в обмене с ЭКЛЗ в кодировке Win1251", ValueKind::Flag, {}};
+const OptionSpec kCp866{"cp866", "", "текст в обмене с ЭКЛЗ в кодировке PC866", ValueKind::Flag, {}};
+const OptionSpec kHelp{"help", "", "эта справка", ValueKind::Flag, {}};
+const std::vector<const OptionSpec*> kGlobalOptions = {
+    &kPort, &kBaud, &kTimeout, &kSettings, &kProtocol, &kQuiet, &kCrcOff, &kWin1251, &kCp866, &kHelp};
 
 std::string ExecutablePath() {
   char buf[PATH_MAX];
@@ -36,8 +39,9 @@ std::string ExecutablePath() {
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("eklz");
 }
 
-void PrintOptions(const std::vector<OptionSpec>& options) {
-  for (const OptionSpec& o : options) {
+void PrintOptions(const std::vector<const OptionSpec*>& options) {
+  for (const OptionSpec* option : options) {
+    const OptionSpec& o = *option;
     std::string left = "  --" + o.name + (o.valueName.empty() ? "" : " " + o.valueName);
     std::cout << left;
     // Align by characters, not bytes.
@@ -84,17 +88,17 @@ int Fail(int status, const std::string& message) {
 
 int Main(const std::vector<std::string>& args) {
   // The command decides which options are known; look for it first.
-  std::vector<OptionSpec> known = kGlobalOptions;
+  std::vector<const OptionSpec*> known = kGlobalOptions;
   const SubCommand* command = nullptr;
   try {
     const Arguments global(args, [&] {
       // Every option of every command is accepted at this stage.
-      std::vector<OptionSpec> all = kGlobalOptions;
+      std::vector<const OptionSpec*> all = kGlobalOptions;
       for (const SubCommand& c : SubCommands()) all.insert(all.end(), c.options.begin(), c.options.end());
       return all;
     }());
     if (global.Command().empty()) {
-      if (global.Flag("help")) {
+      if (global.Flag(kHelp)) {
         PrintHelp();
         return 0;
       }
@@ -109,28 +113,28 @@ int Main(const std::vector<std::string>& args) {
   known.insert(known.end(), command->options.begin(), command->options.end());
   try {
     const Arguments a(args, known);
-    if (a.Flag("help")) {
+    if (a.Flag(kHelp)) {
       PrintCommandHelp(*command);
       return 0;
     }
     if (!a.Positional().empty()) throw UsageError("лишний аргумент " + a.Positional().front());
-    a.Validate(known);
+    a.Validate();
 
     const std::string settingsPath =
-        a.Text("settings", SettingsPathForExecutable(ExecutablePath()));
+        a.Text(kSettings, SettingsPathForExecutable(ExecutablePath()));
     Settings settings = LoadSettings(settingsPath);
-    if (a.Has("port")) settings.ComPort = a.Text("port");
-    if (a.Has("baud")) settings.BoundRate = std::to_string(a.Int("baud", 0));
-    if (a.Has("timeout")) settings.TimeOuts = a.Int("timeout", 10);
-    if (a.Flag("quiet")) settings.LogTXT = false;
-    if (a.Flag("crc-off")) settings.CrcOff = true;
-    if (a.Flag("win1251") && a.Flag("cp866")) throw UsageError("параметры --win1251 и --cp866 несовместимы");
-    if (a.Flag("win1251")) settings.Win1251 = true;
-    if (a.Flag("cp866")) settings.Win1251 = false;
+    if (a.Has(kPort)) settings.ComPort = a.Text(kPort);
+    if (a.Has(kBaud)) settings.BoundRate = std::to_string(a.Int(kBaud, 0));
+    if (a.Has(kTimeout)) settings.TimeOuts = a.Int(kTimeout, 10);
+    if (a.Flag(kQuiet)) settings.LogTXT = false;
+    if (a.Flag(kCrcOff)) settings.CrcOff = true;
+    if (a.Flag(kWin1251) && a.Flag(kCp866)) throw UsageError("параметры --win1251 и --cp866 несовместимы");
+    if (a.Flag(kWin1251)) settings.Win1251 = true;
+    if (a.Flag(kCp866)) settings.Win1251 = false;
     const Settings started = settings;
 
     try {
-      TerminalSink sink(a.Text("protocol"));
+      TerminalSink sink(a.Text(kProtocol));
       EklzSession session(sink, settings);
       const bool protocol = sink.WritesProtocol();
       Invocation in{session, a, settings.quiet(), settings.LogHEX && protocol, protocol};
