@@ -4,6 +4,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "cli/Files.h"
 #include "commands/Activation.h"
 #include "commands/Arbitrary.h"
 #include "commands/ArchiveDump.h"
@@ -16,6 +17,7 @@
 #include "procedures/FullDump.h"
 #include "procedures/MassDocuments.h"
 #include "procedures/RepairRequest.h"
+#include "protocol/CodePage.h"
 #include "protocol/Errors.h"
 
 namespace eklz::cli {
@@ -29,9 +31,13 @@ OptionSpec IntOption(const char* name, const char* help, long long min = -214748
                      long long max = 2147483647LL) {
   return {name, "N", help, ValueKind::Integer, {}, min, max};
 }
-OptionSpec NumberOption(const char* name, const char* help) {
-  return {name, "ЧИСЛО", help, ValueKind::Number, {}};
+OptionSpec NumberOption(const char* name, const char* help, int decimals) {
+  OptionSpec o{name, "ЧИСЛО", help, ValueKind::Number, {}};
+  o.decimals = decimals;
+  return o;
 }
+// Money has two decimals on the line, quantities three.
+OptionSpec MoneyOption(const char* name, const char* help) { return NumberOption(name, help, 2); }
 OptionSpec DateOption(const char* name, const char* help) {
   return {name, "ДД.ММ.ГГГГ", help, ValueKind::Date, {}};
 }
@@ -47,6 +53,15 @@ OptionSpec ChoiceOption(const char* name, const char* value, const char* help,
   full += ": ";
   for (size_t i = 0; i < choices.size(); ++i) full += (i ? ", " : "") + choices[i];
   return {name, value, full, ValueKind::Choice, std::move(choices)};
+}
+
+OptionSpec Required(OptionSpec option) {
+  option.required = true;
+  return option;
+}
+OptionSpec Checked(OptionSpec option, std::string (*check)(const std::string&)) {
+  option.check = check;
+  return option;
 }
 
 // The type of the last parameter of a core operation.
@@ -68,13 +83,14 @@ void IgnoringOutput(F operation, A&&... args) {
 // Options shared by several commands.
 const OptionSpec kTextForm = FlagOption("text-form", "ответ в текстовой форме (код команды + 0x80)");
 const OptionSpec kDepartment = IntOption("department", "номер отдела (по умолчанию 1)", 0, 255);
-const OptionSpec kQuantity =
-    NumberOption("quantity", "количество, дробная часть через \",\" или \".\" (по умолчанию 0)");
-const OptionSpec kSum = NumberOption("sum", "сумма, копейки через \",\" или \".\" (по умолчанию 0)");
+const OptionSpec kQuantity = NumberOption(
+    "quantity", "количество, до трёх знаков после \",\" или \".\" (по умолчанию 0)", 3);
+const OptionSpec kSum =
+    MoneyOption("sum", "сумма, копейки через \",\" или \".\" (по умолчанию 0)");
 const OptionSpec kOperator = IntOption("operator", "код оператора (по умолчанию 1)", 0, 255);
 const OptionSpec kDate = DateOption("date", "дата (по умолчанию сегодня)");
 const OptionSpec kTime = TimeOption("time", "время (по умолчанию сейчас)");
-const OptionSpec kShift = IntOption("shift", "номер смены (по умолчанию 1)");
+const OptionSpec kShift = IntOption("shift", "номер смены (по умолчанию 1)", 0, 32767);
 
 // Options with a range are checked before the run, so this cannot fail.
 uint8_t Byte(const Invocation& in, const OptionSpec& option, int def) {
@@ -144,10 +160,10 @@ const SubCommand kCloseShift{"close-shift", "закрытие смены (0x09)"
 
 const OptionSpec kTextLength =
     ChoiceOption("length", "16|40", "длина строки (по умолчанию 16)", {"16", "40"});
-const OptionSpec kBinding =
+const OptionSpec kBinding = Required(
     ChoiceOption("binding", "КОД", "привязка текста",
                  {"sale", "buy", "return-sale", "return-buy", "discount", "margin", "finish",
-                  "finish-text"});
+                  "finish-text"}));
 const OptionSpec kFreeText = TextOption("text", "ТЕКСТ", "строка текста");
 const OptionSpec kEncoding = ChoiceOption("encoding", "КОДИРОВКА",
                                           "кодировка строки (по умолчанию cp866)",
@@ -186,39 +202,58 @@ const SubCommand kArchiveTest{"archive-test", "проверка целостно
 
 // --- Activation and exchange parameters ------------------------------------
 
-const OptionSpec kSerial = TextOption("serial", "ТЕКСТ", "заводской номер ККМ, 12 символов");
+const OptionSpec kSerial = Required(Checked(
+    TextOption("serial", "ТЕКСТ", "заводской номер ККМ, 12 символов"),
+    [](const std::string& v) -> std::string {
+      try {
+        if (Utf8ToCp1251(v).size() == 12) return "";
+      } catch (const std::exception&) {
+      }
+      return "нужно ровно 12 символов кодовой страницы Windows-1251";
+    }));
 const OptionSpec kActivationDate = DateOption("date", "дата активизации (по умолчанию сегодня)");
 const OptionSpec kActivationTime = TimeOption("time", "время активизации (по умолчанию сейчас)");
-const OptionSpec kInn = TextOption("inn", "ЦИФРЫ", "ИНН, 12 цифр");
-const OptionSpec kRegNumber = TextOption("reg-number", "ЦИФРЫ", "регистрационный номер, 12 цифр");
-const OptionSpec kLastShift = IntOption("last-shift", "номер последней смены (по умолчанию 0)");
-const OptionSpec kLineWidth =
-    IntOption("line-width", "ширина строки принтера, 16 или 40 (по умолчанию 16)");
+std::string TwelveDigits(const std::string& v) {
+  const bool good = v.size() == 12 && v.find_first_not_of("0123456789") == std::string::npos;
+  return good ? "" : "нужно ровно 12 цифр";
+}
+const OptionSpec kInn = Required(Checked(TextOption("inn", "ЦИФРЫ", "ИНН, 12 цифр"), TwelveDigits));
+const OptionSpec kRegNumber = Required(
+    Checked(TextOption("reg-number", "ЦИФРЫ", "регистрационный номер, 12 цифр"), TwelveDigits));
+const OptionSpec kLastShift =
+    IntOption("last-shift", "номер последней смены (по умолчанию 0)", 0, 65535);
+const OptionSpec kLineWidth = ChoiceOption(
+    "line-width", "16|40", "ширина строки принтера (по умолчанию 16)", {"16", "40"});
 const OptionSpec kKkmName = TextOption("name", "ТЕКСТ", "тип ККМ");
+int LineWidth(const Arguments& a) { return a.Choice(kLineWidth, 0) == 0 ? 16 : 40; }
 const SubCommand kActivate{
     "activate", "активизация ЭКЛЗ (0x01, 0x81)",
     {&kSerial, &kActivationDate, &kActivationTime, &kInn, &kRegNumber, &kLastShift, &kLineWidth,
      &kKkmName, &kTextForm},
     [](Invocation& in) {
       const Arguments& a = in.args;
-      for (const OptionSpec* required : {&kSerial, &kInn, &kRegNumber}) {
-        if (!a.Has(*required)) throw UsageError("не задан параметр --" + required->name);
-      }
       IgnoringOutput(DoActivate, in.session, a.Flag(kTextForm), a.Text(kSerial),
                      a.Date(kActivationDate, Today()), a.Time(kActivationTime, TimeNow()),
-                     a.Text(kInn), a.Text(kRegNumber), a.Text(kKkmName), a.Int(kLineWidth, 16),
+                     a.Text(kInn), a.Text(kRegNumber), a.Text(kKkmName), LineWidth(a),
                      a.Int(kLastShift, 0), in.quiet, in.logExchange);
+    },
+    [](const Arguments& a) {
+      const size_t width = static_cast<size_t>(LineWidth(a));
+      if (Utf8Length(a.Text(kKkmName)) > width) {
+        throw UsageError("неверное значение параметра --name: не длиннее " +
+                         std::to_string(width) + " символов при ширине строки " +
+                         std::to_string(width));
+      }
     }};
 
-const OptionSpec kRate = ChoiceOption("rate", "СКОРОСТЬ", "скорость обмена",
-                                      {std::begin(kExchangeRates), std::end(kExchangeRates)});
+const OptionSpec kRate = Required(ChoiceOption(
+    "rate", "СКОРОСТЬ", "скорость обмена", {std::begin(kExchangeRates), std::end(kExchangeRates)}));
 const OptionSpec kExchangeTimeout =
-    IntOption("exchange-timeout", "тайм-аут ЭКЛЗ, от 2 до 255 (по умолчанию 10)");
+    IntOption("exchange-timeout", "тайм-аут ЭКЛЗ (по умолчанию 10)", 2, 255);
 const SubCommand kSetExchange{
     "set-exchange", "установка параметров обмена (0x02)", {&kRate, &kExchangeTimeout},
     [](Invocation& in) {
       const int index = in.args.Choice(kRate, -1);
-      if (index < 0) throw UsageError("не задан параметр --rate");
       IgnoringOutput(DoSetExchangeParams, in.session, in.session.settings.ComPort, index,
                      in.args.Int(kExchangeTimeout, 10), kExchangeRates[index], in.quiet,
                      in.logExchange);
@@ -264,7 +299,7 @@ const SubCommand kControlTape{
                      in.quiet, in.logExchange);
     }};
 
-const OptionSpec kKpk = IntOption("kpk", "номер КПК (по умолчанию 0)", 0, 999999999999LL);
+const OptionSpec kKpk = IntOption("kpk", "номер КПК (по умолчанию 0)", 0, 99999999);
 const SubCommand kDocument{
     "document", "запрос документа (0x21, 0xA1)", {&kKpk, &kTextForm}, [](Invocation& in) {
       IgnoringOutput(AskDocument, in.session, in.args.Flag(kTextForm), in.args.Int64(kKpk, 0),
@@ -277,92 +312,116 @@ const SubCommand kShiftTotals{
                      in.quiet, in.logExchange);
     }};
 
-const OptionSpec kReportType =
-    IntOption("type", "тип отчёта от 0 до 7 (по умолчанию 4; 0-3 не поддерживаются)");
+const OptionSpec kReportType = IntOption("type", "тип отчёта (по умолчанию 4), см. ниже", 0, 7);
 const OptionSpec kReportFrom = DateOption("from", "дата начала, типы 4 и 5 (по умолчанию сегодня)");
 const OptionSpec kReportTo = DateOption("to", "дата окончания, типы 4 и 5 (по умолчанию сегодня)");
-const OptionSpec kShiftFrom = IntOption("shift-from", "смена начала, типы 6 и 7 (по умолчанию 0)");
-const OptionSpec kShiftTo = IntOption("shift-to", "смена окончания, типы 6 и 7 (по умолчанию 0)");
+const OptionSpec kShiftFrom =
+    IntOption("shift-from", "смена начала, типы 6 и 7 (по умолчанию 0)", 0, 32767);
+const OptionSpec kShiftTo =
+    IntOption("shift-to", "смена окончания, типы 6 и 7 (по умолчанию 0)", 0, 32767);
 const SubCommand kReport{
     "report", "запрос отчёта (0x22, 0xA2)",
     {&kReportType, &kReportFrom, &kReportTo, &kShiftFrom, &kShiftTo, &kTextForm},
     [](Invocation& in) {
       const Arguments& a = in.args;
-      IgnoringOutput(AskReport, in.session, a.Flag(kTextForm), a.Int(kReportType, 4),
-                     a.Date(kReportFrom, Today()), a.Date(kReportTo, Today()),
-                     a.Int(kShiftFrom, 0), a.Int(kShiftTo, 0), in.quiet, in.logExchange);
-    }};
+      const int type = a.Int(kReportType, 4);
+      IgnoringOutput(AskReport, in.session, a.Flag(kTextForm), type, a.Date(kReportFrom, Today()),
+                     a.Date(kReportTo, Today()), a.Int(kShiftFrom, 0), a.Int(kShiftTo, 0),
+                     in.quiet, in.logExchange);
+      // The device has no such report: the run fails like a refusal by the device.
+      if (type < 4) {
+        throw TEKLZException("Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается");
+      }
+    },
+    nullptr,
+    "Типы отчёта:\n"
+    "  0-3  по отделу; в данной версии ЭКЛЗ не поддерживаются (код завершения 1)\n"
+    "  4    полный по датам по закрытиям смен (--from, --to)\n"
+    "  5    краткий по датам по закрытиям смен (--from, --to)\n"
+    "  6    полный по номерам смен по закрытиям смен (--shift-from, --shift-to)\n"
+    "  7    краткий по номерам смен по закрытиям смен (--shift-from, --shift-to)"};
 
 // --- Archive dump and arbitrary command --------------------------------------
 
-const OptionSpec kPage = IntOption("page", "одна страница (по умолчанию 0)");
-const OptionSpec kPageFrom = IntOption("from", "первая страница диапазона");
-const OptionSpec kPageTo = IntOption("to", "последняя страница диапазона");
+const OptionSpec kPage = IntOption("page", "одна страница (по умолчанию 0)", 0, kArchivePages - 1);
+const OptionSpec kPageFrom = IntOption("from", "первая страница диапазона", 0, kArchivePages - 1);
+const OptionSpec kPageTo = IntOption("to", "последняя страница диапазона", 0, kArchivePages - 1);
 const OptionSpec kDumpFile = TextOption("file", "ФАЙЛ", "сохранять дамп в файл");
 const SubCommand kDump{
     "dump", "запрос дампа архива (0x03)", {&kPage, &kPageFrom, &kPageTo, &kDumpFile},
     [](Invocation& in) {
       const Arguments& a = in.args;
       const bool range = a.Has(kPageFrom) || a.Has(kPageTo);
-      if (range && a.Has(kPage)) {
-        throw UsageError("параметр --page нельзя задавать вместе с --from и --to");
-      }
       const int from = range ? a.Int(kPageFrom, 0) : a.Int(kPage, 0);
       const int to = range ? a.Int(kPageTo, from) : from;
       const std::string file = a.Text(kDumpFile);
       IgnoringOutput(AskArchiveDump, in.session, !file.empty(), file, from, to, !range, in.quiet,
                      in.logExchange);
+    },
+    [](const Arguments& a) {
+      if ((a.Has(kPageFrom) || a.Has(kPageTo)) && a.Has(kPage)) {
+        throw UsageError("параметр --page нельзя задавать вместе с --from и --to");
+      }
     }};
 
-const OptionSpec kBytes =
-    TextOption("bytes", "HEX", "код команды и параметры, байты через пробел, например \"07 01\"");
+const OptionSpec kBytes = Required(
+    TextOption("bytes", "HEX", "код команды и параметры, байты через пробел, например \"07 01\""));
 const OptionSpec kLengthByte = TextOption("length", "HEX", "байт длины вместо вычисленного");
+const OptionSpec kReplyAsText =
+    FlagOption("text-form", "читать данные ответа как текст в кодировке 866 (код команды "
+                            "не меняется: для текстовой формы задайте код + 0x80 в --bytes)");
 const OptionSpec kMultiFragment = FlagOption("multi-fragment", "в ответе несколько фрагментов");
 const OptionSpec kNoData = FlagOption("no-data", "ЭКЛЗ не возвращает никакой информации");
 const OptionSpec kParseFragments =
     FlagOption("parse-fragments", "разобрать ответ как нетекстовые фрагменты");
+
+// The bytes go into the command grid as the operator would type them: the
+// grid sets the length and the checksum.
+CommandGrid GridOf(const Arguments& a) {
+  const std::string bytes = a.Text(kBytes);
+  std::vector<std::string> cells;
+  for (size_t pos = 0; pos < bytes.size();) {
+    const size_t end = bytes.find(' ', pos);
+    const std::string cell =
+        bytes.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    if (!cell.empty()) cells.push_back(cell);
+    if (end == std::string::npos) break;
+    pos = end + 1;
+  }
+  if (cells.empty() || cells.size() > 100) {
+    throw UsageError("неверное значение параметра --bytes: нужно от 1 до 100 байт");
+  }
+  CommandGrid grid;
+  grid.SetCommandLength(static_cast<int>(cells.size()));
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (grid.SetValue(static_cast<int>(i) + 2, cells[i]) == CommandGrid::Edit::NotHex) {
+      throw UsageError("неверное значение параметра --bytes: " +
+                       std::string(CommandGrid::kNotHexMessage));
+    }
+  }
+  if (a.Has(kLengthByte)) {
+    if (grid.SetValue(1, a.Text(kLengthByte)) == CommandGrid::Edit::NotHex) {
+      throw UsageError("неверное значение параметра --length: " +
+                       std::string(CommandGrid::kNotHexMessage));
+    }
+  }
+  return grid;
+}
+
 const SubCommand kCommand{
     "command", "произвольная команда",
-    {&kBytes, &kLengthByte, &kTextForm, &kMultiFragment, &kNoData, &kParseFragments},
+    {&kBytes, &kLengthByte, &kReplyAsText, &kMultiFragment, &kNoData, &kParseFragments},
     [](Invocation& in) {
-      // The bytes go into the command grid as the operator would type them:
-      // the grid sets the length and the checksum.
-      if (!in.args.Has(kBytes)) throw UsageError("не задан параметр --bytes");
-      const std::string bytes = in.args.Text(kBytes);
-      std::vector<std::string> cells;
-      for (size_t pos = 0; pos < bytes.size();) {
-        const size_t end = bytes.find(' ', pos);
-        const std::string cell =
-            bytes.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        if (!cell.empty()) cells.push_back(cell);
-        if (end == std::string::npos) break;
-        pos = end + 1;
-      }
-      if (cells.empty() || cells.size() > 100) {
-        throw UsageError("неверное значение параметра --bytes: нужно от 1 до 100 байт");
-      }
-      CommandGrid grid;
-      grid.SetCommandLength(static_cast<int>(cells.size()));
-      for (size_t i = 0; i < cells.size(); ++i) {
-        if (grid.SetValue(static_cast<int>(i) + 2, cells[i]) == CommandGrid::Edit::NotHex) {
-          throw UsageError("неверное значение параметра --bytes: " +
-                           std::string(CommandGrid::kNotHexMessage));
-        }
-      }
-      if (in.args.Has(kLengthByte)) {
-        if (grid.SetValue(1, in.args.Text(kLengthByte)) == CommandGrid::Edit::NotHex) {
-          throw UsageError("неверное значение параметра --length: " +
-                           std::string(CommandGrid::kNotHexMessage));
-        }
-      }
-      IgnoringOutput(RunArbitraryCommand, in.session, in.args.Flag(kTextForm),
-                     grid.ReadCommandGrid(), in.args.Flag(kMultiFragment), in.args.Flag(kNoData),
-                     in.args.Flag(kParseFragments), in.quiet, in.logExchange);
-    }};
+      const Arguments& a = in.args;
+      IgnoringOutput(RunArbitraryCommand, in.session, a.Flag(kReplyAsText),
+                     GridOf(a).ReadCommandGrid(), a.Flag(kMultiFragment), a.Flag(kNoData),
+                     a.Flag(kParseFragments), in.quiet, in.logExchange);
+    },
+    [](const Arguments& a) { GridOf(a); }};
 
 // --- Procedures ---------------------------------------------------------------
 
-const OptionSpec kCount = IntOption("count", "количество документов (по умолчанию 1)", 0, 1000000);
+const OptionSpec kCount = IntOption("count", "количество документов (по умолчанию 1)", 1, 10000);
 const OptionSpec kDocumentType =
     ChoiceOption("type", "ТИП", "тип документа (по умолчанию sale)",
                  {"sale", "buy", "return-sale", "return-buy"});
@@ -374,10 +433,10 @@ const OptionSpec kRepeat =
     IntOption("repeat", "количество повтора операции в документе (по умолчанию 1)", 0, 1000000);
 const OptionSpec kRandomRepeat = FlagOption("random-repeat", "случайное количество повторов");
 const OptionSpec kDiscounts = IntOption("discounts", "выполнить скидку, в количестве N", 0, 1000000);
-const OptionSpec kDiscountSum = NumberOption("discount-sum", "сумма скидки");
+const OptionSpec kDiscountSum = MoneyOption("discount-sum", "сумма скидки");
 const OptionSpec kRandomDiscounts = FlagOption("random-discounts", "скидки случайным образом");
 const OptionSpec kMargins = IntOption("margins", "выполнить наценку, в количестве N", 0, 1000000);
-const OptionSpec kMarginSum = NumberOption("margin-sum", "сумма наценки");
+const OptionSpec kMarginSum = MoneyOption("margin-sum", "сумма наценки");
 const OptionSpec kRandomMargins = FlagOption("random-margins", "наценки случайным образом");
 const OptionSpec kNoTextLog =
     FlagOption("no-text-log", "не выводить протокол обмена в текстовом виде");
@@ -411,8 +470,8 @@ const SubCommand kMassDocuments{
       p.marginSum = a.Number(kMarginSum, 0);
       p.randomMargins = a.Flag(kRandomMargins);
       ClockSeededRandom random;
-      // This procedure has logging switches of its own instead of the settings.
-      RunMassDocuments(in.session, p, random, a.Flag(kNoTextLog),
+      // This procedure has logging switches of its own besides --quiet and --protocol.
+      RunMassDocuments(in.session, p, random, in.quiet || a.Flag(kNoTextLog),
                        !a.Flag(kNoHexLog) && in.protocolFile);
     }};
 
@@ -425,8 +484,13 @@ const OptionSpec kFullDumpFile = TextOption("file", "ФАЙЛ", "имя файл
 const OptionSpec kMaxSpeed = FlagOption("max-speed", "увеличивать скорость до 19200");
 const SubCommand kFullDump{"full-dump", "весь дамп архива в файл", {&kFullDumpFile, &kMaxSpeed},
                            [](Invocation& in) {
-                             RunFullDump(in.session, in.args.Text(kFullDumpFile, "Dump.bin"),
-                                         in.args.Flag(kMaxSpeed), in.quiet, in.logExchange);
+                             const std::string file = in.args.Text(kFullDumpFile, "Dump.bin");
+                             const bool maxSpeed = in.args.Flag(kMaxSpeed);
+                             // Nothing changes on the device unless the dump can be kept
+                             // and, with a raised speed, the settings can follow it.
+                             RequireCreatableFile(file);
+                             if (maxSpeed) RequireWritableSettings(in.settingsPath);
+                             RunFullDump(in.session, file, maxSpeed, in.quiet, in.logExchange);
                            }};
 
 const OptionSpec kRequestNumber = TextOption("number", "ТЕКСТ", "№ заявки (по умолчанию 1)");

@@ -16,6 +16,7 @@ struct Invocation {
   bool quiet;        // no result lines (the settings' LogTXT off)
   bool logExchange;  // protocol lines wanted (the settings' LogHEX and a protocol file)
   bool protocolFile; // a protocol file takes the protocol lines
+  const std::string& settingsPath;
 };
 
 struct SubCommand {
@@ -23,6 +24,9 @@ struct SubCommand {
   const char* summary;
   std::vector<const OptionSpec*> options;  // the only options `run` may read
   void (*run)(Invocation&);
+  // Checks of the values together, before the port is opened; raises UsageError.
+  void (*check)(const Arguments&) = nullptr;
+  const char* notes = nullptr;  // more help after the options
 };
 
 const std::vector<SubCommand>& SubCommands();

@@ -1,15 +1,37 @@
 // Where a command-line run sends the session's output: result lines to
-// standard output, protocol lines to an optional file, dump progress as a
-// bar on standard error when that is a terminal.
+// standard output as they come, protocol lines to an optional file, dump
+// progress on standard error when that is a terminal. And how a run stops:
+// SIGINT, SIGTERM, SIGHUP or a closed standard output end it between two
+// exchanges, like the closing of the dump's progress display.
 #pragma once
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "protocol/Session.h"
 
 namespace eklz::cli {
+
+// Installs the stop handlers for SIGINT, SIGTERM and SIGHUP and ignores
+// SIGPIPE (a closed standard output shows as EPIPE instead). The handler
+// only records the signal. A second signal ends the program at once.
+void InstallStopSignals();
+
+// The signal that asked the run to stop (SIGPIPE for a closed standard
+// output), 0 while none did.
+int StopSignal();
+
+// "SIGINT" and the like.
+std::string SignalName(int signal);
+
+// Raised before the next request once a stop was asked: the run ends
+// between two exchanges.
+class RunStopped : public std::runtime_error {
+ public:
+  RunStopped() : std::runtime_error("Операция прервана") {}
+};
 
 class TerminalSink : public OutputSink {
  public:
@@ -20,16 +42,28 @@ class TerminalSink : public OutputSink {
 
   void ResultLine(const std::string& line) override;
   void ProtocolLine(const std::string& line) override;
+  void BeforeRequest() override;
   std::unique_ptr<DumpProgress> CreateDumpProgress() override;
 
   bool WritesProtocol() const { return protocol_ != nullptr; }
-  void Flush();
+  // Flushes and closes the protocol file; raises EInOutError when it could
+  // not be written whole.
+  void Close();
+
+  // What the run had done when it stopped, for the operator.
+  std::string StopReport() const;
 
  private:
-  FILE* protocol_ = nullptr;
-};
+  friend class TerminalProgress;
 
-// True once the operator pressed Ctrl-C during a dump.
-bool DumpInterrupted();
+  std::string protocolPath_;
+  FILE* protocol_ = nullptr;
+  int protocolError_ = 0;    // errno of the first failed write
+  bool stdoutClosed_ = false;
+  bool stopHandled_ = false;  // the stop was taken up (by a dump or by RunStopped)
+  int dumps_ = 0;             // dump progress displays alive
+  int requests_ = 0;          // requests sent
+  int pagesDone_ = -1, pagesTotal_ = 0;  // of the last dump; -1: no dump
+};
 
 }  // namespace eklz::cli

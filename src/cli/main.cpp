@@ -1,37 +1,53 @@
 // eklz: the EKLZ tester as a command for scripted runs.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/Files.h"
 #include "cli/SubCommands.h"
 #include "cli/Terminal.h"
 #include "commands/Link.h"
 #include "protocol/Errors.h"
+#include "serial/Port.h"
 #include "settings/Settings.h"
 
 namespace eklz::cli {
 namespace {
 
-const OptionSpec kPort{"port", "ИМЯ", "последовательный порт: COM1..COMn или путь к устройству",
+const OptionSpec kPort{"port", "ИМЯ",
+                       "последовательный порт: COM1..COMn (/dev/ttyS0..) или путь к устройству",
                        ValueKind::Text, {}};
-const OptionSpec kBaud{"baud", "N", "скорость обмена", ValueKind::Integer, {}, 1, 4000000};
-const OptionSpec kTimeout{"timeout", "МС", "тайм-аут порта в миллисекундах", ValueKind::Integer, {},
-                          0, 32000};
-const OptionSpec kSettings{"settings", "ФАЙЛ", "файл настроек (по умолчанию eklz.ini рядом с программой)",
+const OptionSpec kBaud{"baud", "N", "скорость порта (по умолчанию из файла настроек, иначе 9600)",
+                       ValueKind::Integer, {}, 1, 4000000};
+const OptionSpec kTimeout{"timeout", "МС",
+                          "тайм-аут порта: ожидание каждого байта ответа 2000 мс + МС "
+                          "(по умолчанию 10)",
+                          ValueKind::Integer, {}, 0, 32000};
+const OptionSpec kSettings{"settings", "ФАЙЛ", "файл настроек (по умолчанию см. ниже)",
                            ValueKind::Text, {}};
-const OptionSpec kProtocol{"protocol", "ФАЙЛ", "записывать протокол обмена в файл", ValueKind::Text, {}};
+const OptionSpec kProtocol{"protocol", "ФАЙЛ",
+                           "записывать протокол обмена (байты запросов и ответов) в файл",
+                           ValueKind::Text, {}};
 const OptionSpec kQuiet{"quiet", "", "не выводить текстовый протокол (результат)", ValueKind::Flag, {}};
 const OptionSpec kCrcOff{"crc-off", "", "отключить контроль CRC ответов ЭКЛЗ", ValueKind::Flag, {}};
-const OptionSpec kWin1251{"win1251", "", "текст в обмене с ЭКЛЗ в кодировке Win1251", ValueKind::Flag, {}};
-const OptionSpec kCp866{"cp866", "", "текст в обмене с ЭКЛЗ в кодировке PC866", ValueKind::Flag, {}};
-const OptionSpec kHelp{"help", "", "эта справка", ValueKind::Flag, {}};
+const OptionSpec kWin1251{"win1251", "", "тексты в обмене с ЭКЛЗ в кодировке Win1251",
+                          ValueKind::Flag, {}};
+const OptionSpec kCp866{"cp866", "", "тексты в обмене с ЭКЛЗ в кодировке PC866", ValueKind::Flag, {}};
+const OptionSpec kHelp{"help", "", "эта справка (также -h и eklz help [КОМАНДА])", ValueKind::Flag, {}};
+const OptionSpec kVersion{"version", "", "версия программы", ValueKind::Flag, {}};
 const std::vector<const OptionSpec*> kGlobalOptions = {
-    &kPort, &kBaud, &kTimeout, &kSettings, &kProtocol, &kQuiet, &kCrcOff, &kWin1251, &kCp866, &kHelp};
+    &kPort, &kBaud, &kTimeout, &kSettings, &kProtocol, &kQuiet,
+    &kCrcOff, &kWin1251, &kCp866, &kHelp, &kVersion};
 
 std::string ExecutablePath() {
   char buf[PATH_MAX];
@@ -39,15 +55,24 @@ std::string ExecutablePath() {
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("eklz");
 }
 
+// The help line of an option: its text, its range and whether it must be given.
+std::string OptionHelp(const OptionSpec& o) {
+  std::string help = o.help;
+  if (o.HasRange()) {
+    help += "; от " + std::to_string(o.min) + " до " + std::to_string(o.max);
+  }
+  if (o.required) help += " (обязательный)";
+  return help;
+}
+
 void PrintOptions(const std::vector<const OptionSpec*>& options) {
-  for (const OptionSpec* option : options) {
-    const OptionSpec& o = *option;
-    std::string left = "  --" + o.name + (o.valueName.empty() ? "" : " " + o.valueName);
+  for (const OptionSpec* o : options) {
+    std::string left = "  --" + o->name + (o->valueName.empty() ? "" : " " + o->valueName);
     std::cout << left;
     // Align by characters, not bytes.
     size_t width = 0;
     for (unsigned char c : left) width += (c & 0xC0) != 0x80;
-    std::cout << std::string(width < 30 ? 30 - width : 1, ' ') << o.help << "\n";
+    std::cout << std::string(width < 30 ? 30 - width : 1, ' ') << OptionHelp(*o) << "\n";
   }
 }
 
@@ -62,9 +87,24 @@ void PrintHelp() {
     std::cout << name << std::string(name.size() < 24 ? 24 - name.size() : 1, ' ') << c.summary
               << "\n";
   }
-  std::cout << "\nСправка по команде: eklz КОМАНДА --help\n"
-               "Результат выводится в стандартный вывод, ошибка - в стандартный поток ошибок.\n"
-               "Код завершения: 0 - успешно, 1 - ошибка выполнения, 2 - ошибка в параметрах.\n";
+  std::cout << "\nСправка по команде: eklz КОМАНДА --help или eklz help КОМАНДА\n"
+               "Результат выводится в стандартный вывод построчно, ошибка - в стандартный поток "
+               "ошибок, ход долгих операций - туда же, когда это терминал.\n"
+               "Кодировка текстов в обмене с ЭКЛЗ берётся из файла настроек (Win1251) и "
+               "меняется параметрами --win1251 и --cp866; у команды free-text своя кодировка "
+               "строки (--encoding), она не зависит от них.\n"
+               "Файл настроек: eklz-tester.ini рядом с программой (общий с оконной программой); "
+               "когда в её папку нельзя писать, $XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini "
+               "(без XDG_CONFIG_HOME ~/.config/eklz-tester/eklz-tester.ini). Сейчас: "
+            << TesterSettingsPath(ExecutablePath())
+            << "\n"
+               "Скорость и тайм-аут, установленные командами set-exchange и full-dump, "
+               "сохраняются в файле настроек для следующего запуска.\n"
+               "Прерывание (Ctrl+C, SIGTERM, SIGHUP, закрытый вывод): текущий обмен "
+               "завершается, поднятая скорость возвращается, файлы закрываются; код "
+               "завершения 128 + номер сигнала.\n"
+               "Код завершения: 0 - успешно, 1 - ошибка ЭКЛЗ, порта или файла, 2 - ошибка в "
+               "параметрах (ничего не отправлено).\n";
 }
 
 void PrintCommandHelp(const SubCommand& c) {
@@ -74,6 +114,7 @@ void PrintCommandHelp(const SubCommand& c) {
     std::cout << "\nПараметры:\n";
     PrintOptions(c.options);
   }
+  if (c.notes) std::cout << "\n" << c.notes << "\n";
   std::cout << "\nДаты: ДД.ММ.ГГГГ, время: ЧЧ:ММ, суммы и количества: с \",\" или \".\".\n"
                "Общие параметры: eklz --help\n";
 }
@@ -86,7 +127,122 @@ int Fail(int status, const std::string& message) {
   return status;
 }
 
-int Main(const std::vector<std::string>& args) {
+// The lines that follow a port's system error: which port, and what to do
+// about a refused access.
+std::string PortContext(const std::string& port, int code) {
+  const std::string path = PortDevicePath(port);
+  std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
+  if (code == EACCES || code == EPERM) {
+    text += "\nНет прав на порт: добавьте пользователя в группу dialout "
+            "(sudo usermod -aG dialout ИМЯ) и войдите в систему заново";
+  }
+  return text;
+}
+
+// A port given as a relative path is kept as an absolute one, so that the
+// saved settings work from any folder. "COMn" names stay as they are.
+std::string AbsolutePort(const std::string& port) {
+  if (port.empty() || PortDevicePath(port) != port || port[0] == '/') return port;
+  return std::filesystem::absolute(port).lexically_normal().string();
+}
+
+// The settings of the run: the file's, then the command line's.
+Settings RunSettings(const Arguments& a, const std::string& settingsPath) {
+  const bool fileExists = ::access(settingsPath.c_str(), F_OK) == 0;
+  Settings settings = LoadSettings(settingsPath);
+  if (a.Has(kPort)) settings.ComPort = AbsolutePort(a.Text(kPort));
+  if (a.Has(kBaud)) {
+    settings.BoundRate = std::to_string(a.Int(kBaud, 0));
+  } else {
+    try {
+      ParseInt(settings.BoundRate);
+    } catch (const EConvertError& e) {
+      throw EInOutError("Неверное значение BoundRate в файле настроек \"" + settingsPath +
+                        "\": " + e.what());
+    }
+  }
+  if (a.Has(kTimeout)) settings.TimeOuts = a.Int(kTimeout, 10);
+  if (a.Flag(kQuiet)) settings.LogTXT = false;
+  if (a.Flag(kCrcOff)) settings.CrcOff = true;
+  if (a.Flag(kWin1251)) settings.Win1251 = true;
+  if (a.Flag(kCp866)) settings.Win1251 = false;
+  if (!a.Has(kPort) && !fileExists) {
+    const std::string path = PortDevicePath(settings.ComPort);
+    std::cerr << "eklz: порт не задан (--port) и файла настроек \"" << settingsPath
+              << "\" нет: используется порт " << settings.ComPort
+              << (path != settings.ComPort ? " (" + path + ")" : "") << std::endl;
+  }
+  return settings;
+}
+
+// Runs the command and keeps the exchange parameters the device now has.
+int Run(const SubCommand& command, const Arguments& a) {
+  const std::string settingsPath = a.Text(kSettings, TesterSettingsPath(ExecutablePath()));
+  int status = 0;
+  try {
+    Settings settings = RunSettings(a, settingsPath);
+    const Settings started = settings;
+
+    TerminalSink sink(a.Text(kProtocol));
+    EklzSession session(sink, settings);
+    const bool protocol = sink.WritesProtocol();
+    Invocation in{session, a, settings.quiet(), protocol, protocol, settingsPath};
+    try {
+      OpenLink(session);
+      command.run(in);
+    } catch (const RunStopped&) {
+      // Reported below with what was done.
+    } catch (const UsageError& e) {
+      status = Fail(2, e.what());
+    } catch (const ESystemError& e) {
+      status = Fail(1, MessageBoxText(e.what()) + PortContext(session.settings.ComPort, e.Code()));
+    } catch (const std::exception& e) {
+      status = Fail(1, MessageBoxText(e.what()));
+    }
+    session.ClosePort();
+
+    // The exchange parameters are the device's: keep them for the next run.
+    const Settings& now = session.settings;
+    if (now.ComPort != started.ComPort || now.BoundRate != started.BoundRate ||
+        now.TimeOuts != started.TimeOuts) {
+      try {
+        Settings stored = LoadSettings(settingsPath);
+        stored.ComPort = now.ComPort;
+        stored.BoundRate = now.BoundRate;
+        stored.TimeOuts = now.TimeOuts;
+        SaveSettings(settingsPath, stored);
+      } catch (const std::exception& e) {
+        status = Fail(1, MessageBoxText(e.what()) + "\nЭКЛЗ и порт работают на скорости " +
+                             now.BoundRate + ", тайм-аут " + std::to_string(now.TimeOuts) +
+                             "; задайте их при следующем запуске: --baud " + now.BoundRate +
+                             " --timeout " + std::to_string(now.TimeOuts));
+      }
+    }
+    try {
+      sink.Close();
+    } catch (const std::exception& e) {
+      status = Fail(1, e.what());
+    }
+    if (const int signal = StopSignal(); signal != 0) {
+      std::cerr << "Прервано (" << SignalName(signal) << "): " << sink.StopReport() << std::endl;
+      status = 128 + signal;
+    }
+    return status;
+  } catch (const std::exception& e) {
+    return Fail(1, MessageBoxText(e.what()));
+  }
+}
+
+int Main(std::vector<std::string> args) {
+  // "-h" and "help [COMMAND]" are the same as --help.
+  for (std::string& arg : args) {
+    if (arg == "-h") arg = "--help";
+  }
+  if (!args.empty() && args.front() == "help") {
+    args.erase(args.begin());
+    args.push_back("--help");
+  }
+
   // The command decides which options are known; look for it first.
   std::vector<const OptionSpec*> known = kGlobalOptions;
   const SubCommand* command = nullptr;
@@ -100,6 +256,10 @@ int Main(const std::vector<std::string>& args) {
     if (global.Command().empty()) {
       if (global.Flag(kHelp)) {
         PrintHelp();
+        return 0;
+      }
+      if (global.Flag(kVersion)) {
+        std::cout << "eklz " << EKLZ_VERSION << "\n";
         return 0;
       }
       throw UsageError("не задана команда (список команд: eklz --help)");
@@ -119,48 +279,8 @@ int Main(const std::vector<std::string>& args) {
     }
     if (!a.Positional().empty()) throw UsageError("лишний аргумент " + a.Positional().front());
     a.Validate();
-
-    const std::string settingsPath =
-        a.Text(kSettings, SettingsPathForExecutable(ExecutablePath()));
-    Settings settings = LoadSettings(settingsPath);
-    if (a.Has(kPort)) settings.ComPort = a.Text(kPort);
-    if (a.Has(kBaud)) settings.BoundRate = std::to_string(a.Int(kBaud, 0));
-    if (a.Has(kTimeout)) settings.TimeOuts = a.Int(kTimeout, 10);
-    if (a.Flag(kQuiet)) settings.LogTXT = false;
-    if (a.Flag(kCrcOff)) settings.CrcOff = true;
     if (a.Flag(kWin1251) && a.Flag(kCp866)) throw UsageError("параметры --win1251 и --cp866 несовместимы");
-    if (a.Flag(kWin1251)) settings.Win1251 = true;
-    if (a.Flag(kCp866)) settings.Win1251 = false;
-    const Settings started = settings;
-
-    try {
-      TerminalSink sink(a.Text(kProtocol));
-      EklzSession session(sink, settings);
-      const bool protocol = sink.WritesProtocol();
-      Invocation in{session, a, settings.quiet(), settings.LogHEX && protocol, protocol};
-      int status = 0;
-      try {
-        OpenLink(session);
-        command->run(in);
-      } catch (const UsageError& e) {
-        status = Fail(2, e.what());
-      } catch (const std::exception& e) {
-        status = Fail(1, MessageBoxText(e.what()));
-      }
-      // The exchange parameters are the device's: keep them for the next run.
-      const Settings& now = session.settings;
-      if (now.ComPort != started.ComPort || now.BoundRate != started.BoundRate ||
-          now.TimeOuts != started.TimeOuts) {
-        Settings stored = LoadSettings(settingsPath);
-        stored.ComPort = now.ComPort;
-        stored.BoundRate = now.BoundRate;
-        stored.TimeOuts = now.TimeOuts;
-        SaveSettings(settingsPath, stored);
-      }
-      return status;
-    } catch (const std::exception& e) {
-      return Fail(1, MessageBoxText(e.what()));
-    }
+    return Run(*command, a);
   } catch (const UsageError& e) {
     return Fail(2, e.what());
   }
@@ -171,5 +291,6 @@ int Main(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(true);
+  eklz::cli::InstallStopSignals();
   return eklz::cli::Main(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -72,6 +72,8 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
 
   progress->Show();
   const long double total = static_cast<long double>(toPage) - fromPage + 1;
+  const int pages = toPage >= fromPage ? toPage - fromPage + 1 : 0;
+  progress->SetPages(0, pages);
   int done = 1;
   ReplyShape shape;
   shape.count = ReplyShape::DataCount::DumpPage;
@@ -92,6 +94,7 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
     s.AppendResultLine(pageData, quiet);
 
     ++n;
+    progress->SetPages(done, pages);
     if (progress->Visible()) {
       progress->SetPercent(static_cast<int>(RoundHalfEven(done * 100 / total)));
     } else {

@@ -75,6 +75,7 @@ uint8_t ReadOneByte(EklzSession& session, bool logExchange) {
 std::string FinishFrame(const std::string& frame) { return frame + FrameChecksum(frame); }
 
 void SendFrame(EklzSession& session, const std::string& frame, bool logExchange) {
+  session.Output().BeforeRequest();
   if (logExchange) session.AppendProtocolLine("==> " + frame);
   const Bytes bytes = HexToBytes(frame);
   TRSPort& port = session.Port();

@@ -20,6 +20,9 @@ class DumpProgress {
   virtual ~DumpProgress() = default;
   virtual void Show() {}
   virtual void SetPercent(int /*percent*/) {}
+  // Pages received so far out of the pages asked for; set when the display
+  // is shown and after every page.
+  virtual void SetPages(int /*done*/, int /*total*/) {}
   virtual bool Visible() const { return true; }
 };
 
@@ -36,6 +39,9 @@ class OutputSink {
   virtual void ExchangeStatus(const std::string& /*text*/) {}
   // Caption of the connection status pane.
   virtual void ConnectionStatus(const std::string& /*text*/) {}
+  // Called before every request frame goes out. A sink may raise here to
+  // end a run between two exchanges, never inside one.
+  virtual void BeforeRequest() {}
   // Lets the window system run pending events; called once at the start of
   // every reply read.
   virtual void ProcessMessages() {}

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,23 +43,39 @@ struct Outcome {
   std::string out, err;
 };
 
+// How a run is cut short: `signal` after `afterMs`, or standard output a
+// pipe whose reader goes away after `closeAfterLines` lines.
+struct Stop {
+  int signal = 0;
+  int afterMs = 0;
+  int closeAfterLines = -1;
+};
+
 class Cli : public ::testing::Test {
  protected:
   std::string Path(const char* name) const { return temp.File(name); }
 
-  // Runs eklz on the simulator's line with a settings file of this test;
-  // `interruptAfterMs` >= 0 sends Ctrl-C (SIGINT) after that long.
-  Outcome Run(SimSession& sim, std::vector<std::string> args, int interruptAfterMs = -1) {
+  // Runs eklz on the simulator's line with a settings file of this test.
+  Outcome Run(SimSession& sim, std::vector<std::string> args, Stop stop = {}) {
     sim.session.ClosePort();  // the line is the program's
     args.insert(args.begin(), {"--settings", Path("eklz.ini"), "--port", sim.server->SlavePath()});
-    return RunRaw(args, interruptAfterMs);
+    return RunRaw(args, stop);
   }
 
-  Outcome RunRaw(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+  Outcome RunRaw(const std::vector<std::string>& args, Stop stop = {}) {
     const std::string out = Path("stdout"), err = Path("stderr");
+    int pipe[2] = {-1, -1};
+    if (stop.closeAfterLines >= 0) {
+      EXPECT_EQ(::pipe(pipe), 0);
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
-      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+      if (pipe[1] >= 0) {
+        ::dup2(pipe[1], STDOUT_FILENO);
+        ::close(pipe[0]);
+      } else {
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+      }
       ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
       std::vector<char*> argv{const_cast<char*>(EKLZ_PROGRAM)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -66,15 +83,25 @@ class Cli : public ::testing::Test {
       ::execv(EKLZ_PROGRAM, argv.data());
       _exit(127);
     }
-    if (interruptAfterMs >= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
-      ::kill(pid, SIGINT);
+    Outcome o;
+    if (pipe[0] >= 0) {
+      // Read as `head -n N` does, then go away.
+      ::close(pipe[1]);
+      for (int lines = 0; lines < stop.closeAfterLines;) {
+        char c;
+        if (::read(pipe[0], &c, 1) != 1) break;
+        o.out += c;
+        lines += c == '\n';
+      }
+      ::close(pipe[0]);
+    } else if (stop.signal != 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(stop.afterMs));
+      ::kill(pid, stop.signal);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    Outcome o;
     o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    o.out = Slurp(out);
+    if (pipe[0] < 0) o.out = Slurp(out);
     o.err = Slurp(err);
     return o;
   }
@@ -236,14 +263,56 @@ TEST_F(Cli, CtrlCDuringADumpKeepsWholePages) {
   options.faults.byteDelayMs = 1;  // about half a second a page
   SimSession sim(true, options);
   const Outcome o = Run(sim, {"dump", "--from", "0", "--to", "99", "--file", Path("part.bin")},
-                        700);
-  EXPECT_EQ(o.status, 0) << o.err;
+                        {SIGINT, 700});
+  EXPECT_EQ(o.status, 128 + SIGINT) << o.err;
   const auto size = fs::file_size(Path("part.bin"));
+  EXPECT_EQ(o.err, "Прервано (SIGINT): записано " + std::to_string(size / 512) + " страниц из 100\n");
   EXPECT_GE(size, 512u);
   EXPECT_LT(size, 100u * 512u);
   EXPECT_EQ(size % 512, 0u);
   // The page in progress was completed and shown.
   EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n') / 8, static_cast<long>(size / 512));
+}
+
+// Each stop signal ends a long run between two exchanges: what was done so
+// far is on standard output and in the protocol file, line by line, and the
+// exchange in progress completed.
+TEST_F(Cli, AStopSignalEndsARunBetweenExchanges) {
+  sim::ServerOptions options;
+  options.faults.byteDelayMs = 5;
+  SimSession sim(true, options);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "mass-documents", "--count",
+                                "1000", "--sum", "1"},
+                          {signal, 400});
+    EXPECT_EQ(o.status, 128 + signal) << o.err;
+    const std::string protocol = Slurp(Path("protocol.txt"));
+    long requests = 0;
+    for (size_t at = 0; (at = protocol.find("==> ", at)) != std::string::npos; ++at) ++requests;
+    EXPECT_GT(requests, 0);
+    EXPECT_EQ(o.err, "Прервано (SIG" + std::string(sigabbrev_np(signal)) +
+                         "): отправлено запросов: " + std::to_string(requests) + "\n");
+    // The last request got its whole reply (ACK ... checksum).
+    const std::string last = protocol.substr(protocol.rfind("==> "));
+    EXPECT_EQ(std::count(last.begin(), last.end(), '\n'), 7) << last;
+    EXPECT_NE(o.out.find("Состояние операции:"), std::string::npos);
+    EXPECT_EQ(o.out.back(), '\n');
+  }
+}
+
+// A reader that goes away (`| head -1`) stops a full dump like Ctrl-C: the
+// raised speed is set back, the dump file holds whole pages, status 141.
+TEST_F(Cli, AClosedOutputStopsAFullDumpAndSetsTheSpeedBack) {
+  SimSession sim(true);
+  const Outcome o =
+      Run(sim, {"full-dump", "--max-speed", "--file", Path("all.bin")}, {0, 0, 9});
+  EXPECT_EQ(o.status, 128 + SIGPIPE) << o.err;
+  EXPECT_NE(o.out.find("\nНовые параметры обмена применены\nЗапрос дампа архива:\n"), std::string::npos);
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_EQ(LoadSettings(Path("eklz.ini")).BoundRate, "9600");
+  const auto size = fs::file_size(Path("all.bin"));
+  EXPECT_EQ(size % 512, 0u);
+  EXPECT_EQ(o.err, "Прервано (SIGPIPE): записано " + std::to_string(size / 512) + " страниц из 8192\n");
 }
 
 TEST_F(Cli, ExchangeParametersAreKeptForTheNextRun) {

@@ -29,7 +29,8 @@ TEST(SubCommands, HandlersReadOnlyDeclaredOptions) {
     const Arguments a(args, c.options);
     test::RecordingSink sink;
     EklzSession session(sink);
-    Invocation in{session, a, false, false, false};
+    const std::string settingsPath;
+    Invocation in{session, a, false, false, false, settingsPath};
     try {
       c.run(in);
     } catch (const std::logic_error& e) {
