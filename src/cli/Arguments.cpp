@@ -23,19 +23,13 @@ UsageError BadValue(const OptionSpec& option, const std::string& why) {
   return UsageError("неверное значение параметра --" + option.name + ": " + why);
 }
 
-// Digits after the decimal separator ("," or ".") of a number as typed;
-// a number with an exponent counts by its value instead.
-bool TooManyDecimals(const std::string& text, double value, int decimals) {
-  if (text.find_first_of("eE") != std::string::npos) {
-    long double scaled = value;
-    for (int i = 0; i < decimals; ++i) scaled *= 10;
-    return scaled != static_cast<long double>(static_cast<long long>(scaled));
-  }
+// Digits after the decimal separator ("," or ".") of a number as typed
+// (numbers have no exponent), trailing zeros not counted.
+bool TooManyDecimals(const std::string& text, int decimals) {
   const size_t separator = text.find_first_of(",.");
   if (separator == std::string::npos) return false;
-  std::string fraction = text.substr(separator + 1);
-  while (!fraction.empty() && (fraction.back() == '0' || fraction.back() == ' ')) fraction.pop_back();
-  return fraction.size() > static_cast<size_t>(decimals);
+  const size_t last = text.find_last_not_of('0');
+  return last > separator && last - separator > static_cast<size_t>(decimals);
 }
 
 }  // namespace
@@ -109,8 +103,8 @@ void Arguments::Validate() const {
         break;
       }
       case ValueKind::Number: {
-        const double v = Number(option, 0);
-        if (option.decimals >= 0 && TooManyDecimals(value, v, option.decimals)) {
+        Number(option, 0);
+        if (option.decimals >= 0 && TooManyDecimals(value, option.decimals)) {
           throw BadValue(option, "не больше " + std::to_string(option.decimals) +
                                      " знаков после запятой");
         }

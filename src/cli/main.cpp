@@ -279,6 +279,7 @@ int Main(std::vector<std::string> args) {
     }
     if (!a.Positional().empty()) throw UsageError("лишний аргумент " + a.Positional().front());
     a.Validate();
+    if (command->check) command->check(a);
     if (a.Flag(kWin1251) && a.Flag(kCp866)) throw UsageError("параметры --win1251 и --cp866 несовместимы");
     return Run(*command, a);
   } catch (const UsageError& e) {

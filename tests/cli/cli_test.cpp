@@ -43,12 +43,31 @@ struct Outcome {
   std::string out, err;
 };
 
-// How a run is cut short: `signal` after `afterMs`, or standard output a
-// pipe whose reader goes away after `closeAfterLines` lines.
-struct Stop {
+// How the program runs: cut short by `signal` after `afterMs`, or with
+// standard output a pipe whose reader goes away after `closeAfterLines`
+// lines; in `workDir` when one is given.
+struct Child {
   int signal = 0;
   int afterMs = 0;
   int closeAfterLines = -1;
+  std::string workDir;
+
+  static Child Signal(int signal, int afterMs) {
+    Child c;
+    c.signal = signal;
+    c.afterMs = afterMs;
+    return c;
+  }
+  static Child ClosingAfter(int lines) {
+    Child c;
+    c.closeAfterLines = lines;
+    return c;
+  }
+  static Child In(const std::string& dir) {
+    Child c;
+    c.workDir = dir;
+    return c;
+  }
 };
 
 class Cli : public ::testing::Test {
@@ -56,13 +75,13 @@ class Cli : public ::testing::Test {
   std::string Path(const char* name) const { return temp.File(name); }
 
   // Runs eklz on the simulator's line with a settings file of this test.
-  Outcome Run(SimSession& sim, std::vector<std::string> args, Stop stop = {}) {
+  Outcome Run(SimSession& sim, std::vector<std::string> args, Child stop = {}) {
     sim.session.ClosePort();  // the line is the program's
     args.insert(args.begin(), {"--settings", Path("eklz.ini"), "--port", sim.server->SlavePath()});
     return RunRaw(args, stop);
   }
 
-  Outcome RunRaw(const std::vector<std::string>& args, Stop stop = {}) {
+  Outcome RunRaw(const std::vector<std::string>& args, Child stop = {}) {
     const std::string out = Path("stdout"), err = Path("stderr");
     int pipe[2] = {-1, -1};
     if (stop.closeAfterLines >= 0) {
@@ -77,6 +96,7 @@ class Cli : public ::testing::Test {
         ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
       }
       ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      if (!stop.workDir.empty() && ::chdir(stop.workDir.c_str()) != 0) _exit(126);
       std::vector<char*> argv{const_cast<char*>(EKLZ_PROGRAM)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -246,6 +266,72 @@ TEST_F(Cli, UsageErrorsNameTheOptionAndSendNothing) {
   EXPECT_EQ(sim.server->Requests(), 0u);
 }
 
+// Every value a command can judge alone is refused with status 2 before the
+// port is opened (the port here does not exist).
+TEST_F(Cli, ValuesAreJudgedBeforeThePortOpens) {
+  const std::vector<std::string> activation = {"activate", "--serial", "000000123456", "--inn",
+                                               "771234567890", "--reg-number", "000000654321"};
+  auto with = [](std::vector<std::string> args, std::vector<std::string> more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"free-text", "--text", "x"}, "не задан параметр --binding"},
+      {{"set-exchange"}, "не задан параметр --rate"},
+      {{"command"}, "не задан параметр --bytes"},
+      {{"control-tape", "--shift", "32768"}, "неверное значение параметра --shift: допустимо от 0 до 32767"},
+      {{"document", "--kpk", "100000000"}, "неверное значение параметра --kpk: допустимо от 0 до 99999999"},
+      {{"report", "--type", "8"}, "неверное значение параметра --type: допустимо от 0 до 7"},
+      {{"set-exchange", "--rate", "9600", "--exchange-timeout", "1"},
+       "неверное значение параметра --exchange-timeout: допустимо от 2 до 255"},
+      {{"activate", "--inn", "771234567890", "--reg-number", "000000654321"}, "не задан параметр --serial"},
+      {with(activation, {"--serial", "12345"}),
+       "неверное значение параметра --serial: нужно ровно 12 символов кодовой страницы Windows-1251"},
+      {with(activation, {"--inn", "77123456789X"}), "неверное значение параметра --inn: нужно ровно 12 цифр"},
+      {with(activation, {"--line-width", "20"}), "неверное значение параметра --line-width: допустимы 16, 40"},
+      {with(activation, {"--last-shift", "65536"}),
+       "неверное значение параметра --last-shift: допустимо от 0 до 65535"},
+      {with(activation, {"--name", "ОЧЕНЬ ДЛИННОЕ ИМЯ"}),
+       "неверное значение параметра --name: не длиннее 16 символов при ширине строки 16"},
+      {{"dump", "--page", "8192"}, "неверное значение параметра --page: допустимо от 0 до 8191"},
+      {{"dump", "--page", "1", "--to", "2"}, "параметр --page нельзя задавать вместе с --from и --to"},
+      {{"mass-documents", "--count", "0"}, "неверное значение параметра --count: допустимо от 1 до 10000"},
+      {{"mass-documents", "--count", "10001"}, "неверное значение параметра --count: допустимо от 1 до 10000"},
+      {{"sale", "--sum", "1,005"}, "неверное значение параметра --sum: не больше 2 знаков после запятой"},
+      {{"discount", "--sum", "10.5050"}, "неверное значение параметра --sum: не больше 2 знаков после запятой"},
+      {{"sale", "--quantity", "0.0001"},
+       "неверное значение параметра --quantity: не больше 3 знаков после запятой"},
+      {{"command", "--bytes", "07 zz"}, "неверное значение параметра --bytes: Вы ввели не 16-тиричное чило"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--settings", Path("eklz.ini"), "--port", Path("no-such-port")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome o = RunRaw(args);
+    EXPECT_EQ(o.status, 2) << c.message;
+    EXPECT_EQ(o.err, "eklz: " + c.message + "\n");
+  }
+  // Good values of the same kinds pass the checks and reach the port.
+  for (const std::vector<std::string>& good :
+       {std::vector<std::string>{"sale", "--sum", "1,50", "--quantity", "0,125"},
+        with(activation, {"--line-width", "40", "--name", "ОЧЕНЬ ДЛИННОЕ ИМЯ"})}) {
+    std::vector<std::string> args = {"--settings", Path("eklz.ini"), "--port", Path("no-such-port")};
+    args.insert(args.end(), good.begin(), good.end());
+    EXPECT_EQ(RunRaw(args).status, 1) << good[0];
+  }
+}
+
+TEST_F(Cli, ARefusedReportTypeFailsWithStatusOne) {
+  SimSession sim(true);
+  const Outcome o = Run(sim, {"report", "--type", "2"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "Запрос отчета:\nВыбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается\n");
+  EXPECT_EQ(o.err, "Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается.\n");
+  EXPECT_EQ(sim.server->Requests(), 0u);
+}
+
 TEST_F(Cli, HelpIsRussianThroughout) {
   Outcome o = RunRaw({"--help"});
   EXPECT_EQ(o.status, 0);
@@ -263,7 +349,7 @@ TEST_F(Cli, CtrlCDuringADumpKeepsWholePages) {
   options.faults.byteDelayMs = 1;  // about half a second a page
   SimSession sim(true, options);
   const Outcome o = Run(sim, {"dump", "--from", "0", "--to", "99", "--file", Path("part.bin")},
-                        {SIGINT, 700});
+                        Child::Signal(SIGINT, 700));
   EXPECT_EQ(o.status, 128 + SIGINT) << o.err;
   const auto size = fs::file_size(Path("part.bin"));
   EXPECT_EQ(o.err, "Прервано (SIGINT): записано " + std::to_string(size / 512) + " страниц из 100\n");
@@ -284,7 +370,7 @@ TEST_F(Cli, AStopSignalEndsARunBetweenExchanges) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "mass-documents", "--count",
                                 "1000", "--sum", "1"},
-                          {signal, 400});
+                          Child::Signal(signal, 400));
     EXPECT_EQ(o.status, 128 + signal) << o.err;
     const std::string protocol = Slurp(Path("protocol.txt"));
     long requests = 0;
@@ -305,7 +391,7 @@ TEST_F(Cli, AStopSignalEndsARunBetweenExchanges) {
 TEST_F(Cli, AClosedOutputStopsAFullDumpAndSetsTheSpeedBack) {
   SimSession sim(true);
   const Outcome o =
-      Run(sim, {"full-dump", "--max-speed", "--file", Path("all.bin")}, {0, 0, 9});
+      Run(sim, {"full-dump", "--max-speed", "--file", Path("all.bin")}, Child::ClosingAfter(9));
   EXPECT_EQ(o.status, 128 + SIGPIPE) << o.err;
   EXPECT_NE(o.out.find("\nНовые параметры обмена применены\nЗапрос дампа архива:\n"), std::string::npos);
   EXPECT_EQ(sim.device.BaudRate(), 9600u);
@@ -326,6 +412,20 @@ TEST_F(Cli, ExchangeParametersAreKeptForTheNextRun) {
   o = Run(sim, {"--baud", "9600", "--timeout", "10", "status"});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "Устройство не отвечает.\n");
+}
+
+// --protocol records the exchange whatever LogHEX says; mass-documents
+// keeps quiet with --quiet like every other command.
+TEST_F(Cli, TheProtocolAndQuietOptionsHoldForEveryCommand) {
+  std::ofstream(Path("eklz.ini")) << "[Options]\nLogHEX=0\n";
+  SimSession sim(true);
+  Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "abort"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(Slurp(Path("protocol.txt")), "==> 02 01 06 07\n<== 06\n<== 02\n<== 01\n<== 00\n<== \n<== 01\n");
+  o = Run(sim, {"--quiet", "--protocol", Path("protocol.txt"), "mass-documents", "--sum", "1"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(Slurp(Path("protocol.txt")).find("==> 02 "), std::string::npos);
 }
 
 TEST_F(Cli, TheProtocolFileHoldsTheExchange) {
