@@ -332,6 +332,31 @@ TEST_F(Cli, ARefusedReportTypeFailsWithStatusOne) {
   EXPECT_EQ(sim.server->Requests(), 0u);
 }
 
+// Every way of asking for help answers with status 0; the help states
+// ranges, required options and what the options really do.
+TEST_F(Cli, HelpStatesRangesAndRequiredOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> says;
+  } cases[] = {
+      {{"-h"}, {"Использование: eklz", "2000 мс + МС", "--encoding", "eklz-tester.ini", "128 + номер сигнала"}},
+      {{"help"}, {"Использование: eklz"}},
+      {{"help", "dump"}, {"--page N", "; от 0 до 8191"}},
+      {{"free-text", "-h"}, {"--binding КОД", "(обязательный)"}},
+      {{"report", "--help"}, {"  4    полный по датам по закрытиям смен", "; от 0 до 7"}},
+      {{"command", "--help"}, {"код команды не меняется"}},
+      {{"mass-documents", "--help"}, {"; от 1 до 10000"}},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = RunRaw(c.args);
+    EXPECT_EQ(o.status, 0) << c.args[0];
+    for (const std::string& text : c.says) EXPECT_NE(o.out.find(text), std::string::npos) << text;
+  }
+  const Outcome o = RunRaw({"--version"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out.rfind("eklz ", 0), 0u);
+}
+
 TEST_F(Cli, HelpIsRussianThroughout) {
   Outcome o = RunRaw({"--help"});
   EXPECT_EQ(o.status, 0);
@@ -426,6 +451,69 @@ TEST_F(Cli, TheProtocolAndQuietOptionsHoldForEveryCommand) {
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out, "");
   EXPECT_NE(Slurp(Path("protocol.txt")).find("==> 02 "), std::string::npos);
+}
+
+// A full dump changes nothing on the device unless it can keep the dump and
+// the settings; set-exchange tells the device's rate when the settings
+// cannot follow it.
+TEST_F(Cli, NothingIsChangedThatCannotBeKept) {
+  std::ofstream(Path("plain-file")) << "x";
+  const std::string unwritable = Path("plain-file") + "/eklz.ini";
+  SimSession sim(true);
+  Outcome o = Run(sim, {"full-dump", "--max-speed", "--file", Path("no-dir") + "/all.bin"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err.rfind("Невозможно создать файл дампа", 0), 0u) << o.err;
+
+  sim.session.ClosePort();
+  o = RunRaw({"--settings", unwritable, "--port", sim.server->SlavePath(), "full-dump",
+              "--max-speed", "--file", Path("all.bin")});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err.rfind("Невозможно записать файл настроек \"" + unwritable + "\"", 0), 0u) << o.err;
+  EXPECT_EQ(sim.server->Requests(), 0u);
+  EXPECT_FALSE(fs::exists(Path("all.bin")));
+
+  o = RunRaw({"--settings", unwritable, "--port", sim.server->SlavePath(), "set-exchange",
+              "--rate", "19200", "--exchange-timeout", "20"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(sim.device.BaudRate(), 19200u);
+  EXPECT_NE(o.err.find("\nЭКЛЗ и порт работают на скорости 19200, тайм-аут 20; задайте их при "
+                       "следующем запуске: --baud 19200 --timeout 20\n"),
+            std::string::npos)
+      << o.err;
+}
+
+// A relative port path is saved as an absolute one, so the settings work
+// from any folder.
+TEST_F(Cli, ASavedPortPathIsAbsolute) {
+  SimSession sim(true);
+  sim.session.ClosePort();
+  fs::create_symlink(sim.server->SlavePath(), Path("line"));
+  const Outcome o = RunRaw({"--settings", Path("eklz.ini"), "--port", "./line", "set-exchange",
+                            "--rate", "4800"},
+                           Child::In(temp.Path().string()));
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(LoadSettings(Path("eklz.ini")).ComPort, Path("line"));
+  EXPECT_EQ(RunRaw({"--settings", Path("eklz.ini"), "status"}).status, 0);
+}
+
+// Messages say where they come from: the port, the settings file and key,
+// the port tried when nothing names one.
+TEST_F(Cli, MessagesNameTheirContext) {
+  Outcome o = RunRaw({"--settings", Path("eklz.ini"), "--port", Path("no-such-port"), "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "System Error.  Code: 2.\nNo such file or directory.\nПорт: " +
+                       Path("no-such-port") + "\n");
+
+  std::ofstream(Path("eklz.ini")) << "[Options]\nBoundRate=9600бод\n";
+  o = RunRaw({"--settings", Path("eklz.ini"), "--port", Path("no-such-port"), "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Неверное значение BoundRate в файле настроек \"" + Path("eklz.ini") +
+                       "\": '9600бод' is not a valid integer value.\n");
+
+  o = RunRaw({"--settings", Path("none.ini"), "status"});
+  EXPECT_EQ(o.err.substr(0, o.err.find('\n')),
+            "eklz: порт не задан (--port) и файла настроек \"" + Path("none.ini") +
+                "\" нет: используется порт COM1 (/dev/ttyS0)");
 }
 
 TEST_F(Cli, TheProtocolFileHoldsTheExchange) {
