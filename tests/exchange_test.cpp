@@ -39,11 +39,12 @@ class Exchange : public ::testing::Test {
       request = pty.ReadFrame();
       pty.Write(reply);
     });
-    std::string data;
     SendFrame(t.session, frame, f.logExchange);
-    ReceiveReply(t.session, f.withPrefix, f.textForm, f.fetchReport, f.resultOnly,
-                 f.decodeFragments, f.prefix, f.quiet, f.logExchange, f.wait4s, data);
-    return data;
+    ReplyDelivery delivery =
+        ReplyDelivery::FromChoices(f.textForm, f.fetchReport, f.resultOnly, f.decodeFragments);
+    if (f.withPrefix) delivery.prefix = f.prefix;
+    delivery.wait4s = f.wait4s;
+    return ReceiveReply(t.session, delivery, f.quiet, f.logExchange);
   }
 
   PtySession t;
@@ -141,7 +142,7 @@ TEST_F(Exchange, FailureTable) {
     std::string data;
     SendFrame(t.session, "02 01 06 07", true);
     try {
-      ReceiveReply(t.session, false, false, false, true, false, "", false, true, false, data);
+      data = ReceiveReply(t.session, ReplyDelivery::FromChoices(false, false, true, false), false, true);
       ADD_FAILURE() << "no failure";
     } catch (const TEKLZException& e) {
       EXPECT_EQ(e.what(), row.message);
@@ -161,7 +162,7 @@ TEST_F(Exchange, ASilentDeviceEndsWithNoReplyAfterTheByteTimeOut) {
   std::string data;
   SendFrame(t.session, "02 01 06 07", true);
   try {
-    ReceiveReply(t.session, false, false, false, true, false, "", false, true, false, data);
+    data = ReceiveReply(t.session, ReplyDelivery::FromChoices(false, false, true, false), false, true);
     FAIL();
   } catch (const TEKLZException& e) {
     EXPECT_STREQ(e.what(), "Устройство не отвечает");
@@ -181,7 +182,7 @@ TEST_F(Exchange, APartialReplyLogsWhatCameBeforeTheSilence) {
   });
   SendFrame(t.session, "02 01 06 07", true);
   std::string data;
-  EXPECT_THROW(ReceiveReply(t.session, false, false, false, true, false, "", false, true, false, data),
+  EXPECT_THROW(data = ReceiveReply(t.session, ReplyDelivery::FromChoices(false, false, true, false), false, true),
                TEKLZException);
   EXPECT_EQ(t.sink.protocol.back(), "<== 11 22 ");
 }
@@ -224,7 +225,7 @@ TEST_F(Exchange, AReportIsFetchedToItsEnd) {
   });
   std::string data;
   SendFrame(t.session, "02 03 A0 00 01 A2", false);
-  ReceiveReply(t.session, false, true, true, false, true, "", false, false, false, data);
+  data = ReceiveReply(t.session, ReplyDelivery::FromChoices(true, true, false, true), false, false);
   peer.Join();
   EXPECT_EQ(data, "При");
   ASSERT_EQ(requests.size(), 5u);
@@ -249,7 +250,7 @@ TEST_F(Exchange, NumericReportFragmentsAreDecodedAndAFetchFailureShowsNone) {
   });
   std::string data;
   SendFrame(t.session, "02 03 20 00 01 22", true);
-  ReceiveReply(t.session, false, false, true, false, true, "", false, true, false, data);
+  data = ReceiveReply(t.session, ReplyDelivery::FromChoices(false, true, false, true), false, true);
   peer.Join();
   EXPECT_EQ(data, "Скидка. Код фрагмента 03H\r\n    Сумма скидки:1.00\r\n");
   EXPECT_EQ(t.sink.result, (Lines{"", "Состояние операции: Нормальное  завершение", "",
@@ -268,7 +269,7 @@ TEST_F(Exchange, NumericReportFragmentsAreDecodedAndAFetchFailureShowsNone) {
   });
   SendFrame(t.session, "02 03 20 00 01 22", true);
   try {
-    ReceiveReply(t.session, false, false, true, false, true, "", false, true, false, data);
+    data = ReceiveReply(t.session, ReplyDelivery::FromChoices(false, true, false, true), false, true);
     FAIL();
   } catch (const TEKLZException& e) {
     EXPECT_STREQ(e.what(), "Авария  ЭКЛЗ");

@@ -16,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 using test::PtyPair;
 
 std::unique_ptr<TRSPort> Open(const std::string& path, uint32_t timeout = 10, uint32_t rate = 9600) {
-  return std::make_unique<TRSPort>(path, rate, 8, 0, 0, StandardTimeouts(timeout), kStandardFlagWord);
+  return OpenSerialPort(path, rate, 8, 0, 0, StandardTimeouts(timeout), kStandardFlagWord);
 }
 
 long long MsSince(Clock::time_point start) {

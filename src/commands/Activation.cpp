@@ -18,13 +18,6 @@ bool TwelveDigits(const std::string& s) {
 
 }  // namespace
 
-int ExchangeRateIndex(const std::string& rateText) {
-  for (int i = 0; i < 6; ++i) {
-    if (rateText == kExchangeRates[i]) return i;
-  }
-  return -1;
-}
-
 void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
                 const CalendarDate& activationDate, const ClockTime& activationTime,
                 const std::string& inn, const std::string& regNumber, const std::string& kkmName,
@@ -49,29 +42,33 @@ void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
       TextField(kkmName, nameLength, s.settings.Win1251 ? CodePage::Cp1251 : CodePage::Cp866);
 
   s.AppendResultLine("Активизация ЭКЛЗ:", quiet);
-  std::string frame = RequestStart(FormCode(0x01, textForm), lineWidth == 16 ? 48 : 72);
+  std::string fields;
   s.AppendResultLine("    Дата активизации:" + FormatShortDate(activationDate), quiet);
-  frame += DateField(activationDate);
+  fields += DateField(activationDate);
   s.AppendResultLine("    Время активизации:" + FormatLongTime(activationTime), quiet);
-  frame += TimeField(activationTime);
-  frame += BytesToHex(serialBytes);
+  fields += TimeField(activationTime);
+  fields += BytesToHex(serialBytes);
   s.AppendResultLine("    Заводской № ККМ:" + serialNumber, quiet);
-  frame += DecimalToBcdHex(inn, 0);
+  fields += DecimalToBcdHex(inn, 0);
   s.AppendResultLine("    ИНН:" + inn, quiet);
-  frame += DecimalToBcdHex(regNumber, 0);
+  fields += DecimalToBcdHex(regNumber, 0);
   s.AppendResultLine("    Регистрационный № ЭКЛЗ:" + regNumber, quiet);
-  frame += WordField(static_cast<unsigned>(lastShift));
+  fields += WordField(static_cast<unsigned>(lastShift));
   s.AppendResultLine("    № последней смены:" + std::to_string(lastShift), quiet);
-  frame += ByteField(static_cast<unsigned>(lineWidth));
+  fields += ByteField(static_cast<unsigned>(lineWidth));
   s.AppendResultLine("    Количество символов в строке ККМ:" + std::to_string(lineWidth), quiet);
   s.AppendResultLine("    Имя ККМ (тип):" + kkmName, quiet);
-  frame += nameField;
+  fields += nameField;
 
   // The activation request always goes to the protocol view.
-  SendFrame(s, FinishFrame(frame), true);
-  s.AppendResultLine("Запрос успешно отправлен.", quiet);
-  ReceiveReply(s, true, textForm, false, false, true, "0B", quiet, logExchange, false, result);
-  s.AppendResultLine("Результат активизации: " + result, quiet);
+  SendOptions options;
+  options.sentLine = "Запрос успешно отправлен.";
+  options.awaitLine = false;
+  options.resultLabel = "Результат активизации: ";
+  options.alwaysLogRequest = true;
+  result = SendForResult(s, BuildRequest(FormCode(code::kActivate, textForm), fields),
+                         textForm ? ReplyDelivery::Text() : ReplyDelivery::Fragments("0B"), quiet,
+                         logExchange, options);
 }
 
 void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex, int timeout,
@@ -80,12 +77,12 @@ void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIn
   RequireRange(rateIndex, 0, 5, "Не выбрана скорость обмена");
   RequireRange(timeout, 2, 255, "Тайм-аут должен быть в пределах от 2 до 255");
   s.AppendResultLine("Установка параметров обмена", quiet);
-  const std::string frame = RequestStart(0x02, 2) + "0" + std::to_string(rateIndex) + " " +
-                            ByteField(static_cast<unsigned>(timeout));
-  SendFrame(s, FinishFrame(frame), logExchange);
-  s.AppendResultLine(kRequestSent, quiet);
-  ReceiveReply(s, false, false, false, true, false, "", quiet, logExchange, false, result);
-  s.AppendResultLine(kResultLabel + result, quiet);
+  const std::string frame =
+      BuildRequest(code::kExchangeParams, ByteField(static_cast<unsigned>(rateIndex)) +
+                                              ByteField(static_cast<unsigned>(timeout)));
+  SendOptions options;
+  options.awaitLine = false;
+  result = SendForResult(s, frame, ReplyDelivery::ResultOnly(), quiet, logExchange, options);
 
   // The device now talks at the new rate: reopen the port to match it.
   s.ClosePort();

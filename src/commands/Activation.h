@@ -3,16 +3,11 @@
 
 #include <string>
 
+#include "protocol/CommandCodes.h"
 #include "protocol/Regional.h"
 #include "protocol/Session.h"
 
 namespace eklz {
-
-// Baud rates in the order of their rate codes 00..05.
-inline constexpr const char* kExchangeRates[] = {"2400", "4800", "9600", "19200", "38400", "57600"};
-
-// The rate code of a rate text, or -1 when the rate is not in the list.
-int ExchangeRateIndex(const std::string& rateText);
 
 // Activates the EKLZ. The serial number must have 12 characters, INN and
 // registration number 12 digits each, the name at most 16 characters (line

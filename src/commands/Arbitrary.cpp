@@ -11,8 +11,9 @@ void RunArbitraryCommand(EklzSession& s, bool textForm, const std::string& frame
   s.AppendResultLine("Выполнение свободной команды:(HEX)" + frame, quiet);
   SendFrame(s, frame, logExchange);
   s.AppendResultLine(kRequestSent, quiet);
-  ReceiveReply(s, false, textForm, fetchReport, resultOnly, decodeFragments, "", quiet,
-               logExchange, false, reply);
+  reply = ReceiveReply(
+      s, ReplyDelivery::FromChoices(textForm, fetchReport, resultOnly, decodeFragments), quiet,
+      logExchange);
   s.AppendResultLine("Ответ ЭКЛЗ:" + reply, quiet);
 }
 

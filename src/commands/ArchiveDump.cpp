@@ -82,11 +82,10 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
   for (int n = fromPage; n <= toPage;) {
     s.AppendResultLine("Запрос дампа архива:", quiet);
     s.AppendResultLine("    Страница №" + std::to_string(n), quiet);
-    SendFrame(s, FinishFrame(RequestStart(0x03, 2) + WordField(static_cast<unsigned>(n))),
-                logExchange);
+    SendFrame(s, BuildRequest(code::kDump, WordField(static_cast<unsigned>(n))), logExchange);
     s.AppendResultLine(kRequestSent, quiet);
     const Reply reply = ReadReply(s, shape, quiet, logExchange);
-    if (s.LastAnswer.Code != 0) throw TEKLZException(s.LastAnswer.Message);
+    RequireGoodAnswer(s);
 
     pageData = RemoveBlanks(reply.dataText);
     s.AppendResultLine("Дамп:", quiet);
@@ -95,7 +94,9 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
 
     ++n;
     progress->SetPages(done, pages);
-    if (progress->Visible()) {
+    // Closing the progress display or a cancel request stop the dump after
+    // this page; the pages written so far stay in the file.
+    if (progress->Visible() && !s.CancelRequested()) {
       progress->SetPercent(static_cast<int>(RoundHalfEven(done * 100 / total)));
     } else {
       n = toPage + 1;

@@ -4,18 +4,14 @@
 
 namespace eklz {
 
-std::string RequestStart(uint8_t command, int dataLength) {
-  return InsertFrameLength("02 " + ByteField(command), dataLength);
-}
-
-std::string SendForResult(EklzSession& session, const std::string& frame, bool quiet,
-                          bool logExchange, bool awaitLine, bool wait4s) {
-  SendFrame(session, frame, logExchange);
-  session.AppendResultLine(kRequestSent, quiet);
-  if (awaitLine) session.AppendResultLine(kAwaitingReply, quiet);
-  std::string result;
-  ReceiveReply(session, false, false, false, true, false, "", quiet, logExchange, wait4s, result);
-  session.AppendResultLine(kResultLabel + result, quiet);
+std::string SendForResult(EklzSession& session, const std::string& frame,
+                          const ReplyDelivery& delivery, bool quiet, bool logExchange,
+                          const SendOptions& options) {
+  SendFrame(session, frame, logExchange || options.alwaysLogRequest);
+  session.AppendResultLine(options.sentLine, quiet);
+  if (options.awaitLine) session.AppendResultLine(kAwaitingReply, quiet);
+  const std::string result = ReceiveReply(session, delivery, quiet, logExchange);
+  session.AppendResultLine(options.resultLabel + result, quiet);
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/CommandCodes.h"
 #include "protocol/Exchange.h"
 #include "protocol/HexFrame.h"
 #include "protocol/Session.h"
@@ -15,16 +16,21 @@ inline uint8_t FormCode(uint8_t command, bool textForm) {
   return textForm ? static_cast<uint8_t>(command + 0x80) : command;
 }
 
-// "02 LL CC " for a command with `dataLength` data bytes; fields and the
-// checksum are appended by the caller.
-std::string RequestStart(uint8_t command, int dataLength);
+// The lines around one exchange of SendForResult.
+struct SendOptions {
+  const char* sentLine = kRequestSent;      // after the request went out
+  bool awaitLine = true;                    // "Ожидание ответа..." after it
+  const char* resultLabel = kResultLabel;   // in front of the delivered data
+  bool alwaysLogRequest = false;            // the request goes to the protocol view regardless
+};
 
-// The tail of an operation whose reply carries nothing to show: empty the
-// port and send, "Запрос успешно отправлен", "Ожидание ответа..." (unless
-// `awaitLine` is off), read the reply with only the success text delivered,
-// "Результат операции: " and that text. Returns the text.
-std::string SendForResult(EklzSession& session, const std::string& frame, bool quiet,
-                          bool logExchange, bool awaitLine = true, bool wait4s = false);
+// The tail of an operation: empty the port and send, "Запрос успешно
+// отправлен", "Ожидание ответа...", read the reply and deliver it as
+// `delivery` says, then "Результат операции: " and the delivered text, which
+// is returned. `options` changes those lines.
+std::string SendForResult(EklzSession& session, const std::string& frame,
+                          const ReplyDelivery& delivery, bool quiet, bool logExchange,
+                          const SendOptions& options = {});
 
 // Refuses with TEKLZException `message` unless low <= value <= high.
 void RequireRange(long long value, long long low, long long high, const std::string& message);

@@ -40,10 +40,9 @@ std::string DoItem(EklzSession& s, uint8_t command, const char* heading, uint8_t
   s.AppendResultLine("    Отдел №" + std::to_string(department), quiet);
   s.AppendResultLine("    Количество: " + FormatGeneral(quantity), quiet);
   s.AppendResultLine("    Сумма: " + FormatGeneral(sum), quiet);
-  std::string frame = RequestStart(command, 10) + ByteField(department);
-  frame += QuantityField(quantity);
-  frame += ItemSumField(sum);
-  return SendForResult(s, FinishFrame(frame), quiet, logExchange);
+  const std::string fields = ByteField(department) + QuantityField(quantity) + ItemSumField(sum);
+  return SendForResult(s, BuildRequest(command, fields), ReplyDelivery::ResultOnly(), quiet,
+                       logExchange);
 }
 
 std::string DoDocumentSum(EklzSession& s, uint8_t command, const char* heading, double sum,
@@ -51,54 +50,54 @@ std::string DoDocumentSum(EklzSession& s, uint8_t command, const char* heading, 
                           bool logExchange) {
   s.AppendResultLine(heading, quiet);
   s.AppendResultLine("    Сумма: " + FormatGeneral(sum), quiet);
-  const std::string frame = RequestStart(command, 5) + SumField(sum, tooLarge, negative);
-  return SendForResult(s, FinishFrame(frame), quiet, logExchange);
+  return SendForResult(s, BuildRequest(command, SumField(sum, tooLarge, negative)),
+                       ReplyDelivery::ResultOnly(), quiet, logExchange);
 }
 
 }  // namespace
 
 std::string ReversedCommandName(uint8_t command) {
   switch (command) {
-    case kCmdSale: return "продажи";
-    case kCmdBuy: return "покупки";
-    case kCmdReturnSale: return "возврата продажи";
-    case kCmdReturnBuy: return "возврата покупки";
-    case kCmdDiscount: return "скидки";
-    case kCmdMargin: return "наценки";
+    case code::kSale: return "продажи";
+    case code::kPurchase: return "покупки";
+    case code::kSaleReturn: return "возврата продажи";
+    case code::kPurchaseReturn: return "возврата покупки";
+    case code::kDiscount: return "скидки";
+    case code::kMarkup: return "наценки";
     default: return "";
   }
 }
 
 std::string DoSale(EklzSession& s, uint8_t department, double quantity, double sum, bool quiet,
                    bool logExchange) {
-  return DoItem(s, kCmdSale, "Выполнение продажи", department, quantity, sum, quiet, logExchange);
+  return DoItem(s, code::kSale, "Выполнение продажи", department, quantity, sum, quiet, logExchange);
 }
 
 std::string DoBuy(EklzSession& s, uint8_t department, double quantity, double sum, bool quiet,
                   bool logExchange) {
-  return DoItem(s, kCmdBuy, "Выполнение покупки", department, quantity, sum, quiet, logExchange);
+  return DoItem(s, code::kPurchase, "Выполнение покупки", department, quantity, sum, quiet, logExchange);
 }
 
 std::string DoReturnSale(EklzSession& s, uint8_t department, double quantity, double sum,
                          bool quiet, bool logExchange) {
-  return DoItem(s, kCmdReturnSale, "Выполнение возврата продажи", department, quantity, sum, quiet,
+  return DoItem(s, code::kSaleReturn, "Выполнение возврата продажи", department, quantity, sum, quiet,
                 logExchange);
 }
 
 std::string DoReturnBuy(EklzSession& s, uint8_t department, double quantity, double sum,
                         bool quiet, bool logExchange) {
-  return DoItem(s, kCmdReturnBuy, "Выполнение возврата покупки", department, quantity, sum, quiet,
+  return DoItem(s, code::kPurchaseReturn, "Выполнение возврата покупки", department, quantity, sum, quiet,
                 logExchange);
 }
 
 std::string DoDiscount(EklzSession& s, double sum, bool quiet, bool logExchange) {
-  return DoDocumentSum(s, kCmdDiscount, "Выполнение скидки", sum,
+  return DoDocumentSum(s, code::kDiscount, "Выполнение скидки", sum,
                        "Слишком большая величина скидки", "Сумма скидки не может быть отрицательной",
                        quiet, logExchange);
 }
 
 std::string DoMargin(EklzSession& s, double sum, bool quiet, bool logExchange) {
-  return DoDocumentSum(s, kCmdMargin, "Выполнение наценки", sum,
+  return DoDocumentSum(s, code::kMarkup, "Выполнение наценки", sum,
                        "Слишком большая величина наценки",
                        "Сумма наценки не может быть отрицательной", quiet, logExchange);
 }
@@ -107,15 +106,11 @@ std::string DoStorno(EklzSession& s, uint8_t reversedCommand, uint8_t department
                      double quantity, bool quiet, bool logExchange) {
   s.AppendResultLine("Выполнение сторно " + ReversedCommandName(reversedCommand), quiet);
   s.AppendResultLine("    Сумма: " + FormatGeneral(sum), quiet);
-  std::string frame;
-  if (reversedCommand < 0x14) {
-    frame = RequestStart(kCmdStorno, 11) + ByteField(reversedCommand) + ByteField(department);
-    frame += QuantityField(quantity);
-  } else {
-    frame = RequestStart(kCmdStorno, 6) + ByteField(reversedCommand);
-  }
-  frame += ItemSumField(sum);
-  return SendForResult(s, FinishFrame(frame), quiet, logExchange);
+  std::string fields = ByteField(reversedCommand);
+  if (reversedCommand < 0x14) fields += ByteField(department) + QuantityField(quantity);
+  fields += ItemSumField(sum);
+  return SendForResult(s, BuildRequest(code::kStorno, fields), ReplyDelivery::ResultOnly(), quiet,
+                       logExchange);
 }
 
 std::string DoFinishDocument(EklzSession& s, bool textForm, uint8_t operatorCode,
@@ -125,21 +120,16 @@ std::string DoFinishDocument(EklzSession& s, bool textForm, uint8_t operatorCode
   s.AppendResultLine("    Дата: " + FormatShortDate(date), quiet);
   s.AppendResultLine("    Время: " + FormatLongTime(time), quiet);
   s.AppendResultLine("    Оператор: " + std::to_string(operatorCode), quiet);
-  const uint8_t command = FormCode(kCmdFinishDocument, textForm);
-  const std::string frame =
-      RequestStart(command, 6) + DateField(date) + TimeField(time) + ByteField(operatorCode);
-  SendFrame(s, FinishFrame(frame), logExchange);
-  s.AppendResultLine(kRequestSent, quiet);
-  s.AppendResultLine(kAwaitingReply, quiet);
-  std::string result;
-  ReceiveReply(s, true, textForm, false, false, true, "0B", quiet, logExchange, false, result);
-  s.AppendResultLine(kResultLabel + result, quiet);
-  return result;
+  const std::string frame = BuildRequest(FormCode(code::kComplete, textForm),
+                                         DateField(date) + TimeField(time) + ByteField(operatorCode));
+  return SendForResult(s, frame, textForm ? ReplyDelivery::Text() : ReplyDelivery::Fragments("0B"),
+                       quiet, logExchange);
 }
 
 std::string DoAbort(EklzSession& s, bool quiet, bool logExchange) {
   s.AppendResultLine("Выполнение отмены документа или формирования отчёта", quiet);
-  return SendForResult(s, FinishFrame(RequestStart(kCmdAbort, 0)), quiet, logExchange);
+  return SendForResult(s, BuildRequest(code::kAbort), ReplyDelivery::ResultOnly(), quiet,
+                       logExchange);
 }
 
 }  // namespace eklz

@@ -10,19 +10,6 @@
 
 namespace eklz {
 
-// Command codes of the document operations (also the storno's reversed codes).
-enum DocumentCommand : uint8_t {
-  kCmdSale = 0x10,
-  kCmdBuy = 0x11,
-  kCmdReturnSale = 0x12,
-  kCmdReturnBuy = 0x13,
-  kCmdDiscount = 0x16,
-  kCmdMargin = 0x17,
-  kCmdStorno = 0x18,
-  kCmdFinishDocument = 0x19,
-  kCmdAbort = 0x06,
-};
-
 // Each returns the result text, "Операция успешно выполнена" on success.
 // Quantities above 99999.999, sums above 99999999.99 and negative values are
 // refused before anything is sent.

@@ -13,46 +13,45 @@ constexpr size_t kProcessorDumpBytes = 90;
 // Heading, request, "Запрос успешно отправлен" (and "Ожидание ответа..." when
 // asked), then the reply with the given delivery.
 std::string Query(EklzSession& s, const char* heading, uint8_t command, bool awaitLine,
-                  bool textForm, bool fragments, bool quiet, bool logExchange) {
+                  const ReplyDelivery& delivery, bool quiet, bool logExchange) {
   s.AppendResultLine(heading, quiet);
-  SendFrame(s, FinishFrame(RequestStart(command, 0)), logExchange);
+  SendFrame(s, BuildRequest(command), logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   if (awaitLine) s.AppendResultLine(kAwaitingReply, quiet);
-  std::string result;
-  ReceiveReply(s, false, textForm, fragments, false, fragments, "", quiet, logExchange, false,
-               result);
-  return result;
+  return ReceiveReply(s, delivery, quiet, logExchange);
 }
 
 }  // namespace
 
 void AskRegNumber(EklzSession& s, bool textForm, bool quiet, bool logExchange, std::string& result) {
-  result = Query(s, "Запрос регистрационного номера ЭКЛЗ", FormCode(0x14, textForm), false, textForm,
-                 false, quiet, logExchange);
+  result = Query(s, "Запрос регистрационного номера ЭКЛЗ", FormCode(code::kRegNumber, textForm),
+                 false, textForm ? ReplyDelivery::Text() : ReplyDelivery::Hex(), quiet, logExchange);
   s.AppendResultLine("Регистрационный номер ЭКЛЗ:" + result, quiet);
 }
 
 void AskActivationResult(EklzSession& s, bool textForm, bool quiet, bool logExchange,
                          std::string& result) {
-  result = Query(s, "Запрос итога активизации", FormCode(0x24, textForm), false, textForm, true,
-                 quiet, logExchange);
+  result = Query(s, "Запрос итога активизации", FormCode(code::kActivationResult, textForm),
+                 false, ReplyDelivery::TextOrFragments(textForm).WithReport(textForm), quiet,
+                 logExchange);
   s.AppendResultLine(result, quiet);
 }
 
 void AskVersion(EklzSession& s, bool textForm, bool quiet, bool logExchange, std::string& result) {
-  result = Query(s, "Запрос версии ЭКЛЗ", FormCode(0x2A, textForm), false, true, false, quiet,
-                 logExchange);
+  result = Query(s, "Запрос версии ЭКЛЗ", FormCode(code::kVersion, textForm), false,
+                 ReplyDelivery::Text(), quiet, logExchange);
   s.AppendResultLine("Версия ЭКЛЗ:" + result, quiet);
 }
 
 void AskCryptoSerial(EklzSession& s, bool quiet, bool logExchange, std::string& result) {
-  result = Query(s, "Запрос серийного номера криптопроцессора", 0x39, true, false, false, quiet,
-                 logExchange);
+  result = Query(s, "Запрос серийного номера криптопроцессора", code::kCryptoSerial, true,
+                 ReplyDelivery::Hex(), quiet, logExchange);
   s.AppendResultLine("Серийный номер криптопроцессора (HEX): " + result, quiet);
 }
 
 void AskCurrentKpk(EklzSession& s, bool quiet, bool logExchange, std::string& result) {
-  result = Query(s, "Запрос текущего номера КПК", 0x3C, true, false, false, quiet, logExchange);
+  result = Query(s, "Запрос текущего номера КПК", code::kCurrentKpk, true, ReplyDelivery::Hex(),
+                 quiet, logExchange);
   // Up to eight hexadecimal digits, one signed 32-bit number, high byte first.
   if (result.empty() || result.size() > 8) throw InvalidInteger("$" + result);
   const auto value = static_cast<int32_t>(std::stoul(result, nullptr, 16));
@@ -60,8 +59,8 @@ void AskCurrentKpk(EklzSession& s, bool quiet, bool logExchange, std::string& re
 }
 
 void AskProcessorDump(EklzSession& s, bool quiet, bool logExchange, std::string& result) {
-  const std::string data = Query(s, "Запрос дампа одного из процессоров (?)", 0x3D, true, false,
-                                 false, quiet, logExchange);
+  const std::string data = Query(s, "Запрос дампа одного из процессоров (?)", code::kProcessorDump,
+                                 true, ReplyDelivery::Hex(), quiet, logExchange);
   if (data.size() / 2 < kProcessorDumpBytes) {
     throw TEKLZException("Ответ ЭКЛЗ слишком короткий: получено " + std::to_string(data.size() / 2) +
                          " байт данных вместо " + std::to_string(kProcessorDumpBytes));

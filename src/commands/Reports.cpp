@@ -12,9 +12,10 @@ const char* const kShiftRange = "Номер смены должен быть в 
 // its end and writes its first fragment last.
 void RunReport(EklzSession& s, const std::string& frame, bool textForm, bool quiet,
                bool logExchange, std::string& result) {
-  SendFrame(s, FinishFrame(frame), logExchange);
+  SendFrame(s, frame, logExchange);
   s.AppendResultLine(kRequestSent, quiet);
-  ReceiveReply(s, false, textForm, true, false, true, "", quiet, logExchange, false, result);
+  result = ReceiveReply(s, ReplyDelivery::TextOrFragments(textForm).WithReport(textForm), quiet,
+                        logExchange);
   s.AppendResultLine(result, quiet);
 }
 
@@ -24,15 +25,15 @@ void ShiftReport(EklzSession& s, uint8_t command, const char* heading, bool text
   RequireRange(shiftNumber, 0, 32767, kShiftRange);
   s.AppendResultLine(heading, quiet);
   s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
-  RunReport(s, RequestStart(FormCode(command, textForm), 2) + WordField(shiftNumber), textForm,
-            quiet, logExchange, result);
+  RunReport(s, BuildRequest(FormCode(command, textForm), WordField(shiftNumber)), textForm, quiet,
+            logExchange, result);
 }
 
 }  // namespace
 
 void AskControlTape(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
                     std::string& result) {
-  ShiftReport(s, 0x20, "Запрос контрольной ленты:", textForm, shiftNumber, quiet, logExchange,
+  ShiftReport(s, code::kControlTape, "Запрос контрольной ленты:", textForm, shiftNumber, quiet, logExchange,
               result);
 }
 
@@ -41,13 +42,13 @@ void AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet,
   RequireRange(kpkNumber, 0, 99999999, "Номер КПК должен быть в пределах от 0 до 99999999");
   s.AppendResultLine("Запрос документа:", quiet);
   s.AppendResultLine("    Номер КПК:" + std::to_string(kpkNumber), quiet);
-  RunReport(s, RequestStart(FormCode(0x21, textForm), 4) + BcdField(kpkNumber, 8), textForm, quiet,
-            logExchange, result);
+  RunReport(s, BuildRequest(FormCode(code::kDocument, textForm), BcdField(kpkNumber, 8)), textForm,
+            quiet, logExchange, result);
 }
 
 void AskShiftTotals(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
                     std::string& result) {
-  ShiftReport(s, 0x23, "Запрос итогов смены:", textForm, shiftNumber, quiet, logExchange, result);
+  ShiftReport(s, code::kShiftTotals, "Запрос итогов смены:", textForm, shiftNumber, quiet, logExchange, result);
 }
 
 void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate& dateFrom,
@@ -64,22 +65,20 @@ void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate
     s.AppendResultLine("Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается", quiet);
     return;
   }
-  const uint8_t command = FormCode(0x22, textForm);
-  std::string frame;
+  std::string fields = ByteField(reportType);
   if (byShifts) {
     s.AppendResultLine("    Отчет по сменам", quiet);
     s.AppendResultLine("    № смены начала отчета:" + std::to_string(shiftFrom), quiet);
     s.AppendResultLine("    № смены окончания отчета:" + std::to_string(shiftTo), quiet);
-    frame = RequestStart(command, 5) + ByteField(reportType) + WordField(shiftFrom) +
-            WordField(shiftTo);
+    fields += WordField(shiftFrom) + WordField(shiftTo);
   } else {
     s.AppendResultLine("    Отчет по Датам", quiet);
     s.AppendResultLine("    Дата начала отчета:" + FormatShortDate(dateFrom), quiet);
     s.AppendResultLine("    Дата окончания отчета:" + FormatShortDate(dateTo), quiet);
-    frame = RequestStart(command, 7) + ByteField(reportType) + DateField(dateFrom) +
-            DateField(dateTo);
+    fields += DateField(dateFrom) + DateField(dateTo);
   }
-  RunReport(s, frame, textForm, quiet, logExchange, result);
+  RunReport(s, BuildRequest(FormCode(code::kReport, textForm), fields), textForm, quiet,
+            logExchange, result);
 }
 
 }  // namespace eklz

@@ -11,9 +11,9 @@ std::string DoCloseShift(EklzSession& s, uint8_t operatorCode, const CalendarDat
   s.AppendResultLine("    Дата: " + FormatShortDate(date), quiet);
   s.AppendResultLine("    Время: " + FormatLongTime(time), quiet);
   s.AppendResultLine("    Опертор: " + std::to_string(operatorCode), quiet);
-  const std::string frame =
-      RequestStart(0x09, 6) + DateField(date) + TimeField(time) + ByteField(operatorCode);
-  return SendForResult(s, FinishFrame(frame), quiet, logExchange);
+  const std::string frame = BuildRequest(code::kCloseShift, DateField(date) + TimeField(time) +
+                                                                ByteField(operatorCode));
+  return SendForResult(s, frame, ReplyDelivery::ResultOnly(), quiet, logExchange);
 }
 
 std::string DoFreeText(EklzSession& s, int lengthChoice, int department, int binding,
@@ -35,24 +35,30 @@ std::string DoFreeText(EklzSession& s, int lengthChoice, int department, int bin
                          std::to_string(bind.code),
                      quiet);
   s.AppendResultLine("    Текст: " + text, quiet);
-  const std::string frame = RequestStart(0x04, static_cast<int>(n) + 2) + ByteField(bind.code) +
-                            ByteField(static_cast<unsigned>(department)) + textField;
-  return SendForResult(s, FinishFrame(frame), quiet, logExchange, false);
+  const std::string frame =
+      BuildRequest(code::kFreeText, ByteField(bind.code) +
+                                        ByteField(static_cast<unsigned>(department)) + textField);
+  SendOptions options;
+  options.awaitLine = false;
+  return SendForResult(s, frame, ReplyDelivery::ResultOnly(), quiet, logExchange, options);
 }
 
 std::string DoCloseArchive(EklzSession& s, bool quiet, bool logExchange) {
   s.AppendResultLine("Выполнение закрытия архива", quiet);
-  return SendForResult(s, FinishFrame(RequestStart(0x0A, 0)), quiet, logExchange);
+  return SendForResult(s, BuildRequest(code::kCloseArchive), ReplyDelivery::ResultOnly(), quiet,
+                       logExchange);
 }
 
 std::string DoCancelCloseArchive(EklzSession& s, bool quiet, bool logExchange) {
   s.AppendResultLine("Выполнение снятия флага закрытия архива", quiet);
-  return SendForResult(s, FinishFrame(RequestStart(0x40, 0)), quiet, logExchange);
+  return SendForResult(s, BuildRequest(code::kLiftArchiveClosed), ReplyDelivery::ResultOnly(),
+                       quiet, logExchange);
 }
 
 std::string DoInitArchive(EklzSession& s, bool quiet, bool logExchange) {
   s.AppendResultLine("Выполнение инициализации архива", quiet);
-  return SendForResult(s, FinishFrame(RequestStart(0x26, 0)), quiet, logExchange, true, true);
+  return SendForResult(s, BuildRequest(code::kInitArchive), ReplyDelivery::ResultOnly().WithWait4s(),
+                       quiet, logExchange);
 }
 
 }  // namespace eklz

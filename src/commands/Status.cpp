@@ -14,17 +14,13 @@ namespace {
 Reply StatusExchange(EklzSession& s, const char* heading, uint8_t command, uint8_t selector,
                      int dataBytes, bool quiet, bool logExchange) {
   s.AppendResultLine(heading, quiet);
-  SendFrame(s, FinishFrame(RequestStart(command, 1) + ByteField(selector)), logExchange);
+  SendFrame(s, BuildRequest(command, ByteField(selector)), logExchange);
   s.AppendResultLine(kRequestSent, quiet);
   ReplyShape shape;
   shape.count = ReplyShape::DataCount::Fixed;
   shape.fixedCount = dataBytes;
   shape.resultLabel = kResultLabel;
   return ReadReply(s, shape, quiet, logExchange);
-}
-
-void FailOnAnswer(const EklzSession& s) {
-  if (s.LastAnswer.Code != 0) throw TEKLZException(s.LastAnswer.Message);
 }
 
 }  // namespace
@@ -63,8 +59,8 @@ std::vector<std::string> StatusFlagLines(uint8_t flags) {
 }
 
 void AskStatus(EklzSession& s, bool quiet, bool logExchange) {
-  const Reply reply = StatusExchange(s, "Запрос состояния ЭКЛЗ", 0x07, 0x01, 20, quiet, logExchange);
-  FailOnAnswer(s);
+  const Reply reply = StatusExchange(s, "Запрос состояния ЭКЛЗ", code::kStatus, 0x01, 20, quiet, logExchange);
+  RequireGoodAnswer(s);
   const std::string d = RemoveBlanks(reply.dataText);
   s.AppendResultLine("Итог документа: " + ShortAmount(d.substr(0, 10)), quiet);
   s.AppendResultLine("Дата: " + d.substr(14, 2) + "." + d.substr(12, 2) + "." + d.substr(10, 2), quiet);
@@ -77,8 +73,8 @@ void AskStatus(EklzSession& s, bool quiet, bool logExchange) {
 
 void AskShiftStatus(EklzSession& s, bool quiet, bool logExchange) {
   const Reply reply =
-      StatusExchange(s, "Запрос состояния ЭКЛЗ по смене", 0x07, 0x02, 26, quiet, logExchange);
-  FailOnAnswer(s);
+      StatusExchange(s, "Запрос состояния ЭКЛЗ по смене", code::kStatus, 0x02, 26, quiet, logExchange);
+  RequireGoodAnswer(s);
   const std::string d = RemoveBlanks(reply.dataText);
   s.AppendResultLine("Номер смены: " + std::to_string(reply.data[0] * 256 + reply.data[1]), quiet);
   static const char* const kLabels[] = {
@@ -90,10 +86,10 @@ void AskShiftStatus(EklzSession& s, bool quiet, bool logExchange) {
 }
 
 void DoArchiveTest(EklzSession& s, bool quiet, bool logExchange, std::string& archiveState) {
-  const Reply reply = StatusExchange(s, "Тест архива", 0x08, 0x01, 0, quiet, logExchange);
+  const Reply reply = StatusExchange(s, "Тест архива", code::kArchiveTest, 0x01, 0, quiet, logExchange);
   archiveState = reply.answerByte == 0x03 ? "Архив повреждён!" : "Архив в нормальном состоянии";
   s.AppendResultLine(archiveState, quiet);
-  FailOnAnswer(s);
+  RequireGoodAnswer(s);
 }
 
 }  // namespace eklz

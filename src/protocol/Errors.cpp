@@ -13,6 +13,8 @@ std::string SystemErrorText(int code) {
 ESystemError::ESystemError(int code, const std::string& message)
     : std::runtime_error(message), code_(code) {}
 
+EOperationCancelled::EOperationCancelled() : std::runtime_error("Операция прервана") {}
+
 ESystemError SystemError(int code) { return ESystemError(code, SystemErrorText(code)); }
 
 EConvertError InvalidInteger(const std::string& text) {

@@ -37,6 +37,14 @@ class EInOutError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A run ended at the operator's request (a cancel from another thread, the
+// progress dialog's abort, a signal). Not a device failure: callers tell it
+// apart by its type. Its message is "Операция прервана".
+class EOperationCancelled : public std::runtime_error {
+ public:
+  EOperationCancelled();
+};
+
 // Builds the system error for errno value `code` ("System Error.  Code: ...").
 ESystemError SystemError(int code);
 

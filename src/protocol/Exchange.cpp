@@ -17,6 +17,8 @@ constexpr uint8_t kAck = 0x06;
 constexpr uint8_t kNak = 0x15;
 constexpr uint8_t kStx = 0x02;
 constexpr uint32_t kByteWaitMs = 100;
+constexpr int kPageSize = 512;
+constexpr uint8_t kPageLength = (kPageSize + 1) & 0xFF;
 
 const char* const kNakText =
     "Ответ устройства: ошибка интерфейса (данные приняты с ошибкой или не распознан STX)";
@@ -72,9 +74,8 @@ uint8_t ReadOneByte(EklzSession& session, bool logExchange) {
 
 }  // namespace
 
-std::string FinishFrame(const std::string& frame) { return frame + FrameChecksum(frame); }
-
 void SendFrame(EklzSession& session, const std::string& frame, bool logExchange) {
+  session.ThrowIfCancelled();
   session.Output().BeforeRequest();
   if (logExchange) session.AppendProtocolLine("==> " + frame);
   const Bytes bytes = HexToBytes(frame);
@@ -94,7 +95,7 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
 
   if (shape.wait4s) {
     session.AppendResultLine("Задержка 4 секунды на выполнение операции...", quiet);
-    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+    session.Pause(4000);
   }
 
   if (ReadOneByte(session, logExchange) != kStx) Cancel(session, kNoStxText, quiet);
@@ -107,7 +108,15 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
       ReadBytes(session, reply.length - 1, reply.dataText, &reply.data, logExchange);
       break;
     case ReplyShape::DataCount::DumpPage:
-      ReadBytes(session, reply.length + 511, reply.dataText, &reply.data, logExchange);
+      // A page is 512 data bytes, so L is the low byte of 513. An error
+      // answer carries no page and is read like any other reply.
+      if (reply.answerByte != 0) {
+        ReadBytes(session, reply.length - 1, reply.dataText, &reply.data, logExchange);
+      } else if (reply.length != kPageLength) {
+        Cancel(session, kBadAnswerText, quiet);
+      } else {
+        ReadBytes(session, kPageSize, reply.dataText, &reply.data, logExchange);
+      }
       break;
     case ReplyShape::DataCount::Fixed:
       if (shape.fixedCount > 0) {
@@ -131,35 +140,38 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
   return reply;
 }
 
-// withPrefix: put `prefix` in front of the data for the fragment decoder;
-// textForm: the data are CP866 text; fetchReport: fetch the rest of the report
-// afterwards; resultOnly: ignore the data and deliver the success text;
-// decodeFragments: deliver the data decoded as a fragment; wait4s: announce
-// and wait 4 s after the acknowledgement.
-void ReceiveReply(EklzSession& session, bool withPrefix, bool textForm, bool fetchReport,
-                  bool resultOnly, bool decodeFragments, const std::string& prefix, bool quiet,
-                  bool logExchange, bool wait4s, std::string& data) {
-  ReplyShape shape;
-  shape.wait4s = wait4s;
-  const Reply reply = ReadReply(session, shape, quiet, logExchange);
+void RequireGoodAnswer(const EklzSession& session) {
   if (session.LastAnswer.Code != 0) throw TEKLZException(session.LastAnswer.Message);
+}
 
-  if (resultOnly) {
-    data = kSuccessText;
-    return;
-  }
-  if (textForm) {
-    data = Cp866ToUtf8(std::string(reply.data.begin(), reply.data.end()));
-  } else if (decodeFragments) {
-    data = DecodeFragments(session, (withPrefix ? prefix : std::string()) +
-                                        RemoveBlanks(reply.dataText));
-  } else {
-    data = RemoveBlanks(reply.dataText);
+std::string DeliverReplyData(EklzSession& session, const Reply& reply, bool text,
+                             const std::string& prefix) {
+  if (text) return Cp866ToUtf8(std::string(reply.data.begin(), reply.data.end()));
+  return DecodeFragments(session, prefix + RemoveBlanks(reply.dataText));
+}
+
+std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bool quiet,
+                         bool logExchange) {
+  ReplyShape shape;
+  shape.wait4s = delivery.wait4s;
+  const Reply reply = ReadReply(session, shape, quiet, logExchange);
+  RequireGoodAnswer(session);
+
+  std::string data;
+  switch (delivery.data) {
+    case ReplyDelivery::Data::ResultOnly: data = kSuccessText; break;
+    case ReplyDelivery::Data::Hex: data = RemoveBlanks(reply.dataText); break;
+    case ReplyDelivery::Data::Text:
+    case ReplyDelivery::Data::Fragments:
+      data = DeliverReplyData(session, reply, delivery.data == ReplyDelivery::Data::Text,
+                              delivery.prefix);
+      break;
   }
 
-  if (fetchReport) {
+  if (delivery.report != ReplyDelivery::Report::None) {
     // The fragments are shown only when the whole report has come, so a
     // failure on the way leaves none of them in the result view.
+    const bool textForm = delivery.report == ReplyDelivery::Report::Text;
     std::vector<std::string> fragments;
     for (int number = 1;; ++number) {
       std::string line = RequestReportData(session, number, textForm, true, true);
@@ -168,6 +180,7 @@ void ReceiveReply(EklzSession& session, bool withPrefix, bool textForm, bool fet
     }
     for (const std::string& fragment : fragments) session.AppendResultLine("    " + fragment, quiet);
   }
+  return data;
 }
 
 }  // namespace eklz

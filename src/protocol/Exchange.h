@@ -18,12 +18,10 @@ inline constexpr const char* kAwaitingReply = "Ожидание ответа..."
 inline constexpr const char* kStateLabel = "Состояние операции: ";
 inline constexpr const char* kResultLabel = "Результат операции: ";
 
-// Appends the checksum pair to a request assembled up to its last data field.
-std::string FinishFrame(const std::string& frame);
-
 // Sends one finished request: the "==> " protocol line when `logExchange`,
 // then the port is emptied of everything pending in both directions and all
-// bytes go out in one write. The outcome of the write is not examined.
+// bytes go out in one write. The outcome of the write is not examined. A run
+// whose cancel was requested sends nothing and ends with EOperationCancelled.
 void SendFrame(EklzSession& session, const std::string& frame, bool logExchange);
 
 // Reads `count` reply bytes into `text` as pairs without a trailing blank.
@@ -36,7 +34,8 @@ void ReadReplyBytes(EklzSession& session, int count, std::string& text, bool log
 struct ReplyShape {
   enum class DataCount {
     FromLength,  // L - 1 data bytes (one read, also when that is 0 or less)
-    DumpPage,    // L + 511 data bytes
+    DumpPage,    // a page: 512 data bytes with answer 0 (L = 0x01); L - 1 with
+                 // another answer; any other L with answer 0 is an incorrect reply
     Fixed        // exactly `fixedCount` data bytes (no read at all when 0)
   };
   DataCount count = DataCount::FromLength;
@@ -56,14 +55,71 @@ struct Reply {
 // STX (fails with a purge), length, answer, data, checksum (fails unless
 // CrcOff). Decodes the answer into LastAnswer and writes the empty line, the
 // answer line and the empty line. Does not fail on a non-zero answer code:
-// each caller decides what a code means.
+// each caller decides what a code means (RequireGoodAnswer for most).
 Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool logExchange);
 
-// Reads, checks and delivers one complete reply (see the flags' comments in
-// the implementation). Raises TEKLZException for every failure and for a
-// non-zero answer code.
-void ReceiveReply(EklzSession& session, bool withPrefix, bool textForm, bool fetchReport,
-                  bool resultOnly, bool decodeFragments, const std::string& prefix, bool quiet,
-                  bool logExchange, bool wait4s, std::string& data);
+// Raises TEKLZException with the answer's message unless LastAnswer is 0.
+void RequireGoodAnswer(const EklzSession& session);
+
+// The delivery step of ReceiveReply and the report-data request: the data
+// as CP866 text (`text`) or decoded as report fragments with `prefix` in front.
+std::string DeliverReplyData(EklzSession& session, const Reply& reply, bool text,
+                             const std::string& prefix = {});
+
+// What ReceiveReply delivers of a reply.
+struct ReplyDelivery {
+  enum class Data {
+    ResultOnly,  // the success text, whatever the data
+    Hex,         // the data as hexadecimal digits without blanks
+    Text,        // the data as CP866 text
+    Fragments    // the data decoded as report fragments, `prefix` in front
+  };
+  // Fetching the rest of a report with the report-data request afterwards:
+  // each further fragment as CP866 text or decoded.
+  enum class Report { None, Text, Fragments };
+
+  Data data = Data::ResultOnly;
+  std::string prefix;  // Fragments: hexadecimal digits put before the data
+  Report report = Report::None;
+  bool wait4s = false;  // announce and wait 4 s after the acknowledgement
+
+  static ReplyDelivery ResultOnly() { return {}; }
+  static ReplyDelivery Hex() { return {Data::Hex, {}, Report::None, false}; }
+  static ReplyDelivery Text() { return {Data::Text, {}, Report::None, false}; }
+  static ReplyDelivery Fragments(std::string prefix = {}) {
+    return {Data::Fragments, std::move(prefix), Report::None, false};
+  }
+  // The text form's text or the numeric form's fragments.
+  static ReplyDelivery TextOrFragments(bool textForm) { return textForm ? Text() : Fragments(); }
+  // The same, followed by the rest of the report in the same form.
+  ReplyDelivery WithReport(bool textForm) const {
+    ReplyDelivery d = *this;
+    d.report = textForm ? Report::Text : Report::Fragments;
+    return d;
+  }
+  // The choices of the arbitrary command: the success text only (and no
+  // report fetch then), else the text form's text, else decoded fragments,
+  // else hexadecimal digits; with the rest of the report fetched when asked.
+  static ReplyDelivery FromChoices(bool textForm, bool fetchReport, bool resultOnly,
+                                   bool decodeFragments) {
+    ReplyDelivery d = resultOnly        ? ResultOnly()
+                      : textForm        ? Text()
+                      : decodeFragments ? Fragments()
+                                        : Hex();
+    return fetchReport && !resultOnly ? d.WithReport(textForm) : d;
+  }
+  ReplyDelivery WithWait4s() const {
+    ReplyDelivery d = *this;
+    d.wait4s = true;
+    return d;
+  }
+};
+
+// Reads, checks and delivers one complete reply as `delivery` says; with a
+// report, the fetched fragments are written as result lines (indented by
+// four blanks) once the whole report has come. Raises TEKLZException for
+// every failure and for a non-zero answer code.
+std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bool quiet,
+                         bool logExchange);
 
 }  // namespace eklz

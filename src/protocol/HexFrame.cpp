@@ -65,6 +65,25 @@ std::string InsertFrameLength(const std::string& frame, int dataLength) {
          frame.substr(2);
 }
 
+std::string BuildRequest(uint8_t command, const std::string& fields) {
+  // Every data byte takes three characters: two digits and a blank.
+  const int dataLength = static_cast<int>(fields.size() / 3);
+  return FinishFrame(InsertFrameLength("02 " + ByteField(command), dataLength) + fields);
+}
+
+std::string FinishFrame(const std::string& frame) { return frame + FrameChecksum(frame); }
+
+Bytes FrameBytes(uint8_t first, const Bytes& data) {
+  Bytes f;
+  f.reserve(data.size() + 4);
+  f.push_back(0x02);
+  f.push_back(static_cast<uint8_t>(data.size() + 1));
+  f.push_back(first);
+  f.insert(f.end(), data.begin(), data.end());
+  f.push_back(XorBytes(f.data() + 1, f.size() - 1));
+  return f;
+}
+
 uint8_t XorBytes(const uint8_t* data, size_t size) {
   uint8_t x = 0;
   for (size_t i = 0; i < size; ++i) x ^= data[i];

@@ -35,6 +35,20 @@ std::string DecimalToBcdHex(const std::string& digits, int width);
 // "02 CC ..." becomes "02 LL CC ..." with LL = dataLength + 1.
 std::string InsertFrameLength(const std::string& frame, int dataLength);
 
+// A finished request in text form: STX, the length byte counted from
+// `fields` (the data fields as pairs, each followed by a blank), the command,
+// the fields and the checksum pair: BuildRequest(0x07, "01 ") is
+// "02 02 07 01 04".
+std::string BuildRequest(uint8_t command, const std::string& fields = "");
+
+// Appends the checksum pair to a request assembled up to its last data field.
+std::string FinishFrame(const std::string& frame);
+
+// A frame as it goes on the line: STX, L (the low 8 bits of the data length
+// plus one), `first` (a request's command or a reply's answer code), the data
+// and the checksum, the XOR of every byte after STX.
+Bytes FrameBytes(uint8_t first, const Bytes& data = {});
+
 // Two hexadecimal digits: the XOR of every byte after the first.
 std::string FrameChecksum(const std::string& frame);
 

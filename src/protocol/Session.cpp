@@ -1,22 +1,76 @@
 #include "protocol/Session.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "protocol/Errors.h"
 
 namespace eklz {
 
 EklzSession::EklzSession(OutputSink& output, Settings s) : settings(std::move(s)), output_(&output) {}
 
+namespace {
+const char* const kBusy = "Выполняется другая операция с ЭКЛЗ; дождитесь её окончания";
+}  // namespace
+
 TRSPort& EklzSession::Port() {
+  RequireRunnerThread();
   if (!port_) throw TEKLZException("Нет соединения");
   return *port_;
 }
 
+void EklzSession::RequireRunnerThread() const {
+  if (running_.load() && runner_.load() != std::this_thread::get_id()) {
+    throw TEKLZException(kBusy);
+  }
+}
+
+void EklzSession::ClosePort() {
+  RequireRunnerThread();
+  port_.reset();
+}
+
 void EklzSession::OpenPort(const std::string& name, const std::string& rateText, int timeout) {
+  RequireRunnerThread();
   port_.reset();
   const int32_t rate = ParseInt(rateText);
-  port_ = std::make_unique<TRSPort>(name, static_cast<uint32_t>(rate), 8, 0, 0,
-                                    StandardTimeouts(static_cast<uint32_t>(timeout)),
-                                    kStandardFlagWord);
+  port_ = OpenSerialPort(name, static_cast<uint32_t>(rate), 8, 0, 0,
+                         StandardTimeouts(static_cast<uint32_t>(timeout)), kStandardFlagWord);
+  port_->SetCancelFlag(&cancel_);
+}
+
+void EklzSession::ThrowIfCancelled() const {
+  if (CancelRequested()) throw EOperationCancelled();
+}
+
+void EklzSession::Pause(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    ThrowIfCancelled();
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= end) return;
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(kCancelCheckMs)));
+  }
+}
+
+EklzSession::RunScope::RunScope(EklzSession& session) : session_(session) {
+  bool idle = false;
+  if (!session.running_.compare_exchange_strong(idle, true)) throw TEKLZException(kBusy);
+  session.runner_.store(std::this_thread::get_id());
+}
+
+EklzSession::RunScope::~RunScope() {
+  session_.runner_.store(std::thread::id());
+  session_.ClearCancel();
+  session_.running_.store(false);
+}
+
+EklzSession::CleanupScope::CleanupScope(EklzSession& session)
+    : session_(session), wasCancelled_(session.cancel_.exchange(false)) {}
+
+EklzSession::CleanupScope::~CleanupScope() {
+  if (wasCancelled_) session_.RequestCancel();
 }
 
 void EklzSession::AppendResultLine(const std::string& text, bool quiet) {

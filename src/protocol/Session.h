@@ -3,18 +3,21 @@
 // decoded answer and the values kept for the repair request.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "protocol/AnswerCodes.h"
 #include "protocol/Regional.h"
 #include "serial/Port.h"
-#include "settings/Settings.h"
+#include "settings/SettingsRecord.h"
 
 namespace eklz {
 
 // Progress display of an archive dump. Closing it (by the operator) asks the
-// dump to stop after the page in progress.
+// dump to stop after the page in progress; so does the session's cancel
+// request.
 class DumpProgress {
  public:
   virtual ~DumpProgress() = default;
@@ -57,18 +60,20 @@ class EklzSession {
 
   OutputSink& Output() { return *output_; }
 
-  // The open port; raises TEKLZException "Нет соединения" while the link is closed.
+  // The open port; raises TEKLZException "Нет соединения" while the link is
+  // closed, and refuses a thread other than the one running the current run.
   TRSPort& Port();
   bool LinkOpen() const { return port_ != nullptr; }
 
-  // Releases the port: the link counts as closed.
-  void ClosePort() { port_.reset(); }
+  // Releases the port: the link counts as closed. Refused while another
+  // thread's run is in flight.
+  void ClosePort();
 
   // Releases the old port, then creates a port on `name` at the rate
   // `rateText` (a decimal number) with the standard line settings and the
   // time-out pattern built from `timeout`. A rate that is not a number raises
   // EConvertError; a port that cannot be opened ESystemError. Either way the
-  // link is closed afterwards.
+  // link is closed afterwards. Refused while another thread's run is in flight.
   void OpenPort(const std::string& name, const std::string& rateText, int timeout);
 
   // Adds `text` to the result view unless `quiet`; a text holding CR LF fills
@@ -77,6 +82,52 @@ class EklzSession {
   void AppendProtocolLine(const std::string& text) { output_->ProtocolLine(text); }
   void SetExchangeStatus(const std::string& text) { output_->ExchangeStatus(text); }
   void ProcessMessages() { output_->ProcessMessages(); }
+
+  // The cancel request. Any thread (or a signal handler: it is one lock-free
+  // store) may ask; the run ends at its next wait for a silent line (within
+  // about 20 ms) or before its next request, with EOperationCancelled. Bytes
+  // that are flowing are read to the end of their reply first, so a dump
+  // completes the page in progress and never writes part of one. The request
+  // stays until the run in flight ends (RunScope) or ClearCancel().
+  void RequestCancel() { cancel_.store(true); }
+  bool CancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
+  void ClearCancel() { cancel_.store(false); }
+  // Raises EOperationCancelled when a cancel has been requested.
+  void ThrowIfCancelled() const;
+  // Sleeps `ms` milliseconds; a cancel ends the sleep with EOperationCancelled.
+  void Pause(int ms);
+
+  // The run guard: one run (one operation or procedure of a front end) at a
+  // time. Constructing a second scope while one is alive raises
+  // TEKLZException; while a run is in flight, the port, OpenPort and
+  // ClosePort refuse every other thread. A guard, not a lock: nothing waits.
+  // The cancel request is cleared when the run ends.
+  class RunScope {
+   public:
+    explicit RunScope(EklzSession& session);
+    ~RunScope();
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+   private:
+    EklzSession& session_;
+  };
+  bool Running() const { return running_.load(); }
+
+  // Lets the clean-up exchanges of a run (setting a raised line speed back)
+  // go on after a cancel: the request is set aside while the scope lives and
+  // comes back when it ends. A new cancel inside the scope still counts.
+  class CleanupScope {
+   public:
+    explicit CleanupScope(EklzSession& session);
+    ~CleanupScope();
+    CleanupScope(const CleanupScope&) = delete;
+    CleanupScope& operator=(const CleanupScope&) = delete;
+
+   private:
+    EklzSession& session_;
+    bool wasCancelled_;
+  };
 
   Settings settings;
   TAnswerInfo LastAnswer;
@@ -87,8 +138,14 @@ class EklzSession {
   std::string RepairKkmSerial;
 
  private:
+  // Refuses a thread other than the runner while a run is in flight.
+  void RequireRunnerThread() const;
+
   OutputSink* output_;
   std::unique_ptr<TRSPort> port_;
+  std::atomic<bool> cancel_{false};
+  std::atomic<bool> running_{false};
+  std::atomic<std::thread::id> runner_{};
 };
 
 }  // namespace eklz

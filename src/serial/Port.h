@@ -2,10 +2,17 @@
 // exclusive use, sets the line parameters and time-outs, empties the port and
 // reads bytes with a bounded wait. The link counts as open exactly while an
 // object of this class exists.
+//
+// TRSPort is the interface the exchange engine talks to; TermiosPort
+// (serial/TermiosPort.h) is the implementation on a POSIX terminal device.
+// Another operating system's backend only needs another implementation and
+// its own OpenSerialPort.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace eklz {
@@ -30,29 +37,28 @@ inline TCommTimeouts StandardTimeouts(uint32_t t) { return {t, 2000, t, 2, 1000}
 // control, no parity checking.
 inline constexpr uint32_t kStandardFlagWord = 0x1011;
 
+// How often a wait looks at the cancel request: a cancel ends a wait within
+// this time (plus scheduling).
+inline constexpr int kCancelCheckMs = 20;
+
 // "COMn" names the n-th serial port, /dev/ttyS(n-1); any other name is a path.
 std::string PortDevicePath(const std::string& name);
 
 class TRSPort {
  public:
-  // Create: opens and configures the port. Raises ESystemError
-  // ("System Error.  Code: %d.\r\n%s") when the port does not exist, is held
-  // by another program or refuses the settings; no object results then.
-  // parity: 0 none, 1 odd, 2 even; stopBits: 0 one, 1 or 2 two.
-  TRSPort(const std::string& name, uint32_t baudRate, uint8_t dataBits, uint8_t parity,
-          uint8_t stopBits, const TCommTimeouts& timeouts, uint32_t flagWord);
-  virtual ~TRSPort();
+  virtual ~TRSPort() = default;
 
   TRSPort(const TRSPort&) = delete;
   TRSPort& operator=(const TRSPort&) = delete;
 
   // Discards everything pending in both directions. Never raises.
-  virtual void Purge();
+  virtual void Purge() = 0;
 
   // Reads up to `count` bytes; each byte may take up to the one-byte time-out.
   // Returns the number read (0..count); a time-out ends the loop. A failing
-  // read raises ESystemError.
-  int ReadBytes(uint8_t* buffer, int count);
+  // read raises ESystemError; a cancel request seen while the line is silent
+  // raises EOperationCancelled.
+  virtual int ReadBytes(uint8_t* buffer, int count) = 0;
   int ReadByte(uint8_t* buffer) { return ReadBytes(buffer, 1); }
 
   // Calls ReadByte until it delivers a byte or `waitMs` have passed since the
@@ -61,30 +67,39 @@ class TRSPort {
 
   // Copies up to `count` bytes that have already arrived and wait in the
   // port's buffer, without any system call; returns how many.
-  int TakeBuffered(uint8_t* buffer, int count);
+  virtual int TakeBuffered(uint8_t* buffer, int count) = 0;
 
-  // Writes the whole block with one synchronous write, bounded by the write
-  // time-out. Returns the number of bytes written.
-  size_t Write(const uint8_t* data, size_t size);
+  // Writes the whole block, bounded by the write time-out. Returns the number
+  // of bytes written.
+  virtual size_t Write(const uint8_t* data, size_t size) = 0;
 
   const std::string& Name() const { return name_; }
   uint32_t BaudRate() const { return baudRate_; }
-  int Handle() const { return fd_; }
+
+  // The cancel request the waits look at (nullptr: never cancelled). The
+  // flag belongs to the caller and must outlive the port.
+  void SetCancelFlag(const std::atomic<bool>* flag) { cancel_ = flag; }
+
+ protected:
+  TRSPort(const std::string& name, uint32_t baudRate) : name_(name), baudRate_(baudRate) {}
+
+  bool CancelWatched() const { return cancel_ != nullptr; }
+  bool CancelRequested() const {
+    return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed);
+  }
 
  private:
-  // Waits for input up to `timeoutMs` (-1: forever) and fills the buffer with
-  // everything available. Returns false on time-out.
-  bool Fill(int timeoutMs);
-
-  int fd_ = -1;
   std::string name_;
   uint32_t baudRate_ = 0;
-  TCommTimeouts timeouts_;
-  // Bytes already read from the system and not yet handed out: a reply that
-  // arrives in one piece costs one system call, not one per byte.
-  uint8_t buffer_[4096];
-  size_t bufferPos_ = 0;
-  size_t bufferLen_ = 0;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
+
+// Create: opens and configures the serial port `name` on this system. Raises
+// ESystemError ("System Error.  Code: %d.\r\n%s") when the port does not
+// exist, is held by another program or refuses the settings.
+// parity: 0 none, 1 odd, 2 even; stopBits: 0 one, 1 or 2 two.
+std::unique_ptr<TRSPort> OpenSerialPort(const std::string& name, uint32_t baudRate,
+                                        uint8_t dataBits, uint8_t parity, uint8_t stopBits,
+                                        const TCommTimeouts& timeouts, uint32_t flagWord);
 
 }  // namespace eklz

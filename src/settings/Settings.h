@@ -1,33 +1,15 @@
-// The settings record: every value the tester keeps in its settings file,
-// with its default, and the rules for reading and writing them.
+// The settings file: reading and writing the settings record by the file's
+// rules, and where the file lies.
 #pragma once
 
 #include <string>
+
+#include "settings/SettingsRecord.h"
 
 namespace eklz {
 
 class IniFile;
 
-struct Settings {
-  // Open states of the task-list groups "Документы", "Сервис", "Отчёты".
-  bool group0Opened = true;
-  bool group1Opened = true;
-  bool group2Opened = true;
-  bool Win1251 = true;     // texts exchanged with the device in Windows-1251 (else CP866)
-  bool LogTXT = true;      // write the result view; commands get quiet = !LogTXT
-  bool LogHEX = true;      // write the protocol view (logExchange)
-  std::string ComPort = "COM1";
-  std::string NameOrg;
-  std::string FioBoss;
-  int TimeOuts = 10;       // serial time-out T in milliseconds
-  std::string BoundRate = "9600";
-  bool Connected = true;   // open the link at start-up
-  bool EKLZAbort = false;  // send the abort command right after the link is opened
-  bool CrcOff = false;     // accept replies whose checksum does not match
-
-  bool quiet() const { return !LogTXT; }
-  bool logExchange() const { return LogHEX; }
-};
 
 // Reads every key in start-up order; anything missing or malformed gives the default.
 Settings ReadSettings(const IniFile& ini);

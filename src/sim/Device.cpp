@@ -13,7 +13,6 @@ constexpr Money kMaxDocumentSum = 9999999999;     // 10 BCD digits
 constexpr Money kMaxShiftSum = 999999999999;      // 12 BCD digits
 constexpr Quantity kMaxShiftQuantity = 9999999999;  // 10 BCD digits
 constexpr uint32_t kMaxKpk = 99999999;              // 8 BCD digits
-constexpr uint32_t kRates[] = {2400, 4800, 9600, 19200, 38400, 57600};
 
 bool IsItemKind(uint8_t code) { return code >= cmd::kSale && code <= cmd::kPurchaseReturn; }
 
@@ -96,22 +95,12 @@ std::string DefaultVersion() {
   return std::string("ver 3.0 01.2002 ") + '\0' + Utf8ToCp866("ЭКЛЗ");
 }
 
-Bytes RequestFrame(uint8_t command, const Bytes& data) {
-  Bytes f{kStx, static_cast<uint8_t>(data.size() + 1), command};
-  f.insert(f.end(), data.begin(), data.end());
-  f.push_back(XorBytes(f.data() + 1, f.size() - 1));
-  return f;
-}
+Bytes RequestFrame(uint8_t command, const Bytes& data) { return FrameBytes(command, data); }
 
 Bytes ReplyBytes(uint8_t answerByte, const Bytes& data) {
-  Bytes r;
-  r.reserve(data.size() + 5);
-  r.push_back(kAck);
-  r.push_back(kStx);
-  r.push_back(static_cast<uint8_t>(data.size() + 1));
-  r.push_back(answerByte);
-  r.insert(r.end(), data.begin(), data.end());
-  r.push_back(XorBytes(r.data() + 2, r.size() - 2));
+  Bytes r{kAck};
+  const Bytes frame = FrameBytes(answerByte, data);
+  r.insert(r.end(), frame.begin(), frame.end());
   return r;
 }
 
@@ -119,16 +108,9 @@ Device::Device(Identity identity) : identity_(std::move(identity)) {
   if (identity_.version.empty()) identity_.version = DefaultVersion();
 }
 
-uint32_t Device::RateOfCode(int code) {
-  return code >= 0 && code < 6 ? kRates[code] : 0;
-}
+uint32_t Device::RateOfCode(int code) { return ExchangeRateOfIndex(code); }
 
-int Device::CodeOfRate(uint32_t baud) {
-  for (int i = 0; i < 6; ++i) {
-    if (kRates[i] == baud) return i;
-  }
-  return -1;
-}
+int Device::CodeOfRate(uint32_t baud) { return ExchangeRateIndex(baud); }
 
 Response Device::Handle(const Bytes& frame) {
   Response response;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/CommandCodes.h"
 #include "sim/Fields.h"
 
 namespace eklz::sim {
@@ -16,19 +17,8 @@ namespace eklz::sim {
 using Money = int64_t;     // hundredths
 using Quantity = int64_t;  // thousandths
 
-// Command codes of the EKLZ line.
-namespace cmd {
-inline constexpr uint8_t kActivate = 0x01, kExchangeParams = 0x02, kDump = 0x03, kFreeText = 0x04,
-                         kReportData = 0x05, kAbort = 0x06, kStatus = 0x07, kArchiveTest = 0x08,
-                         kCloseShift = 0x09, kCloseArchive = 0x0A, kSale = 0x10, kPurchase = 0x11,
-                         kSaleReturn = 0x12, kPurchaseReturn = 0x13, kRegNumber = 0x14,
-                         kDiscount = 0x16, kMarkup = 0x17, kStorno = 0x18, kComplete = 0x19,
-                         kControlTape = 0x20, kDocument = 0x21, kReport = 0x22, kShiftTotals = 0x23,
-                         kActivationResult = 0x24, kInitArchive = 0x26, kVersion = 0x2A,
-                         kCryptoSerial = 0x39, kCurrentKpk = 0x3C, kProcessorDump = 0x3D,
-                         kLiftArchiveClosed = 0x40;
-inline constexpr uint8_t kTextForm = 0x80;  // added to a code: the reply is CP866 text
-}  // namespace cmd
+// Command codes of the EKLZ line, shared with the tester.
+namespace cmd = ::eklz::code;
 
 // Index 0..3 of a document kind (sale, purchase, sale return, purchase
 // return), which is also the value of the status flags t.

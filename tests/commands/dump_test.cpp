@@ -1,6 +1,7 @@
 // Archive dump: frames, the dump file, progress and abort, failures.
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -147,6 +148,35 @@ TEST_F(Dump, AnswerCodesAndChecksums) {
     FAIL();
   } catch (const TEKLZException& e) {
     EXPECT_STREQ(e.what(), "Некорректный  формат или параметр команды");
+  }
+}
+
+// A page reply must hold exactly one page: an error answer carries no data
+// and is reported at once; any other length with a good answer is refused
+// and nothing of it reaches the file.
+TEST_F(Dump, APageReplyIsOnePageOrTheDevicesAnswer) {
+  struct Case {
+    const char* name;
+    Bytes reply;
+    const char* message;
+  } cases[] = {
+      {"error answer without data", DeviceReply(0x01), "Некорректный  формат или параметр команды"},
+      {"length 02", DeviceReply(0, Bytes(513, 0x11)), "Некорректный ответ устройства"},
+      {"length FF", DeviceReply(0, Bytes(766, 0x11)), "Некорректный ответ устройства"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Device([&](const Bytes&) { return c.reply; });
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      AskArchiveDump(t.session, true, file, 0, 3, false, false, true, pageData);
+      ADD_FAILURE() << "no failure";
+    } catch (const TEKLZException& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_EQ(FileBytes(), "");
+    EXPECT_EQ(Requests().size(), 1u);
   }
 }
 

@@ -1,7 +1,9 @@
 // The automated procedures against the simulated EKLZ and its faults.
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "commands/CommandTest.h"
 #include "procedures/Autotest.h"
@@ -203,6 +205,31 @@ TEST(FullDumpAgainstTheSimulator, AnAbortDuringTheFirstPageKeepsItAndRestoresThe
   EXPECT_EQ(Requests(sim.sink),
             (Lines{"02 03 02 03 14 16", "02 03 03 00 00 00", "02 03 02 02 0A 09"}));
   EXPECT_EQ(sim.device.BaudRate(), 9600u);
+}
+
+TEST(FullDumpAgainstTheSimulator, ACancelFromAnotherThreadKeepsWholePagesAndRestoresTheSpeed) {
+  sim::ServerOptions options;
+  options.faults.pace = true;  // a page takes about 270 ms at 19200 baud
+  SimSession sim(true, options);
+  TempDir temp;
+  const std::string file = temp.File("dump.bin");
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    sim.session.RequestCancel();
+  });
+  {
+    EklzSession::RunScope run(sim.session);
+    RunFullDump(sim.session, file, true, true, true);
+  }
+  canceller.join();
+  const auto size = fs::file_size(file);
+  EXPECT_EQ(size % 512, 0u);
+  EXPECT_GE(size, 512u);
+  EXPECT_LT(size, 8192u * 512u);
+  EXPECT_EQ(Requests(sim.sink).back(), "02 03 02 02 0A 09");
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_EQ(sim.session.settings.BoundRate, "9600");
+  EXPECT_FALSE(sim.session.CancelRequested());
 }
 
 TEST(FullDumpAgainstTheSimulator, ARateWithoutACodeIsNotMadeUp) {

@@ -84,9 +84,7 @@ std::pair<std::string, int> RunToEnd(const std::string& args) {
 
 std::string Exchange(EklzSession& session, const std::string& frame) {
   SendFrame(session, frame, false);
-  std::string data;
-  ReceiveReply(session, false, false, false, false, false, "", true, false, false, data);
-  return data;
+  return ReceiveReply(session, ReplyDelivery::Hex(), true, false);
 }
 
 TEST(SimProgram, HelpAndBadOptions) {

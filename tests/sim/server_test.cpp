@@ -56,10 +56,10 @@ class SimServer : public ::testing::Test {
   // One exchange through ReceiveReply; the delivered data.
   std::string Exchange(const std::string& frame, const Flags& f = {}) {
     SendFrame(session, frame, true);
-    std::string data;
-    ReceiveReply(session, !f.prefix.empty(), f.textForm, f.fetchReport, f.resultOnly,
-                 f.decodeFragments, f.prefix, false, true, false, data);
-    return data;
+    ReplyDelivery delivery =
+        ReplyDelivery::FromChoices(f.textForm, f.fetchReport, f.resultOnly, f.decodeFragments);
+    delivery.prefix = f.prefix;
+    return ReceiveReply(session, delivery, false, true);
   }
   std::string Command(const std::string& frame) {
     Flags f;

@@ -85,16 +85,9 @@ Bytes PtyPair::ReadFrame(int timeoutMs) {
 }
 
 Bytes DeviceReply(uint8_t answer, const Bytes& data) {
-  Bytes out;
-  out.reserve(data.size() + 5);
-  out.push_back(0x06);
-  out.push_back(0x02);
-  out.push_back(static_cast<uint8_t>(data.size() + 1));
-  out.push_back(answer);
-  for (uint8_t b : data) out.push_back(b);
-  uint8_t x = 0;
-  for (size_t i = 2; i < out.size(); ++i) x ^= out[i];
-  out.push_back(x);
+  Bytes out{0x06};
+  const Bytes frame = FrameBytes(answer, data);
+  out.insert(out.end(), frame.begin(), frame.end());
   return out;
 }
 
