@@ -77,7 +77,8 @@ class EklzSession {
   void OpenPort(const std::string& name, const std::string& rateText, int timeout);
 
   // Adds `text` to the result view unless `quiet`; a text holding CR LF fills
-  // several lines (a text ending in CR LF ends with an empty line).
+  // several lines (a text ending in CR LF ends with an empty line). A line
+  // ends at a NUL byte; other control characters show as blanks.
   void AppendResultLine(const std::string& text, bool quiet);
   void AppendProtocolLine(const std::string& text) { output_->ProtocolLine(text); }
   void SetExchangeStatus(const std::string& text) { output_->ExchangeStatus(text); }

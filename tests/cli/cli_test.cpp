@@ -171,6 +171,18 @@ TEST_F(Cli, EachGroupPrintsTheResultViewLines) {
   }
 }
 
+// The version text holds a NUL: the line ends there and no raw byte reaches
+// standard output (grep would call it a binary file).
+TEST_F(Cli, DeviceTextReachesStandardOutputWithoutControlBytes) {
+  SimSession sim(true);
+  for (const std::vector<std::string>& args : {Lines{"version"}, Lines{"version", "--text-form"}}) {
+    const Outcome o = Run(sim, args);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out.find('\0'), std::string::npos);
+    EXPECT_NE(o.out.find("ver 3.0 01.2002 \n"), std::string::npos) << o.out;
+  }
+}
+
 TEST_F(Cli, ActivationAndADocumentOnANewDevice) {
   SimSession sim(false);
   Outcome o = Run(sim, {"activate", "--serial", "000000123456", "--inn", "771234567890",
