@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,17 +17,21 @@ namespace eklz::cli {
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
+std::atomic<EklzSession*> cancelTarget{nullptr};
 
-// The first signal asks the run to stop between two exchanges; a second
-// one ends the program at once (a dump file holds whole pages only, since
-// a page is written in one go once it has come whole).
+// The first signal asks the run to stop between two exchanges; a second one
+// cancels the exchange in progress (one lock-free store).
 void OnStopSignal(int signal) {
-  if (stopSignal != 0) {
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
+  if (stopSignal == 0) {
+    stopSignal = signal;
     return;
   }
-  stopSignal = signal;
+  if (EklzSession* session = cancelTarget.load()) {
+    session->RequestCancel();
+  } else {
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+  }
 }
 
 void RequestStop(int signal) {
@@ -84,6 +89,9 @@ class TerminalProgress : public DumpProgress {
   explicit TerminalProgress(TerminalSink& sink) : sink_(sink) { ++sink_.dumps_; }
   ~TerminalProgress() override {
     --sink_.dumps_;
+    // A stop during the dump was the dump's to take up, also when a cancel
+    // ended it first: the clean-up after it (setting the speed back) goes on.
+    if (StopSignal() != 0) sink_.stopHandled_ = true;
     ProgressLine::Instance().End();
   }
 
@@ -128,6 +136,8 @@ void InstallStopSignals() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &sa, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 }
+
+void CancelOnSecondSignal(EklzSession* session) { cancelTarget.store(session); }
 
 int StopSignal() { return stopSignal; }
 

@@ -16,8 +16,11 @@ namespace eklz::cli {
 
 // Installs the stop handlers for SIGINT, SIGTERM and SIGHUP and ignores
 // SIGPIPE (a closed standard output shows as EPIPE instead). The handler
-// only records the signal. A second signal ends the program at once.
+// only records the signal. A second signal cancels the session given to
+// CancelOnSecondSignal at once (a wait for a silent device ends, a reply
+// that is flowing is still read whole); without one it ends the program.
 void InstallStopSignals();
+void CancelOnSecondSignal(EklzSession* session);
 
 // The signal that asked the run to stop (SIGPIPE for a closed standard
 // output), 0 while none did.

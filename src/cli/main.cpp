@@ -187,11 +187,14 @@ int Run(const SubCommand& command, const Arguments& a) {
     EklzSession session(sink, settings);
     const bool protocol = sink.WritesProtocol();
     Invocation in{session, a, settings.quiet(), protocol, protocol, settingsPath};
+    CancelOnSecondSignal(&session);
     try {
       OpenLink(session);
       command.run(in);
     } catch (const RunStopped&) {
       // Reported below with what was done.
+    } catch (const EOperationCancelled&) {
+      // A second signal: reported below as well.
     } catch (const UsageError& e) {
       status = Fail(2, e.what());
     } catch (const ESystemError& e) {
@@ -199,6 +202,7 @@ int Run(const SubCommand& command, const Arguments& a) {
     } catch (const std::exception& e) {
       status = Fail(1, MessageBoxText(e.what()));
     }
+    CancelOnSecondSignal(nullptr);
     session.ClosePort();
 
     // The exchange parameters are the device's: keep them for the next run.

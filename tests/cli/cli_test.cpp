@@ -51,6 +51,7 @@ struct Child {
   int afterMs = 0;
   int closeAfterLines = -1;
   std::string workDir;
+  int repeatAfterMs = -1;  // >= 0: the signal once more, this long after the first
 
   static Child Signal(int signal, int afterMs) {
     Child c;
@@ -117,6 +118,10 @@ class Cli : public ::testing::Test {
     } else if (stop.signal != 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(stop.afterMs));
       ::kill(pid, stop.signal);
+      if (stop.repeatAfterMs >= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(stop.repeatAfterMs));
+        ::kill(pid, stop.signal);
+      }
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -421,6 +426,21 @@ TEST_F(Cli, AStopSignalEndsARunBetweenExchanges) {
     EXPECT_NE(o.out.find("Состояние операции:"), std::string::npos);
     EXPECT_EQ(o.out.back(), '\n');
   }
+}
+
+// The first Ctrl-C lets the exchange in progress finish; a second one ends
+// a wait for a silent device at once.
+TEST_F(Cli, ASecondSignalCancelsTheWaitAtOnce) {
+  sim::ServerOptions options;
+  options.faults.silent = true;
+  SimSession sim(true, options);
+  Child twice = Child::Signal(SIGINT, 200);
+  twice.repeatAfterMs = 100;
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome o = Run(sim, {"status"}, twice);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_EQ(o.status, 128 + SIGINT);
+  EXPECT_EQ(o.err, "Прервано (SIGINT): отправлено запросов: 1\n");
 }
 
 // A reader that goes away (`| head -1`) stops a full dump like Ctrl-C: the
