@@ -249,8 +249,8 @@ void PtyServer::OnFrame() {
       sent_ = 0;
       return;
     case RequestFate::Nak:
+      // The frame came whole: the next request is heard, however soon.
       Send(Response{{kNak}}, device_.BaudRate());
-      input_ = Input::Discard;
       return;
     case RequestFate::Handle:
       break;
