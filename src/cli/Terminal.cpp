@@ -89,13 +89,20 @@ class TerminalProgress : public DumpProgress {
   explicit TerminalProgress(TerminalSink& sink) : sink_(sink) { ++sink_.dumps_; }
   ~TerminalProgress() override {
     --sink_.dumps_;
-    // A stop during the dump was the dump's to take up, also when a cancel
-    // ended it first: the clean-up after it (setting the speed back) goes on.
-    if (StopSignal() != 0) sink_.stopHandled_ = true;
+    // A stop during the dump ended it after its page. The rest of the run
+    // ends before its next request through the session's cancel request,
+    // which lets the clean-up after a dump (setting the speed back) go on.
+    if (StopSignal() != 0) {
+      sink_.stopHandled_ = true;
+      if (EklzSession* session = cancelTarget.load()) session->RequestCancel();
+    }
     ProgressLine::Instance().End();
   }
 
   void SetPages(int done, int total) override {
+    // The stop report tells of the dump that took the stop up, not of one
+    // that the stopped run then refused to start.
+    if (sink_.stopHandled_) return;
     sink_.pagesDone_ = done;
     sink_.pagesTotal_ = total;
     if (done == 0) started_ = std::chrono::steady_clock::now();

@@ -19,6 +19,7 @@ namespace eklz::cli {
 // only records the signal. A second signal cancels the session given to
 // CancelOnSecondSignal at once (a wait for a silent device ends, a reply
 // that is flowing is still read whole); without one it ends the program.
+// A dump that stopped for a signal also ends the rest of that session's run.
 void InstallStopSignals();
 void CancelOnSecondSignal(EklzSession* session);
 

@@ -428,6 +428,21 @@ TEST_F(Cli, AStopSignalEndsARunBetweenExchanges) {
   }
 }
 
+// A stop during one of the repair request's page queries ends the whole
+// interrogation, not just that page.
+TEST_F(Cli, AStopDuringARepairRequestEndsIt) {
+  sim::ServerOptions options;
+  options.faults.byteDelayMs = 2;
+  SimSession sim(true, options);
+  const Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "repair-request"},
+                        Child::Signal(SIGTERM, 300));
+  EXPECT_EQ(o.status, 128 + SIGTERM) << o.err;
+  EXPECT_EQ(o.out.find("Переменные бланка заявки:"), std::string::npos);
+  // The version query and the abort came before the first page.
+  EXPECT_EQ(o.err, "Прервано (SIGTERM): записано 1 страниц из 1\n");
+  EXPECT_LE(sim.server->Requests(), 3u);
+}
+
 // The first Ctrl-C lets the exchange in progress finish; a second one ends
 // a wait for a silent device at once.
 TEST_F(Cli, ASecondSignalCancelsTheWaitAtOnce) {
