@@ -200,11 +200,18 @@ void TerminalSink::BeforeRequest() {
   ++requests_;
 }
 
+void TerminalSink::StepProgress(const std::string& what, int step, int steps) {
+  if (!ProgressLine::Instance().Enabled()) return;
+  ProgressLine::Instance().Show(what + " " + std::to_string(step) +
+                                (steps > 0 ? " из " + std::to_string(steps) : ""));
+}
+
 std::unique_ptr<DumpProgress> TerminalSink::CreateDumpProgress() {
   return std::make_unique<TerminalProgress>(*this);
 }
 
 void TerminalSink::Close() {
+  ProgressLine::Instance().End();
   std::fflush(stdout);
   if (!protocol_) return;
   if (std::fclose(protocol_) != 0 && protocolError_ == 0) protocolError_ = errno;

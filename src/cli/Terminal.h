@@ -47,6 +47,7 @@ class TerminalSink : public OutputSink {
   void ResultLine(const std::string& line) override;
   void ProtocolLine(const std::string& line) override;
   void BeforeRequest() override;
+  void StepProgress(const std::string& what, int step, int steps) override;
   std::unique_ptr<DumpProgress> CreateDumpProgress() override;
 
   bool WritesProtocol() const { return protocol_ != nullptr; }

@@ -174,6 +174,7 @@ std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bo
     const bool textForm = delivery.report == ReplyDelivery::Report::Text;
     std::vector<std::string> fragments;
     for (int number = 1;; ++number) {
+      session.Output().StepProgress("Фрагмент отчёта", number, 0);
       std::string line = RequestReportData(session, number, textForm, true, true);
       if (line.empty()) break;
       fragments.push_back(std::move(line));

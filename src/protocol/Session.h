@@ -42,6 +42,10 @@ class OutputSink {
   virtual void ExchangeStatus(const std::string& /*text*/) {}
   // Caption of the connection status pane.
   virtual void ConnectionStatus(const std::string& /*text*/) {}
+  // Progress of a long run: step `step` of `steps` (0: not known ahead)
+  // of what `what` names ("Документ", "Фрагмент отчёта"). Front ends may
+  // show it; it is never a result line.
+  virtual void StepProgress(const std::string& /*what*/, int /*step*/, int /*steps*/) {}
   // Called before every request frame goes out. A sink may raise here to
   // end a run between two exchanges, never inside one.
   virtual void BeforeRequest() {}

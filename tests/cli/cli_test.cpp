@@ -52,6 +52,7 @@ struct Child {
   int closeAfterLines = -1;
   std::string workDir;
   int repeatAfterMs = -1;  // >= 0: the signal once more, this long after the first
+  std::string errPath;     // non-empty: standard error goes there (a terminal, say)
 
   static Child Signal(int signal, int afterMs) {
     Child c;
@@ -96,7 +97,11 @@ class Cli : public ::testing::Test {
       } else {
         ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
       }
-      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      if (stop.errPath.empty()) {
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      } else {
+        ::dup2(::open(stop.errPath.c_str(), O_WRONLY | O_NOCTTY), STDERR_FILENO);
+      }
       if (!stop.workDir.empty() && ::chdir(stop.workDir.c_str()) != 0) _exit(126);
       std::vector<char*> argv{const_cast<char*>(EKLZ_PROGRAM)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -471,6 +476,36 @@ TEST_F(Cli, AClosedOutputStopsAFullDumpAndSetsTheSpeedBack) {
   const auto size = fs::file_size(Path("all.bin"));
   EXPECT_EQ(size % 512, 0u);
   EXPECT_EQ(o.err, "Прервано (SIGPIPE): записано " + std::to_string(size / 512) + " страниц из 8192\n");
+}
+
+// On a terminal, long runs show their progress on standard error, in one
+// line that result lines never share.
+TEST_F(Cli, LongRunsShowTheirProgressOnATerminal) {
+  SimSession sim(true);
+  test::PtyPair terminal;
+  Child child;
+  child.errPath = terminal.SlavePath();
+  struct Case {
+    std::vector<std::string> args;
+    std::string progress;
+  } cases[] = {
+      {{"mass-documents", "--count", "3", "--sum", "1"}, "Документ 3 из 3"},
+      {{"dump", "--from", "0", "--to", "1"}, "Дамп архива: страница 2 из 2"},
+      {{"autotest"}, "Запрос 7 из 7"},
+      {{"control-tape", "--shift", "1"}, "Фрагмент отчёта 2"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Run(sim, c.args, child);
+    EXPECT_EQ(o.status, 0) << c.args[0];
+    const Bytes shown = terminal.ReadAvailable(1000);
+    const std::string text(shown.begin(), shown.end());
+    EXPECT_NE(text.find(c.progress), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K") << "the line is cleared at the end";
+    EXPECT_EQ(o.out.find("\033"), std::string::npos);
+  }
+  // Not on a terminal: nothing.
+  const Outcome o = Run(sim, {"mass-documents", "--count", "2"});
+  EXPECT_EQ(o.err, "");
 }
 
 TEST_F(Cli, ExchangeParametersAreKeptForTheNextRun) {
