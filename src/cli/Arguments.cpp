@@ -38,7 +38,9 @@ Arguments::Arguments(const std::vector<std::string>& args, std::vector<const Opt
     : known_(std::move(known)) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+    if (a == "-h" && Find("help")) {
+      flags_.insert("help");  // the short form of --help
+    } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
       std::string name = a.substr(2);
       std::string value;
       bool inlineValue = false;

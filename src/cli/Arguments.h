@@ -41,8 +41,8 @@ struct OptionSpec {
 
 class Arguments {
  public:
-  // Reads `args` against the declared options; the first argument that is
-  // not an option is the command. Raises UsageError for an unknown option or
+  // Reads `args` against the declared options ("-h" is --help when that is
+  // declared); the first argument that is not an option is the command. Raises UsageError for an unknown option or
   // a missing value.
   Arguments(const std::vector<std::string>& args, std::vector<const OptionSpec*> known);
 

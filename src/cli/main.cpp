@@ -238,10 +238,7 @@ int Run(const SubCommand& command, const Arguments& a) {
 }
 
 int Main(std::vector<std::string> args) {
-  // "-h" and "help [COMMAND]" are the same as --help.
-  for (std::string& arg : args) {
-    if (arg == "-h") arg = "--help";
-  }
+  // "help [COMMAND]" is the same as --help ("-h" is read as it, too).
   if (!args.empty() && args.front() == "help") {
     args.erase(args.begin());
     args.push_back("--help");
