@@ -144,6 +144,8 @@ void InstallStopSignals() {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
+void ClearProgressLine() { ProgressLine::Instance().End(); }
+
 void CancelOnSecondSignal(EklzSession* session) { cancelTarget.store(session); }
 
 int StopSignal() { return stopSignal; }
@@ -211,7 +213,7 @@ std::unique_ptr<DumpProgress> TerminalSink::CreateDumpProgress() {
 }
 
 void TerminalSink::Close() {
-  ProgressLine::Instance().End();
+  ClearProgressLine();
   std::fflush(stdout);
   if (!protocol_) return;
   if (std::fclose(protocol_) != 0 && protocolError_ == 0) protocolError_ = errno;

@@ -27,6 +27,9 @@ void CancelOnSecondSignal(EklzSession* session);
 // output), 0 while none did.
 int StopSignal();
 
+// Takes the progress line off the terminal (before a message goes there).
+void ClearProgressLine();
+
 // "SIGINT" and the like.
 std::string SignalName(int signal);
 

@@ -120,6 +120,7 @@ void PrintCommandHelp(const SubCommand& c) {
 }
 
 int Fail(int status, const std::string& message) {
+  ClearProgressLine();
   std::fflush(stdout);
   std::string text = message;
   for (size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, "\n");

@@ -586,6 +586,13 @@ TEST_F(Cli, MessagesNameTheirContext) {
   EXPECT_EQ(o.err, "System Error.  Code: 2.\nNo such file or directory.\nПорт: " +
                        Path("no-such-port") + "\n");
 
+  // A port that refuses access (this file does, also to root) names the dialout group.
+  o = RunRaw({"--settings", Path("eklz.ini"), "--port", "/sys/kernel/notes", "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "System Error.  Code: 13.\nPermission denied.\nПорт: /sys/kernel/notes\n"
+                   "Нет прав на порт: добавьте пользователя в группу dialout (sudo usermod -aG "
+                   "dialout ИМЯ) и войдите в систему заново\n");
+
   std::ofstream(Path("eklz.ini")) << "[Options]\nBoundRate=9600бод\n";
   o = RunRaw({"--settings", Path("eklz.ini"), "--port", Path("no-such-port"), "status"});
   EXPECT_EQ(o.status, 1);
