@@ -165,9 +165,10 @@ const OptionSpec kBinding = Required(
                  {"sale", "buy", "return-sale", "return-buy", "discount", "margin", "finish",
                   "finish-text"}));
 const OptionSpec kFreeText = TextOption("text", "ТЕКСТ", "строка текста");
-const OptionSpec kEncoding = ChoiceOption("encoding", "КОДИРОВКА",
-                                          "кодировка строки (по умолчанию cp866)",
-                                          {"cp866", "win1251"});
+const OptionSpec kEncoding = ChoiceOption(
+    "encoding", "КОДИРОВКА",
+    "кодировка строки (по умолчанию cp866; общие --win1251 и --cp866 на неё не влияют)",
+    {"cp866", "win1251"});
 const SubCommand kFreeTextCommand{
     "free-text", "ввод произвольного текста (0x04)",
     {&kTextLength, &kDepartment, &kBinding, &kFreeText, &kEncoding}, [](Invocation& in) {
