@@ -168,5 +168,36 @@ TEST(SettingsPath, SharedFileBesideTheProgramOrInTheUsersConfigFolder) {
   EXPECT_EQ(LoadSettings(path).ComPort, "COM2");
 }
 
+TEST(HelpPage, BesideTheProgramFirstThenTheSharedFolderElseTheMissingPathBeside) {
+  test::TempDir tmp;
+  const fs::path bin = tmp.Path() / "bin";
+  const fs::path beside = bin / "Docs" / "Весь дамп.htm";
+  const fs::path shared = tmp.Path() / "share" / "eklz-tester" / "Docs" / "Весь дамп.htm";
+  const std::string exe = (bin / "eklz-tester").string();
+  const auto put = [](const fs::path& file) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "<html></html>";
+  };
+  const auto found = [&] { return fs::path(HelpPagePath(exe, "Весь дамп")); };
+  put(exe);  // the program's folder exists, as "bin/.." needs it to
+
+  // Nothing installed: the path beside the program, which does not exist.
+  EXPECT_EQ(found(), beside);
+
+  // A folder of that name is no page.
+  fs::create_directories(shared);
+  EXPECT_EQ(found(), beside);
+  fs::remove(shared);
+
+  put(shared);
+  EXPECT_TRUE(fs::equivalent(found(), shared));
+
+  put(beside);
+  EXPECT_EQ(found(), beside);
+
+  // A bare program name looks in the current folder.
+  EXPECT_EQ(HelpPagePath("eklz-tester", "Тест"), "Docs/Тест.htm");
+}
+
 }  // namespace
 }  // namespace eklz

@@ -1,7 +1,5 @@
 #include "protocol/Exchange.h"
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "protocol/CodePage.h"

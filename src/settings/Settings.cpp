@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace eklz {
 
@@ -86,6 +87,19 @@ std::string TesterSettingsPath(const std::string& executablePath) {
     return beside;
   }
   return config + "/eklz-tester/" + kTesterSettingsName;
+}
+
+std::string HelpPagePath(const std::string& executablePath, const std::string& page) {
+  const size_t slash = executablePath.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "" : executablePath.substr(0, slash + 1);
+  const std::string file = page + ".htm";
+  const std::string beside = dir + "Docs/" + file;
+  const std::string installed = dir + "../share/eklz-tester/Docs/" + file;
+  for (const std::string& candidate : {beside, installed}) {
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(candidate, ignored)) return candidate;
+  }
+  return beside;
 }
 
 }  // namespace eklz

@@ -37,4 +37,12 @@ std::string SettingsPathForExecutable(const std::string& executablePath);
 // created on demand by the first save).
 std::string TesterSettingsPath(const std::string& executablePath);
 
+// The help page `page` (a task-list item's page name, without folder and
+// extension) of the program at `executablePath`: "Docs/<page>.htm" beside the
+// executable, or, for an installed copy, "../share/eklz-tester/Docs/<page>.htm"
+// relative to the executable's folder, whichever exists first as a file. When
+// neither exists the path beside the executable is returned, and the help pane
+// shows nothing.
+std::string HelpPagePath(const std::string& executablePath, const std::string& page);
+
 }  // namespace eklz

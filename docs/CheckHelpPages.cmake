@@ -1,0 +1,90 @@
+# Checks the help pages of the desktop program.
+#   cmake -DDIR=<folder of pages> -DPAGES=<list file>[;<list file>...] [-DORPHANS=ON] -P CheckHelpPages.cmake
+#   cmake -DDIR=<folder of pages> -DNAMES=<name;name...> -P CheckHelpPages.cmake
+# Every listed page must exist as "<DIR>/<name>.htm" and be a well-formed page
+# that the help pane can show: one non-empty title, the UTF-8 charset meta,
+# balanced main tags, no scripts or outside resources, and every link must lead
+# to a page in DIR. With ORPHANS=ON a page file that the lists do not name is a
+# fault too.
+cmake_minimum_required(VERSION 3.25)
+
+if(NOT DEFINED DIR)
+  message(FATAL_ERROR "CheckHelpPages: DIR is not set")
+endif()
+get_filename_component(DIR "${DIR}" ABSOLUTE)
+foreach(list_file IN LISTS PAGES)
+  file(STRINGS "${list_file}" listed ENCODING UTF-8)
+  list(APPEND NAMES ${listed})
+endforeach()
+if(NOT NAMES)
+  message(FATAL_ERROR "CheckHelpPages: no page names (PAGES or NAMES)")
+endif()
+
+set(problems "")
+set(tags html head body h1 h2 h3 p table tr th td ul ol li pre b i code)
+
+foreach(name IN LISTS NAMES)
+  set(file "${DIR}/${name}.htm")
+  if(NOT EXISTS "${file}")
+    list(APPEND problems "${name}: no page ${file}")
+    continue()
+  endif()
+  file(READ "${file}" text)
+  string(TOLOWER "${text}" text)
+  # Entities carry semicolons, which would split the text as a CMake list.
+  string(REPLACE ";" "," text "${text}")
+
+  string(REGEX MATCHALL "<title>[^<]*[^< \t\r\n][^<]*</title>" titles "${text}")
+  string(REGEX MATCHALL "<title[ >]" opened "${text}")
+  list(LENGTH titles title_count)
+  list(LENGTH opened opened_count)
+  if(NOT title_count EQUAL 1 OR NOT opened_count EQUAL 1)
+    list(APPEND problems "${name}: needs exactly one non-empty <title>")
+  endif()
+  if(NOT text MATCHES "<meta charset=\"utf-8\">")
+    list(APPEND problems "${name}: no <meta charset=\"utf-8\">")
+  endif()
+  foreach(tag IN LISTS tags)
+    string(REGEX MATCHALL "<${tag}[ >]" open "${text}")
+    string(REGEX MATCHALL "</${tag}>" close "${text}")
+    list(LENGTH open open_count)
+    list(LENGTH close close_count)
+    if(NOT open_count EQUAL close_count)
+      list(APPEND problems "${name}: <${tag}> opened ${open_count} times, closed ${close_count} times")
+    endif()
+  endforeach()
+  if(text MATCHES "<script" OR text MATCHES "<img" OR text MATCHES "<link" OR text MATCHES "://")
+    list(APPEND problems "${name}: scripts, images and outside resources are not allowed")
+  endif()
+  # Links lead to other pages of the folder (read from the original text: the
+  # lower-cased copy would not match a file name).
+  file(READ "${file}" original)
+  string(REPLACE ";" "," original "${original}")
+  string(REGEX MATCHALL "href=\"[^\"]*\"" links "${original}")
+  foreach(link IN LISTS links)
+    string(REGEX REPLACE "^href=\"([^\"#]*).*\"$" "\\1" target "${link}")
+    if(NOT target STREQUAL "" AND NOT EXISTS "${DIR}/${target}")
+      list(APPEND problems "${name}: link to a missing page ${target}")
+    endif()
+  endforeach()
+endforeach()
+
+if(ORPHANS)
+  file(GLOB present RELATIVE "${DIR}" "${DIR}/*.htm")
+  foreach(page IN LISTS present)
+    string(REGEX REPLACE "\\.htm$" "" page "${page}")
+    if(NOT page IN_LIST NAMES)
+      list(APPEND problems "${page}: page not in the list")
+    endif()
+  endforeach()
+endif()
+
+if(problems)
+  foreach(problem IN LISTS problems)
+    message("${problem}")
+  endforeach()
+  list(LENGTH problems count)
+  message(FATAL_ERROR "${count} help page fault(s)")
+endif()
+list(LENGTH NAMES count)
+message(STATUS "${count} help pages checked")
