@@ -448,6 +448,24 @@ TEST_F(Cli, AStopDuringARepairRequestEndsIt) {
   EXPECT_LE(sim.server->Requests(), 3u);
 }
 
+// Lines leave as they are made: a run killed outright has already shown
+// and logged what it did, and a reader of the pipe sees the first line
+// while the run goes on.
+TEST_F(Cli, LinesAreWrittenAsTheyAreMade) {
+  sim::ServerOptions options;
+  options.faults.byteDelayMs = 20;
+  SimSession sim(true, options);
+  Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "mass-documents", "--count", "5"},
+                  Child::Signal(SIGKILL, 500));
+  EXPECT_EQ(o.status, 128 + SIGKILL);
+  EXPECT_EQ(o.out.rfind("Выполнение продажи", 0), 0u) << o.out;
+  EXPECT_EQ(Slurp(Path("protocol.txt")).rfind("==> 02 ", 0), 0u);
+
+  o = Run(sim, {"mass-documents", "--count", "5"}, Child::ClosingAfter(1));
+  EXPECT_EQ(o.status, 128 + SIGPIPE);
+  EXPECT_EQ(o.err, "Прервано (SIGPIPE): отправлено запросов: 1\n");
+}
+
 // The first Ctrl-C lets the exchange in progress finish; a second one ends
 // a wait for a silent device at once.
 TEST_F(Cli, ASecondSignalCancelsTheWaitAtOnce) {
