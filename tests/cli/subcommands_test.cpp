@@ -10,9 +10,10 @@
 namespace eklz::cli {
 namespace {
 
-// Every handler reads its options only through the objects it declares: a
-// read of an undeclared option raises std::logic_error, which fails here.
-// The link is closed, so each run ends at its first exchange.
+// Every handler and its check read options only through the objects the
+// command declares: a read of an undeclared option raises std::logic_error,
+// which fails here. The link is closed, so each run ends at its first
+// exchange.
 TEST(SubCommands, HandlersReadOnlyDeclaredOptions) {
   const std::map<std::string, std::vector<std::string>> required = {
       {"activate", {"--serial", "000000123456", "--inn", "771234567890", "--reg-number", "000000654321"}},
@@ -32,6 +33,7 @@ TEST(SubCommands, HandlersReadOnlyDeclaredOptions) {
     const std::string settingsPath;
     Invocation in{session, a, false, false, false, settingsPath};
     try {
+      if (c.check) c.check(a);
       c.run(in);
     } catch (const std::logic_error& e) {
       ADD_FAILURE() << c.name << ": " << e.what();
