@@ -20,7 +20,7 @@ std::string CommandCodeName(uint8_t code) {
     case code::kDump: name = "запрос дампа архива"; break;
     case code::kFreeText: name = "ввод произвольного текста"; break;
     case code::kReportData: name = "запрос данных отчёта"; break;
-    case code::kAbort: name = "прекращение"; break;
+    case code::kAbort: name = "отмена документа или отчёта"; break;
     case code::kStatus: name = "запрос состояния"; break;
     case code::kArchiveTest: name = "проверка целостности архива"; break;
     case code::kCloseShift: name = "закрытие смены"; break;

@@ -551,6 +551,10 @@ TEST_F(Cli, TheProtocolAndQuietOptionsHoldForEveryCommand) {
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out, "");
   EXPECT_NE(Slurp(Path("protocol.txt")).find("==> 02 "), std::string::npos);
+  // A protocol that cannot be written whole is a failure, not a silent loss.
+  o = Run(sim, {"--protocol", "/dev/full", "abort"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Ошибка записи в файл протокола \"/dev/full\": No space left on device\n");
 }
 
 // A full dump changes nothing on the device unless it can keep the dump and
