@@ -149,6 +149,9 @@ TEST(SimProgram, TheTraceShowsTheExchangeAndTheIgnoredRequests) {
   SendFrame(session, "02 01 14 14", false);  // a bad checksum
   EXPECT_THROW(ReceiveReply(session, ReplyDelivery::Hex(), true, false), TEKLZException);
   std::this_thread::sleep_for(100ms);
+  const Bytes cut = test::B("02 0B 10 01");  // a request that stops half-way
+  session.Port().Write(cut.data(), cut.size());
+  std::this_thread::sleep_for(700ms);
   session.OpenPort(sim.Path(), "4800", 10);  // another speed: no answer at all
   const Bytes request = test::B("02 01 14 15");
   session.Port().Write(request.data(), request.size());
@@ -166,6 +169,7 @@ TEST(SimProgram, TheTraceShowsTheExchangeAndTheIgnoredRequests) {
                        "<== 06 02 06 00 00 00 05 43 21 61",
                        "==> 02 01 14 14  запрос регистрационного номера",
                        "<== 15  NAK: неверная контрольная сумма",
+                       "пропущен оборванный запрос (4 байт из 14): 02 0B 10 01",
                        "пропущен запрос на скорости 4800, у ЭКЛЗ 9600",
                    }));
   std::remove(err.c_str());
