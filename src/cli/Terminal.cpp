@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "commands/ArchiveDump.h"
 #include "protocol/Errors.h"
 
 namespace eklz::cli {
@@ -123,14 +124,13 @@ class TerminalProgress : public DumpProgress {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     if (done > 0 && seconds > 0) {
       const double pagesPerSecond = done / seconds;
-      text += ", " + std::to_string(static_cast<long long>(pagesPerSecond * kArchivePageBytes)) +
+      text += ", " + std::to_string(static_cast<long long>(pagesPerSecond * kArchivePageSize)) +
               " байт/с, осталось " +
               Duration(static_cast<long long>((total - done) / pagesPerSecond + 0.5));
     }
     ProgressLine::Instance().Show(text);
   }
 
-  static constexpr int kArchivePageBytes = 512;
   TerminalSink& sink_;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
