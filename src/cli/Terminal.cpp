@@ -177,10 +177,14 @@ void TerminalSink::ResultLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   if (std::ferror(stdout)) {
-    // The reader went away (EPIPE) or the output is full: stop the run as
-    // an interruption would, and write nothing more there.
+    // Nothing more goes there. A reader that went away (EPIPE) stops the
+    // run as an interruption would; any other failure fails it at the end.
     stdoutClosed_ = true;
-    RequestStop(SIGPIPE);
+    if (errno == EPIPE) {
+      RequestStop(SIGPIPE);
+    } else {
+      stdoutError_ = errno;
+    }
     return;
   }
   ProgressLine::Instance().Restore();
@@ -214,10 +218,15 @@ std::unique_ptr<DumpProgress> TerminalSink::CreateDumpProgress() {
 
 void TerminalSink::Close() {
   ClearProgressLine();
-  std::fflush(stdout);
-  if (!protocol_) return;
-  if (std::fclose(protocol_) != 0 && protocolError_ == 0) protocolError_ = errno;
-  protocol_ = nullptr;
+  if (std::fflush(stdout) != 0 && errno != EPIPE && stdoutError_ == 0) stdoutError_ = errno;
+  if (protocol_) {
+    if (std::fclose(protocol_) != 0 && protocolError_ == 0) protocolError_ = errno;
+    protocol_ = nullptr;
+  }
+  if (stdoutError_ != 0) {
+    throw EInOutError(std::string("Ошибка записи в стандартный вывод: ") +
+                      std::strerror(stdoutError_));
+  }
   if (protocolError_ != 0) {
     throw EInOutError("Ошибка записи в файл протокола \"" + protocolPath_ +
                       "\": " + std::strerror(protocolError_));

@@ -54,8 +54,9 @@ class TerminalSink : public OutputSink {
   std::unique_ptr<DumpProgress> CreateDumpProgress() override;
 
   bool WritesProtocol() const { return protocol_ != nullptr; }
-  // Flushes and closes the protocol file; raises EInOutError when it could
-  // not be written whole.
+  // Flushes standard output and closes the protocol file; raises
+  // EInOutError when either could not be written whole (a reader that went
+  // away is no failure: it stops the run instead).
   void Close();
 
   // What the run had done when it stopped, for the operator.
@@ -68,6 +69,7 @@ class TerminalSink : public OutputSink {
   FILE* protocol_ = nullptr;
   int protocolError_ = 0;    // errno of the first failed write
   bool stdoutClosed_ = false;
+  int stdoutError_ = 0;       // errno of a failed write other than EPIPE
   bool stopHandled_ = false;  // the stop was taken up (by a dump or by RunStopped)
   int dumps_ = 0;             // dump progress displays alive
   int requests_ = 0;          // requests sent
