@@ -93,7 +93,7 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
       target = true;
     };
 
-    if (name == "-h" || name == "--help") {
+    if (name == "-h" || name == "--help" || (name == "help" && i == 0)) {
       flag(o.help);
     } else if (name == "--version") {
       flag(o.version);
@@ -222,7 +222,7 @@ std::string HelpText() {
   --hangup-after N       ответить на N запросов, потом закрыть линию и
                          завершить работу
 
-  -h, --help             показать эту справку и выйти
+  -h, --help, help       показать эту справку и выйти
   --version              показать версию и выйти
 )";
 }
