@@ -473,7 +473,7 @@ const SubCommand kMassDocuments{
       ClockSeededRandom random;
       // This procedure has logging switches of its own besides --quiet and --protocol.
       RunMassDocuments(in.session, p, random, in.quiet || a.Flag(kNoTextLog),
-                       !a.Flag(kNoHexLog) && in.protocolFile);
+                       in.logExchange && !a.Flag(kNoHexLog));
     }};
 
 const SubCommand kAutotest{"autotest", "тестирование ЭКЛЗ", {&kTextForm}, [](Invocation& in) {

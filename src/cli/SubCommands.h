@@ -14,8 +14,7 @@ struct Invocation {
   EklzSession& session;
   const Arguments& args;
   bool quiet;        // no result lines (the settings' LogTXT off)
-  bool logExchange;  // protocol lines wanted (the settings' LogHEX and a protocol file)
-  bool protocolFile; // a protocol file takes the protocol lines
+  bool logExchange;  // protocol lines wanted: a protocol file takes them
   const std::string& settingsPath;
 };
 

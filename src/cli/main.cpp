@@ -189,8 +189,8 @@ int Run(const SubCommand& command, const Arguments& a) {
 
     TerminalSink sink(a.Text(kProtocol));
     EklzSession session(sink, settings);
-    const bool protocol = sink.WritesProtocol();
-    Invocation in{session, a, settings.quiet(), protocol, protocol, settingsPath};
+    // --protocol records the exchange whatever the settings' LogHEX says.
+    Invocation in{session, a, settings.quiet(), sink.WritesProtocol(), settingsPath};
     CancelOnSecondSignal(&session);
     try {
       OpenLink(session);

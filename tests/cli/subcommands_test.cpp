@@ -31,7 +31,7 @@ TEST(SubCommands, HandlersReadOnlyDeclaredOptions) {
     test::RecordingSink sink;
     EklzSession session(sink);
     const std::string settingsPath;
-    Invocation in{session, a, false, false, false, settingsPath};
+    Invocation in{session, a, false, false, settingsPath};
     try {
       if (c.check) c.check(a);
       c.run(in);
