@@ -1,0 +1,78 @@
+// The dispatcher of "Выполнить": one table from CurrentCmd to the conversion
+// of its panel's fields and one core operation. Fields are read and converted
+// on the GUI thread; the operation runs later on the worker thread with the
+// values captured.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/Regional.h"
+#include "protocol/Session.h"
+
+namespace eklz {
+class RandomSource;
+}
+
+namespace eklz::app {
+
+// The converted values of the panel fields, found by component name.
+// Conversions fail with EConvertError and the messages of the number parsers
+// ("'%s' is not a valid integer value", "... floating point value").
+class PanelFields {
+ public:
+  explicit PanelFields(const QWidget& root) : root_(root) {}
+
+  int32_t Int(const char* name) const;           // int(F)
+  long double Float(const char* name) const;     // float(F)
+  uint8_t Nearest(const char* name) const;       // nearest(F), as one byte
+  double Value(const char* name) const;          // value(F)
+  bool State(const char* name) const;            // state(F)
+  bool Enabled(const char* name) const;
+  int Index(const char* name) const;             // index(F)
+  std::string ItemText(const char* name) const;  // itemtext(F)
+  CalendarDate Date(const char* name) const;     // date(F)
+  ClockTime Time(const char* name) const;        // time(F)
+  std::string Text(const char* name) const;      // text(F)
+
+  QWidget& Root() const { return const_cast<QWidget&>(root_); }
+  template <typename T>
+  T* Find(const char* name) const;
+
+ private:
+  QWidget* Widget(const char* name) const;
+  const QWidget& root_;
+};
+
+// What a dispatch row sees besides the fields.
+struct DispatchContext {
+  const PanelFields& fields;
+  bool quiet;
+  bool logExchange;
+  std::shared_ptr<RandomSource> random;  // mass documents
+  std::string commandGrid;               // the arbitrary command's frame
+};
+
+// One run: the operation for the worker thread and, optionally, what to do on
+// the GUI thread after it succeeded or after it failed.
+struct PreparedRun {
+  std::function<void(EklzSession&)> operation;
+  std::function<void()> afterSuccess;
+  std::function<void()> afterFailure;
+};
+
+struct DispatchRow {
+  uint8_t code;
+  std::function<PreparedRun(const DispatchContext&)> prepare;
+};
+
+const std::vector<DispatchRow>& DispatchTable();
+// The row of `code`, or nullptr for a code without one.
+const DispatchRow* FindDispatchRow(uint8_t code);
+
+}  // namespace eklz::app

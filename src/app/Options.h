@@ -1,0 +1,85 @@
+// The options dialog TfmOptions: the connection, exchange and logging
+// settings and the organisation's particulars, with a probe of the chosen
+// port and a search of every port and rate for an EKLZ. The probe and the
+// search run as jobs on the main window's worker thread against its session,
+// so the port they leave open is the main window's port.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+#include "settings/SettingsRecord.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace eklz::app {
+
+class IntegerEdit;
+class TfmMain;
+
+class TfmOptions : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfmOptions(TfmMain& window);
+
+  // RzToolButton2Click: the dialog created, filled from the settings, shown
+  // modally, and copied back only when closed with OK.
+  static void Run(TfmMain& window);
+
+  void FillFrom(const Settings& s);
+  void CopyTo(Settings& s) const;
+
+  // "Попытаться подключится" and "Найти ЭКЛЗ".
+  void RzBitBtn1Click();
+  void RzBitBtn2Click();
+  // Stops the probe or search in flight.
+  void CancelSearch();
+  bool Busy() const { return busy_; }
+
+  // The ports the search tries, in order: the typed port when it is not in
+  // the list, then the list.
+  std::vector<std::string> SearchPorts() const;
+
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void FillPortList();
+  int TimeoutValue() const;
+  void SetBusy(bool busy);
+
+  TfmMain& window_;
+  bool busy_ = false;
+  bool closeWhenIdle_ = false;
+
+  QComboBox* port_;
+  QComboBox* rate_;
+  IntegerEdit* timeout_;
+  QPushButton* probe_;
+  QPushButton* search_;
+  QPushButton* stop_;
+  QLabel* progress_;
+  QRadioButton* win1251_;
+  QRadioButton* pc866_;
+  QCheckBox* logTxt_;
+  QCheckBox* logHex_;
+  QCheckBox* abort_;
+  QCheckBox* connected_;
+  QCheckBox* crcOff_;
+  QPushButton* ok_;
+  QPushButton* cancel_;
+  QLineEdit* nameOrg_;
+  QLineEdit* fioBoss_;
+};
+
+}  // namespace eklz::app

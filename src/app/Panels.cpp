@@ -1,0 +1,454 @@
+#include "app/Panels.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/Fields.h"
+#include "commands/Activation.h"
+#include "commands/Reports.h"
+#include "commands/Service.h"
+
+namespace eklz::app {
+
+namespace {
+
+FieldSpec Field(FieldKind kind, const char* name, const char* label) {
+  FieldSpec f;
+  f.kind = kind;
+  f.name = name;
+  f.label = label;
+  return f;
+}
+FieldSpec Int(const char* name, const char* label, long long min, long long max, long long def) {
+  FieldSpec f = Field(FieldKind::Integer, name, label);
+  f.minimum = min;
+  f.maximum = max;
+  f.value = def;
+  return f;
+}
+FieldSpec Dec(const char* name, const char* label, int places) {
+  FieldSpec f = Field(FieldKind::Decimal, name, label);
+  f.places = places;
+  return f;
+}
+FieldSpec Date(const char* name, const char* label) { return Field(FieldKind::Date, name, label); }
+FieldSpec Time(const char* name, const char* label) { return Field(FieldKind::Time, name, label); }
+FieldSpec List(const char* name, const char* label, std::vector<const char*> items, int def) {
+  FieldSpec f = Field(FieldKind::List, name, label);
+  f.items = std::move(items);
+  f.value = def;
+  return f;
+}
+FieldSpec Text(const char* name, const char* label, int maxLength, const char* text = "") {
+  FieldSpec f = Field(FieldKind::Text, name, label);
+  f.places = maxLength;
+  f.text = text;
+  return f;
+}
+FieldSpec Digits(const char* name, const char* label, int count) {
+  FieldSpec f = Field(FieldKind::Digits, name, label);
+  f.places = count;
+  return f;
+}
+FieldSpec Spin(const char* name, const char* label, int min, int max, int def, int step) {
+  FieldSpec f = Field(FieldKind::Spin, name, label);
+  f.minimum = min;
+  f.maximum = max;
+  f.value = def;
+  f.places = step;
+  return f;
+}
+FieldSpec Check(const char* name, const char* caption) { return Field(FieldKind::Check, name, caption); }
+FieldSpec Radio(const char* name, const char* caption) { return Field(FieldKind::Radio, name, caption); }
+FieldSpec Button(const char* name, const char* caption) { return Field(FieldKind::Button, name, caption); }
+FieldSpec Browse(const char* name) { return Field(FieldKind::Button, name, "...").Beside(); }
+FieldSpec Memo(const char* name, const char* label) { return Field(FieldKind::Memo, name, label); }
+FieldSpec Caption(const char* text) { return Field(FieldKind::Caption, "", text); }
+
+std::vector<const char*> ReportTypeItems() {
+  return {std::begin(kReportTypes), std::end(kReportTypes)};
+}
+std::vector<const char*> RateItems() { return {std::begin(kExchangeRates), std::end(kExchangeRates)}; }
+std::vector<const char*> BindingItems() {
+  std::vector<const char*> items;
+  for (const FreeTextBinding& b : kFreeTextBindings) items.push_back(b.itemText);
+  return items;
+}
+const std::vector<const char*> kDocumentItems = {"Продажа", "Покупка", "Возврат продажи",
+                                                 "Возврат покупки", "Скидка", "Наценка"};
+const std::vector<const char*> kLengthItems = {"16 символов", "40 символов"};
+
+// The three fields of a document item: department, quantity, sum.
+std::vector<FieldSpec> ItemFields(const char* dep, const char* count, const char* sum) {
+  return {Int(dep, "Отдел", 1, 16, 1), Dec(count, "Количество", 3), Dec(sum, "Сумма", 2)};
+}
+
+const FormChoice* Choice(uint8_t code) {
+  for (const FormChoice& c : FormChoices()) {
+    if (c.code == code) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const std::vector<FormChoice>& FormChoices() {
+  static const std::vector<FormChoice> kChoices = {
+      {"rbActivateDigits", "rbActivateTXT", 0x01},
+      {"rbAskSNDigit", "rbAskSNTxt", 0x14},
+      {"rbAskResultOfActivateDigit", "rbAskResultOfActivateText", 0x24},
+      {"rbControlTapeDigits", "rbControlTapeText", 0x20},
+      {"rbAskDocDigits", "rbAskDocTXT", 0x21},
+      {"rbAskResultSesionDigits", "rbAskResultSesionTXT", 0x23},
+      {"rbAskReportDigits", "rbAskReportTXT", 0x22},
+      {"rbAskFinishDocDigits", "rbAskFinishDocTxt", 0x19},
+      {"rbAskVersionDigits", "rbAskVersionTXT", 0x2A},
+  };
+  return kChoices;
+}
+
+const std::vector<PanelSpec>& PanelTable() {
+  static const std::vector<PanelSpec> kPanels = {
+      {"pnSale", "Выполнить продажу", "Код команды: 0x10",
+       ItemFields("edSaleDepNum", "edSaleCnt", "edSaleSum")},
+      {"pnBuy", "Выполнить покупку", "Код команды: 0x11",
+       ItemFields("edBuyDepNum", "edBuyCnt", "edBuySum")},
+      {"pnReturnSale", "Выполнить возврат продажи", "Код команды: 0x12",
+       ItemFields("edReturnSaleDepNum", "edReturnSaleCnt", "edReturnSaleSum")},
+      {"pnReturnBuy", "Выполнить возврат покупки", "Код команды: 0x13",
+       ItemFields("edReturnBuyDepNum", "edReturnBuyCnt", "edReturnBuySum")},
+      {"pnDiscount", "Выполнить скидку", "Код команды: 0x16", {Dec("edDiscountSum", "Сумма", 2)}},
+      {"pnMargin", "Выполнить наценку", "Код команды: 0x17", {Dec("edMarginSum", "Сумма", 2)}},
+      {"pnStorno", "Выполнить сторно", "Код команды: 0x18",
+       {List("cbStornoDoc", "Сторнируемая команда", kDocumentItems, 0),
+        Int("edStornoDepNum", "Отдел", 1, 16, 1), Dec("edStornoCnt", "Количество", 3),
+        Dec("edStornoSum", "Сумма", 2)}},
+      {"pnFinishDoc", "Выполнить завершение документа", "Код команды: 0x19",
+       {Date("dteFinishDocDate", "Дата"), Time("dteFinishDocTime", "Время"),
+        Int("edFinishDocCodeOfOperator", "Код оператора", 1, 255, 1)},
+       Choice(0x19)},
+      {"pnAbort", "Выполнить отмену документа или отчёта", "Код команды: 0x06", {}},
+      {"pnAskSN", "Запрос регистрационного номера ЭКЛЗ", "Код команды: 0x14 (0x94)", {},
+       Choice(0x14)},
+      {"pnAskResultOfActivate", "Запрос итога активизации", "Код команды: 0x24 (0xA4)", {},
+       Choice(0x24)},
+      {"pnAskControlTape", "Выполнить запрос контрольной ленты", "Код команды: 0x20",
+       {Int("edShift", "№ смены:", 1, 100000000000000000LL, 1)}, Choice(0x20)},
+      {"pnAskDoc", "Выполнить запрос документа", "Код команды: 0x21(0xA1)",
+       {Int("edAskDocKPK", "№ КПК:", 0, 1000000000000000000LL, 0).NoGrouping()}, Choice(0x21)},
+      {"pnAskResultOfSession", "Выполнить запрос итогов смены", "Код команды: 0x23",
+       {Int("edAskResultSesionNum", "№ смены:", 1, 9999999999999999LL, 1)}, Choice(0x23)},
+      {"pnAskReport", "Выполнить запрос отчёта", "Код команды: 0x22",
+       {List("cbAskReportType", "Тип отчета:", ReportTypeItems(), 0),
+        Date("dteAskReportFrom", "Дата с:"), Date("dteAskReportTo", "дата по:"),
+        Int("edAskReportSesionFrom", "№ Смены с:", 0, 1000000000000000000LL, 0).NoGrouping(),
+        Int("edAskReportTo", "№ смены по:", 0, 1000000000000000000LL, 0).NoGrouping()},
+       Choice(0x22)},
+      {"pnAskReportData", "Выполнить запрос данных отчёта или документа", "Код команды: 0x05", {}},
+      {"pnCloseSession", "Выполнить закрытие смены", "Код команды: 0x09",
+       {Date("dteCloseShiftDate", "Дата"), Time("dteCloseShiftTime", "Время"),
+        Int("edCloseShiftCodeOfOperator", "Код оператора", 1, 255, 1)}},
+      {"pnAskStatus", "Запрос состояния ЭКЛЗ", "Код команды: 0x07",
+       {Radio("rbStatus1",
+              "Запрос итога документа, даты, времени, номера последнего КПК и номера ЭКЛЗ")
+            .Checked(),
+        Radio("rbStatus2", "Запрос итогов текущей смены")}},
+      {"pnSomeText", "Ввод произвольного текста", "Код команды: 0x04",
+       {List("cbSTLength", "Длина строки:", kLengthItems, 0),
+        Int("eiSTDepartNum", "Отдел:", 1, 99, 1),
+        List("cbSTCode", "Код привязки:", BindingItems(), -1),
+        Text("eiSTText", "Строка текста:", 16),
+        Radio("rbSTPC866", "Сохранить строку в кодировке РС866").Checked(),
+        Radio("rbSTWin1251", "Сохранить строку в кодировке Win1251")}},
+      {"pnSetExchangeParams", "Установка параметров обмена", "Код команды: 0x02",
+       {List("cbRateExcange", "Скорость обмена", RateItems(), -1),
+        Int("edTimeOut", "Тайм-аут", 2, 255, 10),
+        Button("btStandartSettingsExcange", "Стандартные")}},
+      {"pnActivate", "Активизация", "Код команды: 0x01",
+       {Date("dteDateActivate", "Дата активизации"), Time("dteTimeActivate", "Время активизации"),
+        Digits("edRegNum", "Регистрационный номер", 12), Digits("edINN", "ИНН", 12),
+        Digits("edNumSmen", "Номер смены", 4), Text("edSN", "Заводской номер ККМ", 12),
+        Spin("edPrintWidth", "Ширина строки принтера", 16, 40, 16, 24),
+        Text("edKKmName", "Тип ККМ", 16),
+        List("cbKKmNameLength", "", kLengthItems, 0).Beside().Named("Длина типа ККМ")},
+       Choice(0x01)},
+      {"pnTest", "Тест архива", "Код команды: 0x08", {}},
+      {"pnAskDumpArchiv", "Выполнить запрос дампа архива", "Код команды: 0x03",
+       {Radio("rbAskDumpOnePage", "Только одна страница дампа архива").Checked(),
+        Radio("rbAskDumpManyPages", "Диапазон страниц дампа архива"),
+        Int("eiAskDumpNumPageFrom", "№ первой страницы дампа архива:", 0, 8192, 0).NoGrouping(),
+        Int("eiAskDumpNumPageTo", "№ последней страницы дампа архива:", 0, 8192, 0)
+            .NoGrouping()
+            .Disabled(),
+        Check("chAskDumpArchivInFile", "Сохранять дамп в отдельный файл"),
+        Text("edAskDumpArchivFileName", "Имя файла:", 0).Disabled(),
+        Browse("RzToolbarButton1").Disabled()}},
+      {"pnCloseArchiv", "Выполнить закрытие архива", "Код команды: 0x0A", {}},
+      {"pnInitArchiv", "Инициализация архива(только для эмуляторов)", "Код команды: 0x26", {}},
+      {"pnCancelCloseArhiv", "Снятие флага закрытия архива(начиная с 8 версии)",
+       "Код команды: 0x40 ", {}},
+      {"pnAutoCreateDocs", "Массовое создание документов", nullptr,
+       {Check("ChBAutoDocLogoTXT", "Сохранять протокол обмена в текстовом виде").Checked(),
+        Check("ChBAutoDocLogoHex", "Сохранять протокол обмена в шестнадцатиричном виде").Checked(),
+        Int("RzNumericEdit5", "Количество документов:", 1, 10000, 1),
+        List("cbAutuCreateTypeDocs", "Тип документа:",
+             {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки"}, 0),
+        Check("ChBAutoDocRandomTypeDoc", "Случайный тип документа").Beside(),
+        Int("edAutoCreateNumDep", "Отдел:", 1, 16, 1),
+        Check("ChBAutoDocRandomDep", "Случайный отдел").Beside(),
+        Dec("edAutoCreateKol", "Количество:", 3),
+        Check("ChBAutoDocRandomKol", "Случайное количество").Beside(),
+        Dec("edAutoCreateSumma", "Сумма:", 2),
+        Check("ChBAutoDocRandomSumma", "Случайная сумма документа").Beside(),
+        Int("edAutoCreateRotNum", "Количество повтора операции в документе:", 1, 10000, 1),
+        Check("RzCheckBox1", "Случайным образом").Beside(),
+        Check("ChBAutoDocMakeDiskont", "Выполнить скидку, в количестве:"),
+        Int("edAutoCreateKolDiskont", "", 1, 10000, 1).Beside(),
+        Dec("edAutoCreateDiskontSumma", "на сумму:", 2).Beside(),
+        Check("ChBAutoDocMakeDiskontRND", "Случайным образом").Beside(),
+        Check("ChBAutoDocMakeMargin", "Выполнить наценку, в количестве:"),
+        Int("edAutoCreateKolDiskontMargin", "", 1, 10000, 1).Beside(),
+        Dec("edAutoCreateMarginSumma", "на сумму:", 2).Beside(),
+        Check("ChBAutoDocMakeMarginRND", "Случайным образом").Beside()}},
+      {"pnAutoTest", "Выполнить программу тестирования", nullptr,
+       {Radio("rbAutoTestDigits", "В числовой форме").Checked(),
+        Radio("rbAutoTestTXT", "В текстовой форме")}},
+      {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
+       {Check("chAllDumpMaxSpeed", "Увеличивать скорось до 19200"),
+        Text("edAllDumpFileName", "Имя файла:", 0, "Dump.bin"), Browse("RzToolbarButton2")}},
+      {"pnRequestDornal", "Заявка на замену бракованной ЭКЛЗ", nullptr,
+       {Text("RequestDornalNumRequset", "№ заявки", 16, "1"),
+        Date("RequestDornalDateOfCheck", "Дата проведения проверки"),
+        Date("RequestDornalDateOfBroken", "Дата отказа"),
+        Date("RequestDornalDateOfActivate", "Дата активизации"),
+        Text("RequestDornalSerialNumEKLZ", "Заводской № ЭКЛЗ", 13),
+        Text("RequestDornalNameKKM", "Тип ККМ", 16),
+        Text("RequestDornalSerialNumKKM", "Заводской номер ККМ", 12),
+        Memo("meRequestDornalDevelopmentFailure", "Внешнее проявление отказа:"),
+        Memo("meRequestDornalDetectFailure", "Обнаружены неисправности:"),
+        Check("RzCheckBox2", "Данные архива ЭКЛЗ на технический носитель информации перенесены")
+            .Checked(),
+        Memo("meRequestDornaFailureToCarryOut", "Причина невыполнения переноса:").Disabled(),
+        Button("RzBitBtn1", "Распечатать заявку на ремонт ЭКЛЗ")}},
+      {"pnAskSerNumRIK", "Выполнить запрос заводского номера криптопроцессора",
+       "Код команды: 0x39", {}},
+      {"pnAskVersion", "Запрос версии ЭКЛЗ", "Код команды: 0x2A (0xAA)", {}, Choice(0x2A)},
+      {"pnSomeComand", "Выполнить произвольную команду", nullptr,
+       {Radio("rbSomeComandDigits", "В числовой форме").Checked(),
+        Radio("rbSomeComandTXT", "В текстовой форме"),
+        Spin("edSomeComandLen", "Длина команды в байтах:", 1, 100, 1, 1),
+        Field(FieldKind::Grid, "StringGrid1", ""), Caption("В предполагаемом ответе:"),
+        Check("cbSomeComandMultifrag", "Несколько фрагментов"),
+        Check("cbSomeComandSimpAnsv", "ЭКЛЗ не возвращает ни какой информации "),
+        Check("cbSomeComandParseFrag",
+              "Ответ ввиде не текстовых фрагментов, которые нужно разобрать")}},
+      {"pnAskDumpProc", "Часть дампа одного из процессоров (?) ",
+       "Код команды: 0x3D (начиная с ЭКЛЗ2)", {}},
+      {"pnGetCurKPK", "Взятие номера текщего КПК", "Код команды: 0x3С", {}},
+  };
+  return kPanels;
+}
+
+namespace {
+
+QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
+  const QString label = QString::fromUtf8(f.label);
+  switch (f.kind) {
+    case FieldKind::Integer:
+      return new IntegerEdit(f.minimum, f.maximum, f.value, f.grouping, panel);
+    case FieldKind::Decimal:
+      return new DecimalEdit(f.places, f.withDefault, panel);
+    case FieldKind::Date: {
+      auto* w = new QDateEdit(QDate::currentDate(), panel);
+      w->setDisplayFormat("dd.MM.yyyy");
+      w->setCalendarPopup(true);
+      return w;
+    }
+    case FieldKind::Time: {
+      auto* w = new QTimeEdit(QTime::currentTime(), panel);
+      w->setDisplayFormat("H:mm");
+      return w;
+    }
+    case FieldKind::List: {
+      auto* w = new QComboBox(panel);
+      w->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+      w->setMinimumContentsLength(f.items.size() > 6 ? 30 : 12);
+      for (const char* item : f.items) w->addItem(QString::fromUtf8(item));
+      w->setCurrentIndex(static_cast<int>(f.value));
+      return w;
+    }
+    case FieldKind::Text: {
+      auto* w = new QLineEdit(QString::fromUtf8(f.text), panel);
+      if (f.places > 0) w->setMaxLength(f.places);
+      return w;
+    }
+    case FieldKind::Digits: {
+      auto* w = new QLineEdit(panel);
+      w->setInputMask(QString(f.places, '9'));
+      return w;
+    }
+    case FieldKind::Spin: {
+      auto* w = new QSpinBox(panel);
+      w->setRange(static_cast<int>(f.minimum), static_cast<int>(f.maximum));
+      w->setSingleStep(f.places);
+      w->setValue(static_cast<int>(f.value));
+      return w;
+    }
+    case FieldKind::Check: {
+      auto* w = new QCheckBox(label, panel);
+      w->setChecked(f.value != 0);
+      return w;
+    }
+    case FieldKind::Radio: {
+      auto* w = new QRadioButton(label, panel);
+      w->setChecked(f.value != 0);
+      return w;
+    }
+    case FieldKind::Button: {
+      if (f.beside) {
+        auto* w = new QToolButton(panel);
+        w->setText(label);
+        w->setToolTip("Выбрать файл");
+        w->setAccessibleName("Выбрать файл");
+        return w;
+      }
+      return new QPushButton(label, panel);
+    }
+    case FieldKind::Memo: {
+      auto* w = new QPlainTextEdit(panel);
+      w->setMinimumHeight(48);
+      return w;
+    }
+    case FieldKind::Grid: {
+      auto* w = new QTableWidget(2, 4, panel);
+      w->horizontalHeader()->hide();
+      w->verticalHeader()->hide();
+      w->setFixedHeight(w->rowHeight(0) * 2 + 2 * w->frameWidth() + 2);
+      w->setAccessibleName("Команда");
+      // The window shows the command grid's model; editing it comes with its
+      // editing rules.
+      w->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      return w;
+    }
+    case FieldKind::Caption:
+      return new QLabel(label, panel);
+  }
+  return nullptr;
+}
+
+bool IsButtonLike(FieldKind kind) {
+  return kind == FieldKind::Check || kind == FieldKind::Radio || kind == FieldKind::Button ||
+         kind == FieldKind::Caption;
+}
+
+void AddRadioPair(QWidget* panel, QVBoxLayout* rows, const FormChoice& choice) {
+  auto* group = new QButtonGroup(panel);
+  auto* digits = new QRadioButton("В числовой форме", panel);
+  digits->setObjectName(choice.digits);
+  digits->setChecked(true);
+  auto* text = new QRadioButton("В текстовой форме", panel);
+  text->setObjectName(choice.text);
+  group->addButton(digits);
+  group->addButton(text);
+  auto* line = new QHBoxLayout;
+  line->addWidget(digits);
+  line->addWidget(text);
+  line->addStretch(1);
+  rows->addLayout(line);
+}
+
+}  // namespace
+
+QWidget* BuildPanel(const PanelSpec& spec, QWidget* parent) {
+  auto* panel = new QWidget(parent);
+  panel->setObjectName(spec.name);
+  panel->setAccessibleName(QString::fromUtf8(spec.title));
+  auto* column = new QVBoxLayout(panel);
+
+  auto* title = new QLabel(QString::fromUtf8(spec.title), panel);
+  QFont bold = title->font();
+  bold.setBold(true);
+  title->setFont(bold);
+  column->addWidget(title);
+  if (spec.codeLabel) column->addWidget(new QLabel(QString::fromUtf8(spec.codeLabel), panel));
+  auto* separator = new QFrame(panel);
+  separator->setFrameShape(QFrame::HLine);
+  separator->setFrameShadow(QFrame::Sunken);
+  column->addWidget(separator);
+
+  if (spec.formChoice) AddRadioPair(panel, column, *spec.formChoice);
+
+  auto* grid = new QGridLayout;
+  grid->setColumnStretch(2, 1);
+  column->addLayout(grid);
+  int row = -1;
+  QHBoxLayout* line = nullptr;
+  bool stretchLine = true;
+  auto closeLine = [&] {
+    if (line && stretchLine) line->addStretch(1);
+  };
+  QButtonGroup* radios = nullptr;
+  QString lastCaption;
+  for (const FieldSpec& f : spec.fields) {
+    QWidget* w = CreateField(f, panel);
+    if (*f.name) w->setObjectName(f.name);
+    w->setEnabled(f.enabled);
+    if (f.kind == FieldKind::Radio) {
+      if (!radios) radios = new QButtonGroup(panel);
+      radios->addButton(static_cast<QRadioButton*>(w));
+    } else {
+      radios = nullptr;
+    }
+    const QString labelText = QString::fromUtf8(f.label);
+    QLabel* label = nullptr;
+    if (IsButtonLike(f.kind)) {
+      lastCaption = labelText;
+    } else if (!labelText.isEmpty()) {
+      label = new QLabel(labelText, panel);
+      label->setBuddy(w);
+      w->setAccessibleName(labelText);
+    } else if (*f.accessibleName) {
+      w->setAccessibleName(QString::fromUtf8(f.accessibleName));
+    } else if (!lastCaption.isEmpty()) {
+      // A count beside its check box ("Выполнить скидку, в количестве:").
+      w->setAccessibleName(lastCaption);
+    }
+    if (f.beside && line) {
+      if (label) line->addWidget(label);
+      line->addWidget(w);
+      continue;
+    }
+    closeLine();
+    ++row;
+    line = new QHBoxLayout;
+    stretchLine = f.kind != FieldKind::Memo && f.kind != FieldKind::Grid;
+    line->addWidget(w, stretchLine ? 0 : 1);
+    if (label) {
+      grid->addWidget(label, row, 0);
+      grid->addLayout(line, row, 1, 1, 2);
+    } else {
+      grid->addLayout(line, row, 0, 1, 3);
+    }
+  }
+  closeLine();
+  column->addStretch(1);
+  return panel;
+}
+
+}  // namespace eklz::app

@@ -1,0 +1,77 @@
+// The parameter panels of the tab "Параметры", built from one declarative
+// table: every panel with its title, code label, separator and fields, each
+// field under the component name the dispatcher reads it by.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class QWidget;
+
+namespace eklz::app {
+
+enum class FieldKind {
+  Integer,  // IntegerEdit
+  Decimal,  // DecimalEdit
+  Date,     // date picker "dd.MM.yyyy"
+  Time,     // time picker "H:mm"
+  List,     // drop-down list accepting only its items
+  Text,     // line of text, limited length
+  Digits,   // a fixed number of digits
+  Spin,     // spinner
+  Check,    // check box
+  Radio,    // radio button; consecutive radios form one exclusive group
+  Button,   // push button (or a small browse button when `beside`)
+  Memo,     // multi-line text
+  Grid,     // the command grid of the arbitrary command
+  Caption,  // a label of its own (no field)
+};
+
+struct FieldSpec {
+  FieldKind kind = FieldKind::Text;
+  const char* name = "";   // objectName
+  const char* label = "";  // label text, or the caption of a check box, radio or button
+  long long minimum = 0;
+  long long maximum = 0;
+  long long value = 0;     // default of a number, checked state, selected list item (-1: none)
+  int places = 0;          // decimal places, text length, digit count
+  bool grouping = true;    // integers shown with digit grouping
+  bool withDefault = true; // a decimal field starts at zero (else empty)
+  bool enabled = true;
+  bool beside = false;     // placed in the row of the field before it
+  const char* text = "";   // initial text of a text field
+  const char* accessibleName = "";  // for a field without a label
+  std::vector<const char*> items;
+
+  FieldSpec& Beside() { beside = true; return *this; }
+  FieldSpec& Disabled() { enabled = false; return *this; }
+  FieldSpec& NoGrouping() { grouping = false; return *this; }
+  FieldSpec& Checked() { value = 1; return *this; }
+  FieldSpec& Empty() { withDefault = false; return *this; }
+  FieldSpec& Named(const char* a) { accessibleName = a; return *this; }
+};
+
+// A radio pair that switches a command between its numeric and text form.
+struct FormChoice {
+  const char* digits;  // "В числовой форме"
+  const char* text;    // "В текстовой форме"
+  uint8_t code;        // the numeric-form code; the text form is code + 0x80
+};
+
+struct PanelSpec {
+  const char* name;
+  const char* title;
+  const char* codeLabel;  // nullptr: the panel shows no code
+  std::vector<FieldSpec> fields;
+  const FormChoice* formChoice = nullptr;
+};
+
+const std::vector<PanelSpec>& PanelTable();
+const std::vector<FormChoice>& FormChoices();
+
+// Builds the panel widget: title in bold, code label, separator line, then
+// the fields, each label the buddy of its field. The panel's accessible name
+// is its title.
+QWidget* BuildPanel(const PanelSpec& spec, QWidget* parent);
+
+}  // namespace eklz::app

@@ -1,0 +1,69 @@
+#include "app/Presenter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "protocol/Errors.h"
+
+namespace eklz::app {
+
+void MessagePresenter::Error(QWidget* parent, const QString& message) {
+  const QString text = QString::fromStdString(MessageBoxText(message.toStdString()));
+  QMessageBox box(QMessageBox::Critical, kAppTitle, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void MessagePresenter::Information(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+bool MessagePresenter::AskSaveViews(QWidget* parent) {
+  QMessageBox box(QMessageBox::Warning, "Предупреждение",
+                  "Протокол обмена не сохранен. Сохранить его в файл?",
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+namespace {
+
+// A save dialog; a name without an extension gets `suffix`.
+QString SaveFileName(QWidget* parent, const QString& filter, const QString& suffix) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(filter);
+  dialog.setDefaultSuffix(suffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+QString MessagePresenter::SaveLogFileName(QWidget* parent) {
+  return SaveFileName(parent, "Lod файл Ларнис-ЭКЛЗ (*.log)", "Log");
+}
+
+bool MessagePresenter::ChoosePrinter(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+QString MessagePresenter::SavePdfFileName(QWidget* parent) {
+  return SaveFileName(parent, "PDF (*.pdf)", "pdf");
+}
+
+void MessagePresenter::ShowModal(QDialog& dialog) { dialog.exec(); }
+
+void MessagePresenter::ErrorMessage(QWidget* parent, const QString& text, const QString& caption) {
+  QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+QString MessagePresenter::SaveDumpFileName(QWidget* parent) {
+  return SaveFileName(parent, "Дамп архива ЭКЛЗ (*.Bin)", "Bin");
+}
+
+}  // namespace eklz::app

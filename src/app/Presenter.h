@@ -1,0 +1,44 @@
+// Every modal question and message of the window goes through one presenter,
+// so that tests can replace it and answer for the operator.
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QPrinter;
+class QWidget;
+
+namespace eklz::app {
+
+// The application title, also the caption of error messages.
+inline constexpr const char* kAppTitle = "Ларнис - тестирование ЭКЛЗ";
+
+class MessagePresenter {
+ public:
+  virtual ~MessagePresenter() = default;
+
+  // A failure: caption kAppTitle, error icon, one OK button. The text is the
+  // message with the full-stop rule applied.
+  virtual void Error(QWidget* parent, const QString& message);
+  // An information box with one OK button ("Сообщение" and the like).
+  virtual void Information(QWidget* parent, const QString& text, const QString& caption);
+  // The close prompt: Yes/No, warning icon, Yes the default. True for Yes.
+  virtual bool AskSaveViews(QWidget* parent);
+  // The save dialog of the views: a chosen path (with the default extension
+  // "Log" added to a name without one), or empty when cancelled.
+  virtual QString SaveLogFileName(QWidget* parent);
+  // The system print dialog; false when cancelled.
+  virtual bool ChoosePrinter(QWidget* parent, QPrinter& printer);
+  // A save dialog for a PDF file; empty when cancelled.
+  virtual QString SavePdfFileName(QWidget* parent);
+  // Shows a dialog modally (the about box).
+  virtual void ShowModal(QDialog& dialog);
+  // A message box with an error icon, one OK button and its own caption
+  // (the text is shown as it stands).
+  virtual void ErrorMessage(QWidget* parent, const QString& text, const QString& caption);
+  // The save dialog of archive dump files (filter "Дамп архива ЭКЛЗ",
+  // default extension "Bin"): a chosen path, or empty when cancelled.
+  virtual QString SaveDumpFileName(QWidget* parent);
+};
+
+}  // namespace eklz::app

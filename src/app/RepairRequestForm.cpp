@@ -1,0 +1,295 @@
+#include "app/RepairRequestForm.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+#include "app/Dispatcher.h"
+#include "app/Presenter.h"
+#include "app/uMain.h"
+#include "protocol/Errors.h"
+
+namespace eklz::app {
+
+namespace {
+
+QString Utf8(const std::string& s) { return QString::fromStdString(s); }
+
+// A memo shows line breaks as '\n'; the core writes CR LF.
+QString MemoText(const std::string& s) { return Utf8(s).replace("\r\n", "\n"); }
+
+// The form is one A4 page unless the operator picks another in the print dialog.
+void PrepareFormPrinter(QPrinter& printer) {
+  printer.setDocName("Заявка на ремонт ЭКЛЗ");
+  printer.setPageSize(QPageSize(QPageSize::A4));
+}
+
+}  // namespace
+
+RepairRequestPanel ReadRepairRequestPanel(const PanelFields& f) {
+  RepairRequestPanel panel;
+  panel.numRequest = f.Text("RequestDornalNumRequset");
+  panel.dateOfCheck = f.Date("RequestDornalDateOfCheck");
+  panel.dateOfBroken = f.Date("RequestDornalDateOfBroken");
+  panel.dateOfActivate = f.Date("RequestDornalDateOfActivate");
+  panel.serialNumEklz = f.Text("RequestDornalSerialNumEKLZ");
+  panel.nameKkm = f.Text("RequestDornalNameKKM");
+  panel.serialNumKkm = f.Text("RequestDornalSerialNumKKM");
+  panel.developmentFailure = f.Text("meRequestDornalDevelopmentFailure");
+  panel.detectFailure = f.Text("meRequestDornalDetectFailure");
+  panel.archiveTransferred = f.State("RzCheckBox2");
+  panel.failureToCarryOut = f.Text("meRequestDornaFailureToCarryOut");
+  return panel;
+}
+
+void ClearRepairRequestPanel(QWidget& params) {
+  for (const char* memo : {"meRequestDornalDevelopmentFailure", "meRequestDornalDetectFailure",
+                           "meRequestDornaFailureToCarryOut"}) {
+    params.findChild<QPlainTextEdit*>(memo)->clear();
+  }
+  params.findChild<QLineEdit*>("RequestDornalSerialNumEKLZ")->clear();
+}
+
+void ShowRepairRequestPanel(QWidget& params, const RepairRequestPanel& panel) {
+  auto setDate = [&](const char* name, const CalendarDate& d) {
+    params.findChild<QDateTimeEdit*>(name)->setDate(QDate(d.year, d.month, d.day));
+  };
+  auto setText = [&](const char* name, const std::string& text) {
+    params.findChild<QLineEdit*>(name)->setText(Utf8(text));
+  };
+  auto setMemo = [&](const char* name, const std::string& text) {
+    params.findChild<QPlainTextEdit*>(name)->setPlainText(MemoText(text));
+  };
+  setDate("RequestDornalDateOfCheck", panel.dateOfCheck);
+  setDate("RequestDornalDateOfBroken", panel.dateOfBroken);
+  setDate("RequestDornalDateOfActivate", panel.dateOfActivate);
+  setText("RequestDornalSerialNumEKLZ", panel.serialNumEklz);
+  setText("RequestDornalNameKKM", panel.nameKkm);
+  setText("RequestDornalSerialNumKKM", panel.serialNumKkm);
+  setMemo("meRequestDornalDevelopmentFailure", panel.developmentFailure);
+  ShowRepairFailures(params, panel);
+  setMemo("meRequestDornaFailureToCarryOut", panel.failureToCarryOut);
+}
+
+void ShowRepairFailures(QWidget& params, const RepairRequestPanel& panel) {
+  params.findChild<QPlainTextEdit*>("meRequestDornalDetectFailure")->setPlainText(MemoText(panel.detectFailure));
+}
+
+// --- The printed form ---------------------------------------------------------------
+
+void PaintRepairRequestForm(QPrinter& printer, const FormVariables& values) {
+  printer.setPageMargins(QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter);
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    throw EInOutError("Невозможно начать печать: " + printer.printerName().toStdString());
+  }
+  const double dpi = printer.resolution();
+  auto mm = [dpi](double v) { return v * dpi / 25.4; };
+  const QRectF page(0, 0, painter.device()->width(), painter.device()->height());
+  const QString v[] = {values("NumRequest"),   values("FactoryNum"),  values("DateOfActivate"),
+                       values("ModelOfKKT"),   values("FacoryNumOfKKT"), values("NameOfCTO"),
+                       values("DateOfBroken"), values("DateRequest"), values("FIOBOSS"),
+                       values("ArhivNotSend"), values("M1"),          values("M2")};
+  enum { NumRequest, FactoryNum, DateOfActivate, ModelOfKKT, FacoryNumOfKKT, NameOfCTO,
+         DateOfBroken, DateRequest, FIOBOSS, ArhivNotSend, M1, M2 };
+
+  QFont times("Times New Roman");
+  times.setPointSizeF(12);
+  QFont heading = times;
+  heading.setPointSizeF(20);
+  QFont arial("Arial");
+  arial.setPointSizeF(10);
+
+  double y = 0;
+  // One line of text at the cursor; the cursor moves below it.
+  auto line = [&](const QString& text, double x = 0) {
+    painter.setFont(times);
+    const QFontMetricsF m(times, painter.device());
+    painter.drawText(QPointF(x, y + m.ascent()), text);
+    y += m.height() * 1.25;
+  };
+  // Text wrapped across the page width; the cursor moves below it.
+  auto paragraph = [&](const QString& text, const QFont& font, double height) {
+    painter.setFont(font);
+    const QRectF box(0, y, page.width(), height);
+    painter.drawText(box, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, text);
+    y += height;
+  };
+
+  // 1. The heading, near the middle of the line.
+  painter.setFont(heading);
+  const QFontMetricsF hm(heading, painter.device());
+  painter.drawText(QRectF(0, 0, page.width(), hm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                   "Заявка № " + v[NumRequest]);
+  y = hm.height() + mm(8);
+
+  // 2 to 7. Label on the left, value beside it.
+  const std::pair<const char*, int> rows[] = {
+      {"Заводской номер ЭКЛЗ:", FactoryNum},  {"Дата активизации ЭКЛЗ:", DateOfActivate},
+      {"Модель ККТ:", ModelOfKKT},            {"Заводской номер ККТ:", FacoryNumOfKKT},
+      {"Наименование ЦТО:", NameOfCTO},       {"Дата отказа ЭКЛЗ:", DateOfBroken}};
+  const QFontMetricsF tm(times, painter.device());
+  double labelWidth = 0;
+  for (const auto& [label, index] : rows) {
+    labelWidth = std::max(labelWidth, tm.horizontalAdvance(QString::fromUtf8(label)));
+  }
+  const double valueX = labelWidth + mm(5);
+  for (const auto& [label, index] : rows) {
+    painter.setFont(times);
+    painter.drawText(QPointF(0, y + tm.ascent()), QString::fromUtf8(label));
+    painter.drawText(QPointF(valueX, y + tm.ascent()), v[index]);
+    y += tm.height() * 1.4;
+  }
+  y += mm(3);
+
+  // 8, 9. The two text areas, a tenth of the page high each, framed.
+  const double areaHeight = page.height() / 10;
+  for (const auto& [label, index] : {std::pair{"Внешнее проявление отказа:", M1},
+                                     std::pair{"Результаты проверки ЭКЛЗ и выявленные неисправности:", M2}}) {
+    line(QString::fromUtf8(label));
+    const QRectF area(0, y, page.width(), areaHeight);
+    painter.setPen(QPen(Qt::black, mm(0.2)));
+    painter.drawRect(area);
+    painter.setFont(arial);
+    painter.drawText(area.adjusted(mm(1.5), mm(1), -mm(1.5), -mm(1)),
+                     Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, v[index]);
+    y += areaHeight + mm(4);
+  }
+
+  // 10. The archive transfer, room for several lines.
+  paragraph("Данные архива из ЭКЛЗ на технический носитель информации " + v[ArhivNotSend], times,
+            tm.height() * 4);
+
+  // 11 to 13. Signature, date, stamp.
+  y += mm(4);
+  line("Директор ЦТО                            _____________________      " + v[FIOBOSS]);
+  y += mm(2);
+  line("Дата: " + v[DateRequest]);
+  y += mm(2);
+  line("М.П.");
+  y += mm(6);
+
+  // 14. The rule.
+  painter.setPen(QPen(Qt::black, mm(0.3)));
+  painter.drawLine(QPointF(0, y), QPointF(page.width(), y));
+  y += mm(6);
+
+  // 15 to 19. The supplier's part.
+  line("Проявление неисправности при работе ЭКЛЗ заводской номер " + v[FactoryNum] + "  подтверждаем ");
+  y += mm(4);
+  line("Представитель Генерального");
+  line("Поставщика ККТ                         ______________________                   (Ф.И.О.)");
+  y += mm(4);
+  // The year blank holds two digits after "20".
+  line("Дата: \"____ \" _______________________  20__  г.");
+  y += mm(2);
+  line("М.П.");
+  painter.end();
+}
+
+// --- The panel's handlers -----------------------------------------------------------------
+
+RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& params, MessagePresenter& presenter)
+    : QObject(&window), window_(window), params_(params), presenter_(presenter) {
+  QWidget* panel = params.findChild<QWidget*>("pnRequestDornal");
+  for (const char* name : {"RequestDornalNumRequset", "RequestDornalSerialNumEKLZ",
+                           "RequestDornalNameKKM", "RequestDornalSerialNumKKM"}) {
+    panel->findChild<QLineEdit*>(name)->setAlignment(Qt::AlignRight);
+  }
+  connect(panel->findChild<QCheckBox*>("RzCheckBox2"), &QCheckBox::toggled, this,
+          &RepairRequestForm::RzCheckBox2Click);
+
+  // The print button, and beside it the preview and the PDF file.
+  auto* print = panel->findChild<QPushButton*>("RzBitBtn1");
+  connect(print, &QPushButton::clicked, this, &RepairRequestForm::RzBitBtn1Click);
+  auto* preview = new QPushButton("Просмотр...", panel);
+  preview->setObjectName("btRequestDornalPreview");
+  preview->setToolTip("Предварительный просмотр заявки");
+  preview->setAccessibleName("Предварительный просмотр заявки");
+  connect(preview, &QPushButton::clicked, this, &RepairRequestForm::PrintPreview);
+  auto* pdf = new QPushButton("В PDF...", panel);
+  pdf->setObjectName("btRequestDornalPdf");
+  pdf->setToolTip("Сохранить заявку в файл PDF");
+  pdf->setAccessibleName("Сохранить заявку в файл PDF");
+  connect(pdf, &QPushButton::clicked, this, &RepairRequestForm::SaveAsPdf);
+  for (QLayout* l : panel->findChildren<QLayout*>()) {
+    auto* row = qobject_cast<QHBoxLayout*>(l);
+    if (row && row->indexOf(print) >= 0) {
+      row->insertWidget(row->indexOf(print) + 1, preview);
+      row->insertWidget(row->indexOf(preview) + 1, pdf);
+      break;
+    }
+  }
+}
+
+FormVariables RepairRequestForm::Variables() const {
+  const RepairRequestPanel panel = ReadRepairRequestPanel(PanelFields(params_));
+  const EklzSession& session = window_.Session();
+  return [panel, &session](const char* name) {
+    return Utf8(RepairFormVariable(session, panel, name));
+  };
+}
+
+bool RepairRequestForm::Ready() const {
+  if (!window_.JobRunning()) return true;
+  presenter_.Information(&params_, "Дождитесь окончания выполнения команды", "Сообщение");
+  return false;
+}
+
+void RepairRequestForm::RzCheckBox2Click() {
+  params_.findChild<QWidget*>("meRequestDornaFailureToCarryOut")
+      ->setEnabled(!params_.findChild<QCheckBox*>("RzCheckBox2")->isChecked());
+}
+
+void RepairRequestForm::RzBitBtn1Click() {
+  if (!Ready()) return;
+  QPrinter printer(QPrinter::HighResolution);
+  PrepareFormPrinter(printer);
+  if (!presenter_.ChoosePrinter(&params_, printer)) return;
+  try {
+    PaintRepairRequestForm(printer, Variables());
+  } catch (const std::exception& e) {
+    presenter_.Error(&params_, QString::fromStdString(e.what()));
+  }
+}
+
+void RepairRequestForm::PrintPreview() {
+  if (!Ready()) return;
+  QPrinter printer(QPrinter::HighResolution);
+  PrepareFormPrinter(printer);
+  QPrintPreviewDialog preview(&printer, &window_);
+  preview.setObjectName("RepairRequestPreview");
+  const FormVariables values = Variables();
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this, values](QPrinter* p) {
+    try {
+      PaintRepairRequestForm(*p, values);
+    } catch (const std::exception& e) {
+      presenter_.Error(&params_, QString::fromStdString(e.what()));
+    }
+  });
+  presenter_.ShowModal(preview);
+}
+
+void RepairRequestForm::SaveAsPdf() {
+  if (!Ready()) return;
+  const QString path = presenter_.SavePdfFileName(&params_);
+  if (path.isEmpty()) return;
+  QPrinter printer(QPrinter::HighResolution);
+  PrepareFormPrinter(printer);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(path);
+  try {
+    PaintRepairRequestForm(printer, Variables());
+  } catch (const std::exception& e) {
+    presenter_.Error(&params_, QString::fromStdString(e.what()));
+  }
+}
+
+}  // namespace eklz::app

@@ -1,0 +1,68 @@
+// The repair request: the panel's widgets read into and filled from the
+// RepairRequestPanel record, the panel's own handlers, and the one-page
+// printed request form, drawn by one routine for the printer, the print
+// preview and the PDF file.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+#include "procedures/RepairRequest.h"
+
+class QPainter;
+class QPrinter;
+class QWidget;
+
+namespace eklz::app {
+
+class MessagePresenter;
+class PanelFields;
+class TfmMain;
+
+// The panel pnRequestDornal as a record, and back.
+RepairRequestPanel ReadRepairRequestPanel(const PanelFields& fields);
+// Clears the three memos and the EKLZ number, as choosing the task and
+// starting a run do.
+void ClearRepairRequestPanel(QWidget& params);
+// After a run: the dates, the EKLZ number, the cash-register fields and the
+// failure memo take the record's values.
+void ShowRepairRequestPanel(QWidget& params, const RepairRequestPanel& panel);
+// The failure memo alone, after a run that did not complete.
+void ShowRepairFailures(QWidget& params, const RepairRequestPanel& panel);
+
+// The value of a form variable by its name (NumRequest, FactoryNum, ...).
+using FormVariables = std::function<QString(const char* name)>;
+
+// Draws the request form onto the printer's first page: Times New Roman 12,
+// the 20-point heading, the two-column lines, the two text areas in Arial 10,
+// the signature and stamp lines, the rule and the supplier's part.
+void PaintRepairRequestForm(QPrinter& printer, const FormVariables& values);
+
+// The panel's handlers: the check box that enables the reason memo, and the
+// print button with its print preview and PDF choices.
+class RepairRequestForm : public QObject {
+  Q_OBJECT
+ public:
+  RepairRequestForm(TfmMain& window, QWidget& params, MessagePresenter& presenter);
+
+  // The form's variables as the panel and the session hold them now.
+  FormVariables Variables() const;
+
+  void RzCheckBox2Click();
+  // "Распечатать заявку на ремонт ЭКЛЗ": the system print dialog, then the form.
+  void RzBitBtn1Click();
+  void PrintPreview();
+  void SaveAsPdf();
+
+ private:
+  // False (and the operator told why) while a job runs on the session.
+  bool Ready() const;
+
+  TfmMain& window_;
+  QWidget& params_;
+  MessagePresenter& presenter_;
+};
+
+}  // namespace eklz::app

@@ -1,0 +1,153 @@
+#include "app/Views.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTextBlock>
+
+#include "protocol/CodePage.h"
+#include "protocol/Errors.h"
+#include "protocol/Regional.h"
+
+namespace eklz::app {
+
+LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
+  setReadOnly(true);
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setUndoRedoEnabled(false);
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  QFont font("Arial");
+  font.setBold(true);
+  setFont(font);
+  QPalette p = palette();
+  p.setColor(QPalette::Base, Qt::white);
+  p.setColor(QPalette::Text, Qt::black);
+  setPalette(p);
+}
+
+void LogView::AppendLines(const QString& joined, int count) {
+  if (count <= 0) return;
+  // One repaint for the whole text instead of one per block.
+  setUpdatesEnabled(false);
+  if (lines_ == 0) {
+    setPlainText(joined);
+  } else {
+    appendPlainText(joined);
+  }
+  setUpdatesEnabled(true);
+  lines_ += count;
+}
+
+void LogView::Queue(const QString& joined, int count) {
+  if (count <= 0) return;
+  if (queuedLines_ > 0) queued_ += '\n';
+  queued_ += joined;
+  queuedLines_ += count;
+}
+
+bool LogView::AppendQueued(qsizetype budget) {
+  if (queuedLines_ == 0) return false;
+  const qsizetype cut = budget < 0 || queued_.size() <= budget ? -1 : queued_.indexOf('\n', budget);
+  if (cut < 0) {
+    AppendLines(queued_, queuedLines_);
+    queued_.clear();
+    queuedLines_ = 0;
+    return false;
+  }
+  const int count = static_cast<int>(QStringView(queued_).left(cut).count('\n')) + 1;
+  AppendLines(queued_.left(cut), count);
+  queued_.remove(0, cut + 1);
+  queuedLines_ -= count;
+  return true;
+}
+
+void LogView::Clear() {
+  clear();
+  lines_ = 0;
+  queued_.clear();
+  queuedLines_ = 0;
+}
+
+QStringList LogView::Lines() const {
+  QStringList lines;
+  if (lines_ == 0) return lines;
+  lines.reserve(document()->blockCount());
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) lines << b.text();
+  return lines;
+}
+
+void WriteLinesFile(const QString& path, const QStringList& lines) {
+  std::string bytes;
+  for (const QString& line : lines) {
+    bytes += Utf8ToCp1251(line.toStdString());
+    bytes += "\r\n";
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+          static_cast<qint64>(bytes.size()) ||
+      !file.commit()) {
+    throw EInOutError("Невозможно записать файл \"" + path.toStdString() +
+                      "\": " + file.errorString().toStdString());
+  }
+}
+
+void SaveViewPair(const QString& path, const QStringList& resultLines,
+                  const QStringList& protocolLines) {
+  WriteLinesFile(path, resultLines);
+  WriteLinesFile(path + "Hex", protocolLines);
+}
+
+void PrintLines(QPrinter& printer, const QStringList& lines) {
+  constexpr int kMargin = 200;
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    throw EInOutError("Невозможно начать печать: " + printer.printerName().toStdString());
+  }
+  const QFont font("Arial", 8);
+  painter.setFont(font);
+  painter.setBackgroundMode(Qt::TransparentMode);
+  const QFontMetrics metrics(font, painter.device());
+  const int pageWidth = painter.device()->width();
+  const int pageHeight = painter.device()->height();
+  const int h = metrics.height();
+  const int linesPerPage = std::max(
+      1, static_cast<int>(RoundHalfEven(static_cast<long double>(pageHeight - 2 * kMargin) / h)));
+  const int textWidth = pageWidth - 2 * kMargin;
+
+  int k = 0;
+  bool pageFull = false;  // the next line starts a new page (none is left blank at the end)
+  auto draw = [&](const QString& text) {
+    if (pageFull) {
+      printer.newPage();
+      pageFull = false;
+    }
+    if (!text.isEmpty()) painter.drawText(kMargin, kMargin + h * k + metrics.ascent(), text);
+    if (++k == linesPerPage) {
+      pageFull = true;
+      k = 0;
+    }
+  };
+  for (const QString& line : lines) {
+    if (metrics.horizontalAdvance(line) + 2 * kMargin < pageWidth) {
+      draw(line);
+      continue;
+    }
+    // A chunk takes characters while it is narrower than the text width, so
+    // it ends with the character that reaches that width.
+    qsizetype start = 0;
+    while (start < line.size()) {
+      qsizetype end = start + 1;
+      while (end < line.size() && metrics.horizontalAdvance(line.mid(start, end - start)) < textWidth) {
+        ++end;
+      }
+      draw(line.mid(start, end - start));
+      start = end;
+    }
+  }
+  painter.end();
+}
+
+}  // namespace eklz::app

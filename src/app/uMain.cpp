@@ -1,0 +1,869 @@
+#include "app/uMain.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/CommandGridPanel.h"
+#include "app/Dispatcher.h"
+#include "app/DumpPanels.h"
+#include "app/Fields.h"
+#include "app/Options.h"
+#include "app/Panels.h"
+#include "app/ProgressDUMP.h"
+#include "app/RepairRequestForm.h"
+#include "app/Views.h"
+#include "app/myAbout.h"
+#include "commands/Link.h"
+#include "procedures/MassDocuments.h"
+#include "protocol/Errors.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+
+// The icons are compiled into the static library; its resources must be
+// registered by name.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
+namespace eklz::app {
+
+namespace {
+
+constexpr int kParamsTab = 0;
+constexpr int kResultTab = 1;
+constexpr int kProtocolTab = 2;
+constexpr int kItemRole = Qt::UserRole;  // catalogue index of a task-list item, -1 for a group
+constexpr const char* kPlacementSection = "fmMainFormState";
+
+QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, const char* fallback,
+                        const QString& accessibleName) {
+  auto* b = new QToolButton(bar);
+  b->setObjectName(name);
+  b->setIcon(QIcon::fromTheme(theme, QIcon(fallback)));
+  b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  b->setAccessibleName(accessibleName);
+  bar->addWidget(b);
+  return b;
+}
+
+void SetNow(QWidget* root, const char* dateName, const char* timeName) {
+  const QDateTime now = QDateTime::currentDateTime();
+  if (auto* d = root->findChild<QDateTimeEdit*>(dateName)) d->setDate(now.date());
+  if (auto* t = root->findChild<QDateTimeEdit*>(timeName)) t->setTime(now.time());
+}
+
+}  // namespace
+
+QString HelpPagesFolder(const QString& executableDir) {
+  const QDir beside(executableDir);
+  if (beside.exists("Docs")) return beside.absolutePath();
+  const QString installed = beside.absoluteFilePath("../share/eklz-tester");
+  if (QDir(installed).exists("Docs")) return QDir(installed).absolutePath();
+  return beside.absolutePath();
+}
+
+TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
+    : QMainWindow(parent), env_(std::move(environment)) {
+  InitIconResources();
+  presenter_ = env_.presenter ? env_.presenter : &ownPresenter_;
+  setObjectName("TfmMain");
+  setWindowTitle(kAppTitle);
+  resize(736, 741);
+  setMinimumSize(640, 400);
+  setMaximumSize(1280, 1024);
+
+  sink_ = std::make_unique<WindowSink>(this, static_cast<ProgressHost&>(*this));
+  session_ = std::make_unique<EklzSession>(*sink_);
+  worker_ = new Worker(this);
+  connect(worker_, &Worker::busyChanged, this, [this](bool busy) {
+    if (busy) {
+      flushTimer_->start();
+    } else {
+      flushTimer_->stop();
+    }
+    UpdateActions();
+  });
+  flushTimer_ = new QTimer(this);
+  flushTimer_->setInterval(40);
+  connect(flushTimer_, &QTimer::timeout, this, [this] { FlushOutput(false); });
+
+  BuildToolbar();
+  BuildStatusBar();
+  BuildMainArea();
+  ConnectPanelHandlers();
+
+  // The designed position is the centre of the screen; a stored placement
+  // replaces it when the window is shown.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+
+  FormCreate();
+}
+
+TfmMain::~TfmMain() {
+  CancelJob();
+  // The worker thread ends before the session and its output go, and the
+  // widgets that go later no longer reach this window's handlers.
+  delete worker_;
+  worker_ = nullptr;
+  queryArea_->disconnect(this);
+}
+
+// --- Construction ---------------------------------------------------------------
+
+void TfmMain::BuildToolbar() {
+  auto* bar = new QToolBar(this);
+  bar->setObjectName("tbMainToolBar");
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->setContextMenuPolicy(Qt::PreventContextMenu);
+  bar->setAccessibleName("Панель инструментов");
+  addToolBar(Qt::TopToolBarArea, bar);
+
+  btnInitPort_ = ToolButton(bar, "BtnInitPort", "network-connect", ":/icons/port-open.png", "Окрыть порт");
+  btnInitPort_->setToolTip("Окрыть порт");
+  btnClosePort_ = ToolButton(bar, "BtnClosePort", "network-disconnect", ":/icons/port-close.png",
+                             "Закрыть порт");
+  btnClosePort_->setToolTip("Закрыть порт");
+  bar->addSeparator();
+  saveLogs_ = ToolButton(bar, "SaveLogs", "document-save", ":/icons/save.png", "Сохранить протокол в файл");
+  saveLogs_->setToolTip("Сохранить протокол в файл");
+  about_ = ToolButton(bar, "RzToolButton1", "help-about", ":/icons/about.png", "О программе");
+  options_ = ToolButton(bar, "RzToolButton2", "preferences-system", ":/icons/options.png", "Параметры");
+  auto* spacer = new QWidget(bar);
+  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  bar->addWidget(spacer);
+  print_ = ToolButton(bar, "RzToolButton3", "document-print", ":/icons/print.png", "Печать протокола");
+  print_->setToolTip("Печать протокола");
+  auto* menu = new QMenu(print_);
+  menu->addAction("Печать...", this, &TfmMain::RzToolButton3Click);
+  menu->addAction("Предварительный просмотр...", this, &TfmMain::PrintPreview);
+  menu->addAction("Сохранить в PDF...", this, &TfmMain::SaveAsPdf);
+  print_->setMenu(menu);
+  print_->setPopupMode(QToolButton::MenuButtonPopup);
+
+  connect(btnInitPort_, &QToolButton::clicked, this, &TfmMain::BtnInitPortClick);
+  connect(btnClosePort_, &QToolButton::clicked, this, &TfmMain::BtnClosePortClick);
+  connect(saveLogs_, &QToolButton::clicked, this, &TfmMain::SaveLogsClick);
+  connect(about_, &QToolButton::clicked, this, &TfmMain::RzToolButton1Click);
+  connect(options_, &QToolButton::clicked, this, &TfmMain::RzToolButton2Click);
+  connect(print_, &QToolButton::clicked, this, &TfmMain::RzToolButton3Click);
+}
+
+void TfmMain::BuildStatusBar() {
+  auto* bar = new QStatusBar(this);
+  bar->setObjectName("sbStatusBar");
+  bar->setSizeGripEnabled(false);
+  setStatusBar(bar);
+  auto pane = [bar](const char* name, int width, const QString& accessible) {
+    auto* l = new QLabel(bar);
+    l->setObjectName(name);
+    if (width > 0) l->setFixedWidth(width);
+    l->setAccessibleName(accessible);
+    return l;
+  };
+  statusConn_ = pane("StatusConn", 241, "Состояние соединения");
+  statusConn_->setText("Нет связи");
+  statusExchange_ = pane("StatusDataExchange", 256, "Состояние обмена");
+  QLabel* rest = pane("RzStatusPane1", 0, "");
+  clock_ = pane("RzClockStatus1", 55, "Время");
+  clock_->setAlignment(Qt::AlignCenter);
+  bar->addWidget(statusConn_);
+  bar->addWidget(statusExchange_);
+  bar->addWidget(rest, 1);
+  bar->addPermanentWidget(clock_);
+
+  clockTimer_ = new QTimer(this);
+  clockTimer_->setInterval(1000);
+  auto tick = [this] { clock_->setText(QTime::currentTime().toString("H:mm")); };
+  connect(clockTimer_, &QTimer::timeout, this, tick);
+  tick();
+  clockTimer_->start();
+
+  blinkTimer_ = new QTimer(this);
+  blinkTimer_->setInterval(500);
+  connect(blinkTimer_, &QTimer::timeout, this, [this] {
+    blinkOn_ = !blinkOn_;
+    statusConn_->setStyleSheet(blinkOn_ ? "color: red;" : "color: palette(window);");
+  });
+}
+
+void TfmMain::BuildMainArea() {
+  mainArea_ = new QSplitter(Qt::Horizontal, this);
+  mainArea_->setObjectName("pnMainArea");
+  mainArea_->setHandleWidth(7);
+  mainArea_->setChildrenCollapsible(false);
+  setCentralWidget(mainArea_);
+
+  BuildTaskList();
+  mainArea_->addWidget(taskList_);
+
+  rightArea_ = new QSplitter(Qt::Vertical, mainArea_);
+  rightArea_->setObjectName("pnRightArea");
+  rightArea_->setHandleWidth(7);
+  rightArea_->setChildrenCollapsible(false);
+  mainArea_->addWidget(rightArea_);
+
+  queryArea_ = new QTabWidget(rightArea_);
+  queryArea_->setObjectName("pcQueryArea");
+  queryArea_->addTab(BuildParamsTab(), "Параметры");
+  result_ = new LogView(queryArea_);
+  result_->setObjectName("mmResult");
+  result_->setAccessibleName("Результат");
+  protocol_ = new LogView(queryArea_);
+  protocol_->setObjectName("MemoLog");
+  protocol_->setAccessibleName("Протокол запроса");
+  for (auto [view, name, caption] :
+       {std::tuple{result_, "tsResult", "Результат"}, std::tuple{protocol_, "tsProtokol", "Протокол запроса"}}) {
+    auto* tab = new QWidget(queryArea_);
+    tab->setObjectName(name);
+    auto* layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    queryArea_->addTab(tab, caption);
+  }
+  connect(queryArea_, &QTabWidget::currentChanged, this, [this] { UpdateActions(); });
+  rightArea_->addWidget(queryArea_);
+
+  auto* descr = new QWidget(rightArea_);
+  descr->setObjectName("pnShowDescr");
+  auto* descrLayout = new QVBoxLayout(descr);
+  descrLayout->setContentsMargins(0, 0, 0, 0);
+  browser_ = new QTextBrowser(descr);
+  browser_->setObjectName("WebBrowser");
+  browser_->setAccessibleName("Справка");
+  browser_->setOpenExternalLinks(true);
+  descrLayout->addWidget(browser_);
+  rightArea_->addWidget(descr);
+
+  mainArea_->installEventFilter(this);
+  rightArea_->installEventFilter(this);
+  connect(mainArea_, &QSplitter::splitterMoved, this,
+          [this] { KeepSplitterShare(mainArea_, taskListShare_, 0.2, 0.5); });
+  connect(rightArea_, &QSplitter::splitterMoved, this,
+          [this] { KeepSplitterShare(rightArea_, queryAreaShare_, 0.5, 1.0); });
+}
+
+QWidget* TfmMain::BuildParamsTab() {
+  paramsTab_ = new QWidget(this);
+  paramsTab_->setObjectName("tsParams");
+  auto* layout = new QVBoxLayout(paramsTab_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  panels_ = new QStackedWidget(paramsTab_);
+  panels_->setObjectName("pnPanels");
+  layout->addWidget(panels_);
+  // Each panel scrolls on its own, so that a small window still shows it whole.
+  for (const PanelSpec& spec : PanelTable()) {
+    auto* scroll = new QScrollArea(panels_);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(BuildPanel(spec, scroll));
+    panels_->addWidget(scroll);
+  }
+
+  execQuery_ = new QPushButton("Выполнить", paramsTab_);
+  execQuery_->setObjectName("btExecQuery");
+  execQuery_->setFixedSize(160, 35);
+  connect(execQuery_, &QPushButton::clicked, this, &TfmMain::btExecQueryClick);
+  paramsTab_->installEventFilter(this);
+
+  return paramsTab_;
+}
+
+void TfmMain::BuildTaskList() {
+  taskList_ = new QTreeWidget(this);
+  taskList_->setObjectName("rzTaskList");
+  taskList_->setAccessibleName("Список команд");
+  taskList_->setHeaderHidden(true);
+  taskList_->setRootIsDecorated(true);
+  taskList_->setExpandsOnDoubleClick(false);
+  for (const TaskGroup& g : TaskGroups()) {
+    auto* item = new QTreeWidgetItem(taskList_, {QString::fromUtf8(g.caption)});
+    item->setData(0, kItemRole, -1);
+    QFont bold = item->font(0);
+    bold.setBold(true);
+    item->setFont(0, bold);
+    item->setFlags(Qt::ItemIsEnabled);
+    groupItems_.push_back(item);
+  }
+  const auto& items = Catalogue();
+  for (size_t i = 0; i < items.size(); ++i) {
+    auto* item = new QTreeWidgetItem(groupItems_[items[i].group], {QString::fromUtf8(items[i].caption)});
+    item->setData(0, kItemRole, static_cast<int>(i));
+    item->setHidden(items[i].hidden);
+  }
+  taskList_->expandAll();
+  taskList_->viewport()->installEventFilter(this);
+  taskList_->installEventFilter(this);
+}
+
+void TfmMain::ConnectPanelHandlers() {
+  gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
+  new DumpPanels(*paramsTab_, *presenter_, this);
+  new RepairRequestForm(*this, *paramsTab_, *presenter_);
+  SetOptionsHandler([this] { TfmOptions::Run(*this); });
+  for (const FormChoice& choice : FormChoices()) {
+    const uint8_t code = choice.code;
+    auto* digits = paramsTab_->findChild<QRadioButton*>(choice.digits);
+    auto* text = paramsTab_->findChild<QRadioButton*>(choice.text);
+    connect(digits, &QRadioButton::toggled, this, [this, code](bool on) {
+      if (on) currentCmd_ = code;
+    });
+    connect(text, &QRadioButton::toggled, this, [this, code](bool on) {
+      if (on) currentCmd_ = static_cast<uint8_t>(code + 0x80);
+    });
+  }
+  // cbStornoDocChange: department and quantity belong to the first four items only.
+  auto* storno = paramsTab_->findChild<QComboBox*>("cbStornoDoc");
+  connect(storno, &QComboBox::currentIndexChanged, this, [this](int index) {
+    const bool item = index >= 0 && index < 4;
+    paramsTab_->findChild<QWidget*>("edStornoDepNum")->setEnabled(item);
+    paramsTab_->findChild<QWidget*>("edStornoCnt")->setEnabled(item);
+  });
+  // btStandartSettingsExcangeClick: the rate and time-out of a new EKLZ.
+  connect(paramsTab_->findChild<QPushButton*>("btStandartSettingsExcange"), &QPushButton::clicked,
+          this, [this] {
+            paramsTab_->findChild<QComboBox*>("cbRateExcange")->setCurrentText("9600");
+            paramsTab_->findChild<QLineEdit*>("edTimeOut")->setText("10");
+          });
+}
+
+// --- Start-up and shutdown ----------------------------------------------------------
+
+void TfmMain::FormCreate() {
+  aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath("Docs/")), this);
+  presenter_->ShowModal(*aboutBox_);
+
+  session_->settings = LoadSettings(env_.settingsPath.toStdString());
+  ApplyGroupStates();
+
+  SelectCommand(SaleItem());
+
+  if (session_->settings.Connected) {
+    OpenLinkAtStartUp();
+  } else {
+    SetPortButtons(true, false);
+  }
+
+  resultHistory_.clear();
+  protocolHistory_.clear();
+
+  gridPanel_->Reset();
+}
+
+void TfmMain::OpenLinkAtStartUp() {
+  StartJob(
+      [](EklzSession& s) {
+        try {
+          OpenLink(s);
+        } catch (...) {
+          s.ClosePort();
+          throw;
+        }
+      },
+      [this](const JobOutcome& outcome) {
+        if (outcome.failed) {
+          SetConnectionStatus("Невозможно установить соединение", true);
+        } else {
+          SetConnectionStatus("Соединение установлено", false);
+          SetPortButtons(false, true);
+        }
+      });
+}
+
+void TfmMain::ApplyGroupStates() {
+  const Settings& s = session_->settings;
+  for (size_t i = 0; i < groupItems_.size(); ++i) {
+    const int index = TaskGroups()[i].settingsIndex;
+    if (index < 0) continue;
+    const bool opened = index == 0 ? s.group0Opened : index == 1 ? s.group1Opened : s.group2Opened;
+    groupItems_[i]->setExpanded(opened);
+  }
+}
+
+void TfmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  closing_ = false;
+  if (!placementRestored_) {
+    placementRestored_ = true;
+    RestorePlacement();
+  }
+}
+
+void TfmMain::RestorePlacement() {
+  const IniFile ini(env_.settingsPath.toStdString());
+  if (!ini.ReadBool(kPlacementSection, "Saved", false)) return;
+  const QRect now = geometry();
+  const QRect stored(ini.ReadInteger(kPlacementSection, "Left", now.left()),
+                     ini.ReadInteger(kPlacementSection, "Top", now.top()),
+                     ini.ReadInteger(kPlacementSection, "Width", now.width()),
+                     ini.ReadInteger(kPlacementSection, "Height", now.height()));
+  setGeometry(stored);
+  if (ini.ReadBool(kPlacementSection, "Maximized", false)) showMaximized();
+}
+
+void TfmMain::SavePlacement() {
+  IniFile ini(env_.settingsPath.toStdString());
+  const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+  ini.WriteBool(kPlacementSection, "Maximized", isMaximized());
+  ini.WriteInteger(kPlacementSection, "Left", normal.left());
+  ini.WriteInteger(kPlacementSection, "Top", normal.top());
+  ini.WriteInteger(kPlacementSection, "Width", normal.width());
+  ini.WriteInteger(kPlacementSection, "Height", normal.height());
+  ini.WriteBool(kPlacementSection, "Saved", true);
+  ini.Save();
+}
+
+void TfmMain::FormDestroy() {
+  Settings& s = session_->settings;
+  for (size_t i = 0; i < groupItems_.size(); ++i) {
+    const int index = TaskGroups()[i].settingsIndex;
+    const bool opened = groupItems_[i]->isExpanded();
+    if (index == 0) s.group0Opened = opened;
+    if (index == 1) s.group1Opened = opened;
+    if (index == 2) s.group2Opened = opened;
+  }
+  SaveSettings(env_.settingsPath.toStdString(), s);
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+  if (JobRunning()) {
+    // Stop the job first; its outcome is not shown, the close goes on.
+    closing_ = true;
+    CancelJob();
+    if (worker_->WaitJob(10000)) {
+      // Deliver the job's end now, so that the window is idle from here on.
+      QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
+    }
+    FlushOutput(true);
+  }
+  if (!ViewsEmpty() && presenter_->AskSaveViews(this)) {
+    if (SaveViews() == SaveResult::Failed) {
+      closing_ = false;
+      event->ignore();
+      return;
+    }
+  }
+  try {
+    SavePlacement();
+    FormDestroy();
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+  }
+  closing_ = true;
+  event->accept();
+}
+
+// --- Command selection ----------------------------------------------------------------
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    QTreeWidgetItem* item = taskList_->itemAt(mouse->position().toPoint());
+    if (item && mouse->button() == Qt::LeftButton) {
+      const int index = item->data(0, kItemRole).toInt();
+      if (index >= 0) {
+        SelectCommand(Catalogue()[static_cast<size_t>(index)]);
+      } else if (taskList_->visualItemRect(item).contains(mouse->position().toPoint())) {
+        item->setExpanded(!item->isExpanded());
+      }
+    }
+  } else if (watched == taskList_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    QTreeWidgetItem* item = taskList_->currentItem();
+    if (item && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+      const int index = item->data(0, kItemRole).toInt();
+      if (index >= 0) {
+        SelectCommand(Catalogue()[static_cast<size_t>(index)]);
+      } else {
+        item->setExpanded(!item->isExpanded());
+      }
+      return true;
+    }
+  } else if (watched == paramsTab_ && event->type() == QEvent::Resize) {
+    // "Выполнить" stays at the top right of the tab.
+    execQuery_->move(paramsTab_->width() - execQuery_->width() - 8, 8);
+    execQuery_->raise();
+  } else if ((watched == mainArea_ || watched == rightArea_) && event->type() == QEvent::Resize) {
+    // The splitter spreads the new size by its own rule first; the shares
+    // are put back right after.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          KeepSplitterShare(mainArea_, taskListShare_, 0.2, 0.5);
+          KeepSplitterShare(rightArea_, queryAreaShare_, 0.5, 1.0);
+        },
+        Qt::QueuedConnection);
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Keeps the first pane of a splitter at its share of the whole, within the
+// limits; a move by the operator sets the new share.
+void TfmMain::KeepSplitterShare(QSplitter* splitter, double& share, double low, double high) {
+  const QList<int> sizes = splitter->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  if (total <= 0) return;
+  if (sender() == splitter) share = static_cast<double>(sizes[0]) / total;
+  share = std::clamp(share, low, high);
+  const int first = static_cast<int>(total * share + 0.5);
+  if (first != sizes[0]) splitter->setSizes({first, total - first});
+}
+
+void TfmMain::SelectCommand(const CatalogueItem& item) {
+  RunExtraStep(item.extra, true);
+  queryArea_->setTabVisible(kResultTab, false);
+  queryArea_->setTabVisible(kProtocolTab, false);
+  for (int i = 0; i < panels_->count(); ++i) {
+    auto* scroll = static_cast<QScrollArea*>(panels_->widget(i));
+    if (scroll->widget()->objectName() == item.panel) panels_->setCurrentIndex(i);
+  }
+  if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
+  execQuery_->raise();
+  currentCmd_ = item.code;
+  queryArea_->setCurrentIndex(kParamsTab);
+  RunExtraStep(item.extra, false);
+  WriteLastCmd();
+  if (item.extra == ExtraStep::GridChecksum) RefreshCommandGrid();
+  ShowHelpPage(QString::fromUtf8(item.helpPage));
+  UpdateActions();
+}
+
+void TfmMain::RunExtraStep(ExtraStep step, bool before) {
+  switch (step) {
+    case ExtraStep::FinishDocNow:
+      if (before) SetNow(paramsTab_, "dteFinishDocDate", "dteFinishDocTime");
+      break;
+    case ExtraStep::CloseShiftNow:
+      if (before) SetNow(paramsTab_, "dteCloseShiftDate", "dteCloseShiftTime");
+      break;
+    case ExtraStep::ActivateNow:
+      if (before) SetNow(paramsTab_, "dteDateActivate", "dteTimeActivate");
+      break;
+    case ExtraStep::SeedRandom:
+      if (before) random_ = std::make_shared<ClockSeededRandom>();
+      break;
+    case ExtraStep::ReportDefaults:
+      if (!before) {
+        const QDate today = QDate::currentDate();
+        paramsTab_->findChild<QDateTimeEdit*>("dteAskReportFrom")->setDate(today);
+        paramsTab_->findChild<QDateTimeEdit*>("dteAskReportTo")->setDate(today);
+        paramsTab_->findChild<QComboBox*>("cbAskReportType")->setCurrentIndex(4);
+        paramsTab_->findChild<QWidget*>("edAskReportSesionFrom")->setEnabled(false);
+        paramsTab_->findChild<QWidget*>("edAskReportTo")->setEnabled(false);
+      }
+      break;
+    case ExtraStep::RepairRequest:
+      if (!before) {
+        paramsTab_->findChild<QDateTimeEdit*>("RequestDornalDateOfCheck")
+            ->setDate(QDate::currentDate());
+      }
+      break;
+    case ExtraStep::GridChecksum:
+    case ExtraStep::None:
+      break;
+  }
+}
+
+void TfmMain::WriteLastCmd() {
+  try {
+    IniFile ini(env_.settingsPath.toStdString());
+    ini.WriteInteger("TfmMain", "LastCmd", currentCmd_);
+    ini.Save();
+  } catch (const std::exception& e) {
+    // The selection itself works without the file; the next write tries again.
+    qWarning("%s", e.what());
+  }
+}
+
+void TfmMain::ShowHelpPage(const QString& page) {
+  const QString path = QDir(env_.programDir).filePath(page);
+  if (QFileInfo::exists(path)) {
+    browser_->setSource(QUrl::fromLocalFile(path));
+  } else {
+    browser_->setSource(QUrl());
+    browser_->clear();
+  }
+}
+
+void TfmMain::RefreshCommandGrid() { gridPanel_->RefreshGridChecksum(); }
+
+// --- Running commands ----------------------------------------------------------------
+
+void TfmMain::btExecQueryClick() {
+  if (JobRunning()) return;
+  if (!session_->LinkOpen()) {
+    ShowError("Нет соединения");
+    return;
+  }
+  MoveViewsToHistories();
+  result_->Clear();
+  protocol_->Clear();
+  queryArea_->setTabVisible(kResultTab, true);
+  queryArea_->setTabVisible(kProtocolTab, true);
+  queryArea_->setCurrentIndex(kResultTab);
+
+  const DispatchRow* row = FindDispatchRow(currentCmd_);
+  if (!row) return;
+  PreparedRun run;
+  try {
+    const PanelFields fields(*paramsTab_);
+    const Settings& s = session_->settings;
+    run = row->prepare({fields, s.quiet(), s.logExchange(),
+                        random_ ? random_ : std::make_shared<ClockSeededRandom>(),
+                        commandGrid_.ReadCommandGrid()});
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+    return;
+  }
+  StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess),
+                                      failed = std::move(run.afterFailure)](const JobOutcome& outcome) {
+    if (outcome.failed) {
+      if (failed) failed();
+      if (!outcome.cancelled) ShowError(outcome.message);
+    } else if (after) {
+      after();
+    }
+  });
+}
+
+void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done done) {
+  sink_->ResetProgress();
+  worker_->Run(
+      [this, operation = std::move(operation)] {
+        EklzSession::RunScope run(*session_);
+        operation(*session_);
+      },
+               [this, done = std::move(done)](const JobOutcome& outcome) {
+                 FlushOutput(true);
+                 JobOutcome shown = outcome;
+                 if (sink_->ProgressCancelled()) shown.cancelled = true;
+                 if (closing_) return;
+                 done(shown);
+               });
+}
+
+// Asks the job in flight to stop: every port wait ends at once, and a dump
+// ends after the page in progress as if its progress dialog were closed.
+void TfmMain::CancelJob() {
+  session_->RequestCancel();
+  sink_->CloseProgress();
+}
+
+// Takes what the job has written and appends it to the views in slices of
+// about a quarter of a megabyte, the rest on the next turns of the event loop;
+// `all` appends everything at once (the job has ended, or the views are read).
+void TfmMain::FlushOutput(bool all) {
+  WindowSink::Batch b = sink_->TakeBatch();
+  result_->Queue(b.result, b.resultLines);
+  protocol_->Queue(b.protocol, b.protocolLines);
+  if (b.exchangeStatus) statusExchange_->setText(*b.exchangeStatus);
+  if (b.connectionStatus) statusConn_->setText(*b.connectionStatus);
+  constexpr qsizetype kSlice = 256 * 1024;
+  const bool more = result_->AppendQueued(all ? -1 : kSlice) | protocol_->AppendQueued(all ? -1 : kSlice);
+  if (more && !sliceQueued_) {
+    sliceQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+      sliceQueued_ = false;
+      FlushOutput(false);
+    });
+  }
+}
+
+void TfmMain::UpdateActions() {
+  const bool idle = !worker_->Busy();
+  execQuery_->setEnabled(idle && queryArea_->currentIndex() == kParamsTab);
+  btnInitPort_->setEnabled(idle && initPortEnabled_);
+  btnClosePort_->setEnabled(idle && closePortEnabled_);
+  options_->setEnabled(idle && optionsHandler_ != nullptr);
+}
+
+void TfmMain::SetPortButtons(bool initEnabled, bool closeEnabled) {
+  initPortEnabled_ = initEnabled;
+  closePortEnabled_ = closeEnabled;
+  UpdateActions();
+}
+
+void TfmMain::SetConnectionStatus(const QString& caption, std::optional<bool> blinking) {
+  statusConn_->setText(caption);
+  if (!blinking) return;
+  blinking_ = *blinking;
+  blinkOn_ = blinking_;
+  statusConn_->setStyleSheet(blinking_ ? "color: red;" : "");
+  if (blinking_) {
+    blinkTimer_->start();
+  } else {
+    blinkTimer_->stop();
+  }
+}
+
+void TfmMain::ShowError(const QString& message) { presenter_->Error(this, message); }
+
+// --- Toolbar ----------------------------------------------------------------------
+
+void TfmMain::BtnInitPortClick() {
+  if (JobRunning()) return;
+  FormCreate();
+}
+
+void TfmMain::BtnClosePortClick() {
+  if (JobRunning()) return;
+  session_->ClosePort();
+  SetPortButtons(true, false);
+  SetConnectionStatus("Нет соединения", std::nullopt);
+}
+
+TfmMyAbout* TfmMain::AboutBox() const { return aboutBox_; }
+
+void TfmMain::RzToolButton1Click() {
+  if (aboutBox_) presenter_->ShowModal(*aboutBox_);
+}
+
+void TfmMain::SetOptionsHandler(std::function<void()> handler) {
+  optionsHandler_ = std::move(handler);
+  UpdateActions();
+}
+
+void TfmMain::RzToolButton2Click() {
+  if (optionsHandler_ && !JobRunning()) optionsHandler_();
+}
+
+// --- Views: histories, saving, printing -------------------------------------------------
+
+bool TfmMain::ViewsEmpty() const { return !result_->HasLines() && !protocol_->HasLines(); }
+
+void TfmMain::MoveViewsToHistories() {
+  FlushOutput(true);
+  resultHistory_ += result_->Lines();
+  protocolHistory_ += protocol_->Lines();
+}
+
+TfmMain::SaveResult TfmMain::SaveViews() {
+  const QString path = presenter_->SaveLogFileName(this);
+  if (path.isEmpty()) return SaveResult::Cancelled;
+  MoveViewsToHistories();
+  try {
+    SaveViewPair(path, resultHistory_, protocolHistory_);
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+    return SaveResult::Failed;
+  }
+  resultHistory_.clear();
+  protocolHistory_.clear();
+  return SaveResult::Saved;
+}
+
+void TfmMain::SaveLogsClick() { SaveViews(); }
+
+void TfmMain::PrintViews(QPrinter& printer) {
+  FlushOutput(true);
+  printer.setDocName(kAppTitle);
+  PrintLines(printer, result_->Lines() + protocol_->Lines());
+}
+
+void TfmMain::RzToolButton3Click() {
+  if (ViewsEmpty()) {
+    presenter_->Information(this, "А печатать в данный момент нечего.", "Сообщение");
+    return;
+  }
+  QPrinter printer(QPrinter::HighResolution);
+  if (!presenter_->ChoosePrinter(this, printer)) return;
+  try {
+    PrintViews(printer);
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+  }
+}
+
+void TfmMain::PrintPreview() {
+  if (ViewsEmpty()) {
+    presenter_->Information(this, "А печатать в данный момент нечего.", "Сообщение");
+    return;
+  }
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintPreviewDialog preview(&printer, this);
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
+    try {
+      PrintViews(*p);
+    } catch (const std::exception& e) {
+      ShowError(QString::fromStdString(e.what()));
+    }
+  });
+  presenter_->ShowModal(preview);
+}
+
+void TfmMain::SaveAsPdf() {
+  if (ViewsEmpty()) {
+    presenter_->Information(this, "А печатать в данный момент нечего.", "Сообщение");
+    return;
+  }
+  const QString path = presenter_->SavePdfFileName(this);
+  if (path.isEmpty()) return;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(path);
+  try {
+    PrintViews(printer);
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+  }
+}
+
+// --- Dump progress --------------------------------------------------------------------
+
+void TfmMain::ShowDumpProgress(std::shared_ptr<DumpProgressState> state) {
+  delete progressDialog_;
+  progressState_ = state;
+  progressDialog_ = new TfmProgressDUMP(this);
+  connect(progressDialog_, &TfmProgressDUMP::closedByOperator, this, [state] { state->closed = true; });
+  progressDialog_->SetPercent(state->percent);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(0, 0), progressDialog_->size());
+    frame.moveCenter(screen->availableGeometry().center());
+    progressDialog_->move(frame.topLeft());
+  }
+  progressDialog_->show();
+}
+
+void TfmMain::UpdateDumpProgress(std::shared_ptr<DumpProgressState> state) {
+  if (progressDialog_ && progressState_ == state) progressDialog_->SetPercent(state->percent);
+}
+
+void TfmMain::CloseDumpProgress(std::shared_ptr<DumpProgressState> state) {
+  if (progressState_ != state) return;
+  delete progressDialog_;
+  progressState_.reset();
+}
+
+}  // namespace eklz::app

@@ -1,0 +1,110 @@
+#include "AppFixture.h"
+
+#include <QDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <fstream>
+
+#include "app/Views.h"
+#include "protocol/Errors.h"
+#include "sim/Demo.h"
+
+namespace eklz::test {
+
+void FakePresenter::Error(QWidget*, const QString& message) {
+  errors << QString::fromStdString(MessageBoxText(message.toStdString()));
+}
+
+void FakePresenter::Information(QWidget*, const QString& text, const QString& caption) {
+  messages << caption + ": " + text;
+}
+
+bool FakePresenter::AskSaveViews(QWidget*) {
+  ++questions;
+  return answerYes;
+}
+
+bool FakePresenter::ChoosePrinter(QWidget*, QPrinter& printer) {
+  if (pdfPath.isEmpty()) return false;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(pdfPath);
+  return true;
+}
+
+void FakePresenter::ShowModal(QDialog& dialog) {
+  modals << dialog.objectName();
+  if (onModal) onModal(dialog);
+}
+
+void FakePresenter::ErrorMessage(QWidget*, const QString& text, const QString& caption) {
+  messages << caption + ": " + text;
+}
+
+SimDevice::SimDevice(bool demo) {
+  if (demo) sim::BuildDemo(device);
+  server = std::make_unique<sim::PtyServer>(device, sim::ServerOptions{});
+  server->Start();
+}
+
+SimDevice::~SimDevice() { server.reset(); }
+
+void WindowTest::WriteSettings(const std::string& text) {
+  std::ofstream(SettingsPath(), std::ios::binary) << text;
+}
+
+void WindowTest::ConnectTo(const std::string& port) {
+  WriteSettings("[Options]\nComPort=" + port + "\nBoundRate=9600\nTimeOuts=10\n");
+}
+
+app::TfmMain& WindowTest::Open() {
+  app::TesterEnvironment env;
+  env.settingsPath = QString::fromStdString(SettingsPath());
+  env.programDir = QString::fromStdString(dir.Path().string());
+  env.presenter = &presenter;
+  window = std::make_unique<app::TfmMain>(env);
+  window->show();
+  WaitIdle();
+  return *window;
+}
+
+void WindowTest::WaitIdle(int ms) {
+  QTest::qWait(0);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !window->JobRunning(); }, ms));
+}
+
+QTreeWidgetItem* WindowTest::TaskItem(const QString& caption) {
+  auto* tree = Find<QTreeWidget>("rzTaskList");
+  for (QTreeWidgetItem* item : tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive)) {
+    if (!item->isHidden() && item->parent()) return item;
+  }
+  ADD_FAILURE() << "no task-list item " << caption.toStdString();
+  return nullptr;
+}
+
+void WindowTest::Choose(const QString& caption) {
+  auto* tree = Find<QTreeWidget>("rzTaskList");
+  QTreeWidgetItem* item = TaskItem(caption);
+  ASSERT_NE(item, nullptr);
+  item->parent()->setExpanded(true);
+  tree->scrollToItem(item);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
+void WindowTest::Execute() {
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  WaitIdle();
+}
+
+QStringList WindowTest::ResultLines() { return Find<app::LogView>("mmResult")->Lines(); }
+QStringList WindowTest::ProtocolLines() { return Find<app::LogView>("MemoLog")->Lines(); }
+
+std::vector<std::string> StdLines(const QStringList& lines) {
+  std::vector<std::string> out;
+  for (const QString& l : lines) out.push_back(l.toStdString());
+  return out;
+}
+
+}  // namespace eklz::test

@@ -1,0 +1,302 @@
+// The window end to end: commands from the panels against the simulated
+// EKLZ give the lines the core gives; a silent device and conversions
+// through the scripted pty peer.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "AppFixture.h"
+#include "app/Catalogue.h"
+#include "app/Views.h"
+#include "commands/ArchiveDump.h"
+#include "commands/Documents.h"
+#include "commands/Reports.h"
+#include "commands/Status.h"
+#include "procedures/Autotest.h"
+#include "support/Pty.h"
+#include "support/SimSession.h"
+
+namespace eklz::test {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The autotest heading carries the computer's clock to the second.
+std::vector<std::string> WithoutClock(std::vector<std::string> lines) {
+  for (std::string& l : lines) {
+    if (l.rfind("Дата,время отчета:", 0) == 0) l = "Дата,время отчета:";
+  }
+  return lines;
+}
+
+// A window connected to the demo simulator.
+class WithSimulator : public WindowTest {
+ protected:
+  void SetUp() override {
+    ConnectTo(sim.server->SlavePath());
+    Open();
+    ASSERT_TRUE(window->Session().LinkOpen());
+  }
+  // The dump panel with a page range, set as its panel handlers would leave it.
+  void ChooseDumpRange(const char* from, const char* to) {
+    Choose("Запрос дампа архива");
+    Find<QRadioButton>("rbAskDumpManyPages")->setChecked(true);
+    Find<QLineEdit>("eiAskDumpNumPageFrom")->setText(from);
+    Find<QLineEdit>("eiAskDumpNumPageTo")->setText(to);
+  }
+  SimDevice sim;
+};
+
+struct EndToEndCase {
+  const char* name;
+  const char* item;
+  std::function<void(WindowTest&, QWidget&)> fill;  // panel fields as the operator sets them
+  std::function<void(EklzSession&)> reference;      // the same operation on the core
+};
+
+void PrintTo(const EndToEndCase& c, std::ostream* os) { *os << c.name; }
+
+class EndToEnd : public WithSimulator, public ::testing::WithParamInterface<EndToEndCase> {};
+
+TEST_P(EndToEnd, WindowShowsWhatTheCoreWrites) {
+  const EndToEndCase& c = GetParam();
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+  Choose(QString::fromUtf8(c.item));
+  c.fill(*this, *window);
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 1);
+
+  SimSession reference(true);
+  c.reference(reference.session);
+  EXPECT_EQ(WithoutClock(StdLines(ResultLines())), WithoutClock(reference.sink.result));
+  EXPECT_EQ(StdLines(ProtocolLines()), reference.sink.protocol);
+  EXPECT_GT(ResultLines().size(), 3);
+}
+
+const auto Nothing = [](WindowTest&, QWidget&) {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, EndToEnd,
+    ::testing::Values(
+        EndToEndCase{"Sale", "Продажа",
+                     [](WindowTest&, QWidget& w) {
+                       w.findChild<QLineEdit*>("edSaleDepNum")->setText("3");
+                       auto* count = w.findChild<QLineEdit*>("edSaleCnt");
+                       QTest::keyClicks(count, "\b\b\b\b\b2.5");
+                       EXPECT_EQ(count->text(), "2,5");
+                       w.findChild<QLineEdit*>("edSaleSum")->setText("12,34");
+                     },
+                     [](EklzSession& s) { DoSale(s, 3, 2.5, 12.34, false, true); }},
+        EndToEndCase{"Status", "Запрос состояния ЭКЛЗ", Nothing,
+                     [](EklzSession& s) { AskStatus(s, false, true); }},
+        EndToEndCase{"ControlTapeTextForm", "Запрос контрольной ленты",
+                     [](WindowTest&, QWidget& w) {
+                       QTest::mouseClick(w.findChild<QRadioButton*>("rbControlTapeText"), Qt::LeftButton);
+                       w.findChild<QLineEdit*>("edShift")->setText("2");
+                     },
+                     [](EklzSession& s) {
+                       std::string ignored;
+                       AskControlTape(s, true, 2, false, true, ignored);
+                     }},
+        EndToEndCase{"Autotest", "Тестирование ЭКЛЗ", Nothing,
+                     [](EklzSession& s) { RunAutotest(s, false, false, true); }}),
+    [](const ::testing::TestParamInfo<EndToEndCase>& info) { return info.param.name; });
+
+TEST_F(WithSimulator, TenPageDumpToAFileShowsEveryPage) {
+  ChooseDumpRange("5", "14");
+  Find<QCheckBox>("chAskDumpArchivInFile")->setChecked(true);
+  Find<QLineEdit>("edAskDumpArchivFileName")->setText(QString::fromStdString(dir.File("dump.bin")));
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+
+  SimSession reference(true);
+  std::string page;
+  AskArchiveDump(reference.session, true, dir.File("reference.bin"), 5, 14, false, false, true, page);
+  EXPECT_EQ(StdLines(ResultLines()), reference.sink.result);
+  EXPECT_EQ(StdLines(ProtocolLines()), reference.sink.protocol);
+  const std::string bytes = ReadFile(dir.File("dump.bin"));
+  EXPECT_EQ(bytes.size(), 10u * 512u);
+  EXPECT_EQ(bytes, ReadFile(dir.File("reference.bin")));
+  // The progress dialog is gone with the dump.
+  QTest::qWait(50);
+  EXPECT_EQ(window->findChild<QWidget*>("TfmProgressDUMP"), nullptr);
+}
+
+TEST_F(WindowTest, ASilentDeviceKeepsTheWindowServedAndEndsInAMessage) {
+  PtyPair pty;
+  ConnectTo(pty.SlavePath());
+  Open();
+  ASSERT_TRUE(window->Session().LinkOpen());
+  Choose("Запрос состояния ЭКЛЗ");
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ASSERT_TRUE(window->JobRunning());
+
+  // The event loop keeps running: a 20 ms timer is never more than 100 ms late.
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, worst = 0;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    worst = std::max(worst, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  probe.start(20);
+  QTest::qWait(300);
+
+  // A selection during the job takes effect at once; nothing that touches
+  // the link can be pressed, also on the parameters tab.
+  Choose("Продажа");
+  EXPECT_EQ(window->CurrentCmd(), 0x10);
+  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 0);
+  EXPECT_FALSE(Find<QPushButton>("btExecQuery")->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BtnClosePort")->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BtnInitPort")->isEnabled());
+
+  WaitIdle(5000);
+  probe.stop();
+  EXPECT_LT(worst, 120);
+  EXPECT_EQ(presenter.errors, QStringList{"Устройство не отвечает."});
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Нет ответа");
+  EXPECT_TRUE(Find<QPushButton>("btExecQuery")->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("BtnClosePort")->isEnabled());
+}
+
+class Conversions : public WindowTest {
+ protected:
+  void SetUp() override {
+    peer = std::make_unique<RespondingPeer>(pty, [](const Bytes&) { return DeviceReply(0x01); });
+    ConnectTo(pty.SlavePath());
+    Open();
+  }
+  PtyPair pty;
+  std::unique_ptr<RespondingPeer> peer;
+};
+
+TEST_F(Conversions, AnEmptyQuantityFailsAfterTheViewsMovedAndSendsNothing) {
+  Find<app::LogView>("mmResult")->AppendLines("прежний", 1);
+  Find<QLineEdit>("edSaleCnt")->clear();
+  Execute();
+  EXPECT_EQ(presenter.errors, QStringList{"'' is not a valid floating point value."});
+  EXPECT_EQ(window->ResultHistory(), QStringList{"прежний"});
+  EXPECT_TRUE(ResultLines().isEmpty());
+  EXPECT_TRUE(peer->Requests().empty());
+}
+
+TEST_F(Conversions, AGroupedShiftNumberIsReadByItsValue) {
+  Choose("Запрос контрольной ленты");
+  auto* shift = Find<QLineEdit>("edShift");
+  shift->setFocus();
+  shift->selectAll();
+  QTest::keyClicks(shift, "1000");
+  QTest::keyClick(shift, Qt::Key_Return);
+  EXPECT_EQ(shift->text(), QString("1\u00A0000"));
+  Execute();
+  ASSERT_EQ(peer->Requests().size(), 1u);
+  EXPECT_EQ(peer->Requests()[0], B("02 03 20 03 E8 C8"));
+}
+
+TEST_F(Conversions, ACodeWithoutARowClearsTheViewsAndSendsNothing) {
+  for (const app::CatalogueItem& item : app::Catalogue()) {
+    if (item.code == 0x05) window->SelectCommand(item);
+  }
+  ASSERT_EQ(window->CurrentCmd(), 0x05);
+  Find<app::LogView>("MemoLog")->AppendLines("==> 02 01 07 06", 1);
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty());
+  EXPECT_TRUE(ProtocolLines().isEmpty());
+  EXPECT_EQ(window->ProtocolHistory(), QStringList{"==> 02 01 07 06"});
+  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 1);
+  EXPECT_TRUE(peer->Requests().empty());
+}
+
+TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
+  auto* init = Find<QToolButton>("BtnInitPort");
+  auto* close = Find<QToolButton>("BtnClosePort");
+  ASSERT_TRUE(close->isEnabled());
+  EXPECT_FALSE(init->isEnabled());
+  QTest::mouseClick(close, Qt::LeftButton);
+  EXPECT_FALSE(window->Session().LinkOpen());
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Нет соединения");
+  EXPECT_TRUE(init->isEnabled());
+  EXPECT_FALSE(close->isEnabled());
+
+  // Opening again runs the whole start-up: the about box, the sale, the link.
+  Choose("Сторно");
+  QTest::mouseClick(init, Qt::LeftButton);
+  WaitIdle();
+  EXPECT_EQ(presenter.modals.size(), 2);
+  EXPECT_EQ(window->CurrentCmd(), 0x10);
+  EXPECT_TRUE(window->Session().LinkOpen());
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+  EXPECT_FALSE(init->isEnabled());
+  EXPECT_TRUE(close->isEnabled());
+}
+
+TEST_F(Conversions, StornoOfADiscountSendsTheDiscountCode) {
+  Choose("Сторно");
+  Find<QComboBox>("cbStornoDoc")->setCurrentIndex(4);
+  EXPECT_FALSE(Find<QWidget>("edStornoCnt")->isEnabled());
+  Find<QLineEdit>("edStornoSum")->setText("1,00");
+  Execute();
+  ASSERT_EQ(peer->Requests().size(), 1u);
+  EXPECT_EQ(peer->Requests()[0][3], 0x16);
+}
+
+TEST_F(WithSimulator, ClosingTheProgressDialogEndsTheDumpAfterAWholePage) {
+  ChooseDumpRange("0", "8191");
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  QWidget* dialog = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
+  QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+  WaitIdle();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  const qsizetype lines = ResultLines().size();
+  EXPECT_LT(lines, 8 * 8192);
+  EXPECT_EQ(lines % 8, 0) << "every page shown has its eight lines";
+}
+
+TEST_F(WithSimulator, MassDocumentsLogByTheirOwnCheckBoxes) {
+  ASSERT_TRUE(window->Session().settings.LogTXT && window->Session().settings.LogHEX);
+  Choose("Массовое создание документов ");
+  Find<QCheckBox>("ChBAutoDocLogoTXT")->setChecked(false);
+  Find<QCheckBox>("ChBAutoDocLogoHex")->setChecked(false);
+  Find<QLineEdit>("edAutoCreateSumma")->setText("5,00");
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_TRUE(ResultLines().isEmpty());
+  EXPECT_TRUE(ProtocolLines().isEmpty());
+  EXPECT_GT(sim.server->Requests(), 1u);
+}
+
+TEST_F(WithSimulator, ClosingDuringADumpStopsItThenAsks) {
+  ChooseDumpRange("0", "8191");
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ResultLines().size() > 16; }, 10000));
+  window->close();
+  EXPECT_FALSE(window->JobRunning());
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(presenter.questions, 1);
+  EXPECT_TRUE(presenter.errors.isEmpty());
+  EXPECT_LT(ResultLines().size(), 8 * 8192);
+}
+
+}  // namespace
+}  // namespace eklz::test

@@ -1,0 +1,502 @@
+// The options dialog with its probe and search, the command grid, the dump
+// panels and the repair request with its printed form, on real widgets.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <algorithm>
+
+#include "AppFixture.h"
+#include "app/Fields.h"
+#include "app/Options.h"
+#include "procedures/RepairRequest.h"
+#include "protocol/Regional.h"
+#include "sim/Demo.h"
+#include "support/Pty.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+
+namespace eklz::test {
+namespace {
+
+constexpr const char* kOffline = "[fmMainFormState]\nConnected=0\n";
+
+// The simulated EKLZ (the demo cash register) at a chosen line speed.
+struct SimAt {
+  explicit SimAt(uint32_t baud, sim::ServerOptions options = {}) {
+    sim::BuildDemo(device);
+    device.SetRateCode(sim::Device::CodeOfRate(baud));
+    server = std::make_unique<sim::PtyServer>(device, std::move(options));
+    server->Start();
+  }
+  sim::Device device;
+  std::unique_ptr<sim::PtyServer> server;
+};
+
+template <typename T>
+T* In(QWidget& root, const char* name) {
+  T* w = root.findChild<T*>(name);
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+
+// --- Options dialog --------------------------------------------------------------
+
+class Options : public WindowTest {
+ protected:
+  // Opens the options dialog from the toolbar; `operate` plays the operator.
+  void WithDialog(const std::function<void(app::TfmOptions&)>& operate) {
+    bool shown = false;
+    presenter.onModal = [&](QDialog& d) {
+      auto* options = qobject_cast<app::TfmOptions*>(&d);
+      ASSERT_NE(options, nullptr);
+      shown = true;
+      d.show();
+      operate(*options);
+      d.hide();
+    };
+    QTest::mouseClick(Find<QToolButton>("RzToolButton2"), Qt::LeftButton);
+    presenter.onModal = nullptr;
+    EXPECT_TRUE(shown);
+  }
+  void WaitDialogIdle(app::TfmOptions& d, int ms = 30000) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !d.Busy() && !window->JobRunning(); }, ms));
+  }
+};
+
+TEST_F(Options, FilledFromTheSettingsAndCopiedBackOnOkOnly) {
+  WriteSettings(
+      "[Options]\nComPort=COM3\nBoundRate=4800\nTimeOuts=40000\nWin1251=0\nLogTXT=1\nLogHEX=0\n"
+      "CrcOff=0\nNameOrg=ЦТО Север\nFioBoss=Иванов И.И.\n[fmMainFormState]\nConnected=0\nEKLZAbort=1\n");
+  Open();
+  struct Case {
+    const char* button;
+    bool copied;
+  } cases[] = {{"RzBitBtn4", false}, {"RzBitBtn3", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    WithDialog([&](app::TfmOptions& d) {
+      EXPECT_EQ(d.windowTitle(), "Параметры");
+      // Filled from the settings; a time-out beyond the range shows its end.
+      EXPECT_EQ(In<QComboBox>(d, "RzComboBox1")->currentText(), "COM3");
+      EXPECT_EQ(In<QComboBox>(d, "RzComboBox2")->currentText(), "4800");
+      EXPECT_EQ(In<app::IntegerEdit>(d, "RzNumericEdit1")->text(), app::GroupDigits(32000));
+      EXPECT_TRUE(In<QRadioButton>(d, "RzRadioButton2")->isChecked());
+      EXPECT_TRUE(In<QCheckBox>(d, "RzCheckBox1")->isChecked());
+      EXPECT_FALSE(In<QCheckBox>(d, "RzCheckBox2")->isChecked());
+      EXPECT_TRUE(In<QCheckBox>(d, "RzCheckBox3")->isChecked());
+      EXPECT_FALSE(In<QCheckBox>(d, "RzCheckBox4")->isChecked());
+      EXPECT_EQ(In<QLineEdit>(d, "RzEdit1")->text(), "ЦТО Север");
+      EXPECT_EQ(In<QComboBox>(d, "RzComboBox1")->itemText(7), "COM8");
+
+      In<QComboBox>(d, "RzComboBox1")->setEditText("/dev/ttyUSB3");
+      In<QComboBox>(d, "RzComboBox2")->setCurrentIndex(5);
+      auto* timeout = In<app::IntegerEdit>(d, "RzNumericEdit1");
+      timeout->setText("1 500");
+      In<QRadioButton>(d, "RzRadioButton1")->setChecked(true);
+      In<QCheckBox>(d, "RzCheckBox1")->setChecked(false);
+      In<QCheckBox>(d, "RzCheckBox2")->setChecked(true);
+      In<QCheckBox>(d, "RzCheckBox3")->setChecked(false);
+      In<QCheckBox>(d, "RzCheckBox4")->setChecked(true);
+      In<QCheckBox>(d, "RzCheckBox5")->setChecked(true);
+      In<QLineEdit>(d, "RzEdit1")->setText("ЦТО Юг");
+      In<QLineEdit>(d, "RzEdit2")->setText("Петров П.П.");
+      QTest::mouseClick(In<QPushButton>(d, c.button), Qt::LeftButton);
+    });
+    const Settings& s = window->Session().settings;
+    if (!c.copied) {
+      EXPECT_EQ(s.ComPort, "COM3");
+      EXPECT_EQ(s.BoundRate, "4800");
+      EXPECT_EQ(s.TimeOuts, 40000);
+      EXPECT_FALSE(s.Win1251);
+      EXPECT_TRUE(s.LogTXT);
+      EXPECT_FALSE(s.LogHEX);
+      EXPECT_EQ(s.NameOrg, "ЦТО Север");
+      continue;
+    }
+    EXPECT_EQ(s.ComPort, "/dev/ttyUSB3");
+    EXPECT_EQ(s.BoundRate, "57600");
+    EXPECT_EQ(s.TimeOuts, 1500);
+    EXPECT_TRUE(s.Win1251);
+    EXPECT_FALSE(s.LogTXT);
+    EXPECT_TRUE(s.LogHEX);
+    EXPECT_FALSE(s.EKLZAbort);
+    EXPECT_TRUE(s.Connected);
+    EXPECT_TRUE(s.CrcOff);
+    EXPECT_EQ(s.NameOrg, "ЦТО Юг");
+    EXPECT_EQ(s.FioBoss, "Петров П.П.");
+  }
+  EXPECT_FALSE(window->Session().LinkOpen()) << "the dialog itself opens no port";
+}
+
+// Tab goes through the controls in the order of the dialog's table: the
+// connection group, the other options (the abort option before the
+// connection option shown above it), OK and Cancel, then the organisation.
+TEST_F(Options, TabOrderFollowsTheControlTable) {
+  WriteSettings(kOffline);
+  Open();
+  const QStringList expected = {"RzComboBox1", "RzComboBox2", "RzNumericEdit1", "RzBitBtn1",
+                                "RzBitBtn2",   "btSearchCancel", "RzRadioButton1", "RzRadioButton2",
+                                "RzCheckBox1", "RzCheckBox2", "RzCheckBox3",    "RzCheckBox4",
+                                "RzCheckBox5", "RzBitBtn3",   "RzBitBtn4",      "RzEdit1",
+                                "RzEdit2"};
+  app::TfmOptions d(*window);
+  QStringList order;
+  QWidget* w = In<QWidget>(d, "RzComboBox1");
+  for (int i = 0; i < 200 && order.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
+    if (expected.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
+  }
+  EXPECT_EQ(order, expected);
+}
+
+// The probe at the simulator's rate finds it; at another rate (the
+// simulator ignores requests at the wrong speed) it does not. Either way the
+// port stays open and the status pane says so; the settings do not change.
+TEST_F(Options, AProbeFindsTheSimulatorOnlyAtItsRate) {
+  SimAt sim(19200);
+  WriteSettings(kOffline);
+  Open();
+  struct Case {
+    const char* rate;
+    const char* message;
+  } cases[] = {{"19200", "Сообщение: ЭКЛЗ успешно обнаружена"},
+               {"9600", "Сообщение: ЭКЛЗ не обнаружена"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rate);
+    presenter.messages.clear();
+    WithDialog([&](app::TfmOptions& d) {
+      In<QComboBox>(d, "RzComboBox1")->setEditText(QString::fromStdString(sim.server->SlavePath()));
+      In<QComboBox>(d, "RzComboBox2")->setEditText(c.rate);
+      QTest::mouseClick(In<QPushButton>(d, "RzBitBtn1"), Qt::LeftButton);
+      EXPECT_FALSE(In<QPushButton>(d, "RzBitBtn3")->isEnabled()) << "no OK while probing";
+      WaitDialogIdle(d);
+      QTest::mouseClick(In<QPushButton>(d, "RzBitBtn4"), Qt::LeftButton);
+    });
+    EXPECT_EQ(presenter.messages, QStringList{c.message});
+    EXPECT_TRUE(window->Session().LinkOpen());
+    EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+    EXPECT_EQ(window->Session().settings.BoundRate, "9600");
+  }
+  EXPECT_TRUE(presenter.errors.isEmpty());
+}
+
+TEST_F(Options, AProbeOnARateThatIsNotANumberShowsTheConversionError) {
+  WriteSettings(kOffline);
+  Open();
+  PtyPair silent;
+  WithDialog([&](app::TfmOptions& d) {
+    In<QComboBox>(d, "RzComboBox1")->setEditText(QString::fromStdString(silent.SlavePath()));
+    In<QComboBox>(d, "RzComboBox2")->setEditText("96OO");
+    QTest::mouseClick(In<QPushButton>(d, "RzBitBtn1"), Qt::LeftButton);
+    WaitDialogIdle(d);
+    d.reject();
+  });
+  EXPECT_EQ(presenter.errors, QStringList{"'96OO' is not a valid integer value."});
+  EXPECT_FALSE(window->Session().LinkOpen());
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Нет связи");
+}
+
+// "Найти ЭКЛЗ" with the simulator's link typed in the port field: the typed
+// port is tried first, each rate in turn, and the one that answers is
+// selected in the dialog; it becomes a setting only with OK.
+TEST_F(Options, TheSearchFindsTheSimulatorAt19200AndShowsWhereItIs) {
+  SimAt sim(19200);
+  WriteSettings(kOffline);
+  Open();
+  const QString link = QString::fromStdString(dir.File("eklz19200"));
+  ASSERT_TRUE(QFile::link(QString::fromStdString(sim.server->SlavePath()), link));
+  QStringList shown;
+  WithDialog([&](app::TfmOptions& d) {
+    In<QComboBox>(d, "RzComboBox1")->setEditText(link);
+    In<QComboBox>(d, "RzComboBox2")->setCurrentIndex(0);
+    auto* progress = In<QLabel>(d, "lbSearchProgress");
+    QTest::mouseClick(In<QPushButton>(d, "RzBitBtn2"), Qt::LeftButton);
+    EXPECT_TRUE(In<QPushButton>(d, "btSearchCancel")->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          if (shown.isEmpty() || shown.back() != progress->text()) shown << progress->text();
+          return !d.Busy();
+        },
+        30000));
+    EXPECT_EQ(In<QComboBox>(d, "RzComboBox1")->currentText(), link);
+    EXPECT_EQ(In<QComboBox>(d, "RzComboBox2")->currentText(), "19200");
+    QTest::mouseClick(In<QPushButton>(d, "RzBitBtn3"), Qt::LeftButton);
+  });
+  EXPECT_EQ(presenter.messages, QStringList{"Сообщение: ЭКЛЗ успешно обнаружена"});
+  auto tried = [&](const QString& start) {
+    return std::any_of(shown.begin(), shown.end(), [&](const QString& t) { return t.startsWith(start); });
+  };
+  EXPECT_TRUE(tried("Поиск: " + link + ", 2400 (1 из ")) << shown.join(" | ").toStdString();
+  EXPECT_EQ(shown.back(), "ЭКЛЗ найдена: " + link + ", 19200");
+  EXPECT_EQ(window->Session().settings.ComPort, link.toStdString());
+  EXPECT_EQ(window->Session().settings.BoundRate, "19200");
+  ASSERT_TRUE(window->Session().LinkOpen());
+  EXPECT_EQ(window->Session().Port().BaudRate(), 19200u);
+}
+
+// The search's stop button ends it during a probe at once; the dialog's
+// Cancel during a search stops it and closes when it has ended.
+TEST_F(Options, ASearchStopsAtOnceWhenCancelled) {
+  WriteSettings(kOffline);
+  Open();
+  PtyPair silent;
+  for (const char* button : {"btSearchCancel", "RzBitBtn4"}) {
+    SCOPED_TRACE(button);
+    bool closed = false;
+    WithDialog([&](app::TfmOptions& d) {
+      In<QComboBox>(d, "RzComboBox1")->setEditText(QString::fromStdString(silent.SlavePath()));
+      auto* progress = In<QLabel>(d, "lbSearchProgress");
+      QTest::mouseClick(In<QPushButton>(d, "RzBitBtn2"), Qt::LeftButton);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return progress->text().contains("(1 из"); }, 5000));
+      QTest::qWait(200);
+      QElapsedTimer timer;
+      timer.start();
+      QTest::mouseClick(In<QPushButton>(d, button), Qt::LeftButton);
+      WaitDialogIdle(d, 2000);
+      EXPECT_LT(timer.elapsed(), 500);
+      EXPECT_EQ(progress->text(), "Поиск прерван");
+      closed = d.isHidden();
+      if (!closed) d.reject();
+    });
+    EXPECT_EQ(closed, std::string(button) == "RzBitBtn4");
+  }
+  EXPECT_TRUE(presenter.messages.isEmpty());
+  EXPECT_TRUE(presenter.errors.isEmpty());
+}
+
+// --- Command grid ------------------------------------------------------------
+
+class Grid : public WindowTest {
+ protected:
+  void SetUp() override {
+    WriteSettings(kOffline);
+    Open();
+    Choose("Команда, которую вы можете сделать сами");
+    table = Find<QTableWidget>("StringGrid1");
+    spin = Find<QSpinBox>("edSomeComandLen");
+  }
+  QString Row(int r) {
+    QStringList cells;
+    for (int c = 0; c < table->columnCount(); ++c) cells << table->item(r, c)->text();
+    return cells.join(' ');
+  }
+  // Types `keys` into value cell `column` through the grid's cell editor.
+  void Type(int column, const QString& keys) {
+    table->setCurrentCell(1, column);
+    QTest::keyClick(table, Qt::Key_F2);  // the edit key opens the cell editor
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* e : table->viewport()->findChildren<QLineEdit*>()) {
+      if (e->isVisible()) editor = e;  // a closed editor is hidden until deleted
+    }
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, keys);
+    QTest::keyClick(editor, Qt::Key_Return);
+  }
+
+  QTableWidget* table = nullptr;
+  QSpinBox* spin = nullptr;
+};
+
+TEST_F(Grid, ResizeValidationAndChecksum) {
+  struct Case {
+    const char* name;
+    std::function<void()> act;
+    QString headers;
+    QString values;
+    QStringList messages;
+    QStringList errors;
+  };
+  const QString pars10 = QString(" Пар.").repeated(10);
+  const QString zeros10 = QString(" 00").repeated(10);
+  const Case cases[] = {
+      {"start-up", [] {}, "STX Дл. Ком. CRC", "02 01 00 01", {}, {}},
+      {"one digit in the command cell", [&] { Type(2, "7"); }, "STX Дл. Ком. CRC", "02 01 7 06", {}, {}},
+      {"length 3", [&] { spin->setValue(3); }, "STX Дл. Ком. Пар. Пар. CRC", "02 03 7 00 00 04", {}, {}},
+      {"a parameter", [&] { Type(4, "a5"); }, "STX Дл. Ком. Пар. Пар. CRC", "02 03 7 00 a5 A1", {}, {}},
+      {"back to 1 keeps the command", [&] { spin->setValue(1); }, "STX Дл. Ком. CRC", "02 01 7 06", {}, {}},
+      {"page up adds ten", [&] { QTest::keyClick(spin, Qt::Key_PageUp); },
+       "STX Дл. Ком." + pars10 + " CRC", "02 0B 7" + zeros10 + " 0C", {}, {}},
+      {"page down removes them", [&] { QTest::keyClick(spin, Qt::Key_PageDown); }, "STX Дл. Ком. CRC",
+       "02 01 7 06", {}, {}},
+      {"typing in the length field is refused", [&] { QTest::keyClicks(spin, "5"); }, "STX Дл. Ком. CRC",
+       "02 01 7 06", {}, {}},
+      {"a third digit is cut", [&] { Type(2, "123"); }, "STX Дл. Ком. CRC", "02 01 12 13", {},
+       {"Должно быть только две цифры."}},
+      {"not hexadecimal empties the cell", [&] { Type(2, "G"); }, "STX Дл. Ком. CRC", "02 01  13",
+       {"Сообщение: Вы ввели не 16-тиричное чило"}, {}},
+      {"the checksum cell is replaced", [&] { Type(2, "10"); Type(3, "FF"); }, "STX Дл. Ком. CRC",
+       "02 01 10 11", {}, {}},
+      {"a hand-typed length is kept", [&] { Type(1, "5"); }, "STX Дл. Ком. CRC", "02 5 10 15", {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    presenter.messages.clear();
+    presenter.errors.clear();
+    c.act();
+    EXPECT_EQ(Row(0), c.headers);
+    EXPECT_EQ(Row(1), c.values);
+    EXPECT_EQ(presenter.messages, c.messages);
+    EXPECT_EQ(presenter.errors, c.errors);
+  }
+  // Row 0 and column 0 cannot be edited.
+  EXPECT_FALSE(table->item(0, 2)->flags() & Qt::ItemIsEditable);
+  EXPECT_FALSE(table->item(1, 0)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(Grid, TheTextFormDisablesFragmentDecodingOnBothPanels) {
+  auto* parse = Find<QCheckBox>("cbSomeComandParseFrag");
+  QTest::mouseClick(Find<QRadioButton>("rbSomeComandTXT"), Qt::LeftButton);
+  EXPECT_FALSE(parse->isEnabled());
+  QTest::mouseClick(Find<QRadioButton>("rbSomeComandDigits"), Qt::LeftButton);
+  EXPECT_TRUE(parse->isEnabled());
+}
+
+// --- Dump panels -------------------------------------------------------------------
+
+TEST_F(WindowTest, DumpPanelsFollowTheirSwitchesAndTheSaveDialog) {
+  WriteSettings(kOffline);
+  Open();
+  Choose("Запрос дампа архива");
+  auto* to = Find<QWidget>("eiAskDumpNumPageTo");
+  auto* name = Find<QLineEdit>("edAskDumpArchivFileName");
+  auto* browse = Find<QToolButton>("RzToolbarButton1");
+  QTest::mouseClick(Find<QRadioButton>("rbAskDumpManyPages"), Qt::LeftButton);
+  EXPECT_TRUE(to->isEnabled());
+  QTest::mouseClick(Find<QRadioButton>("rbAskDumpOnePage"), Qt::LeftButton);
+  EXPECT_FALSE(to->isEnabled());
+  Find<QCheckBox>("chAskDumpArchivInFile")->click();
+  EXPECT_TRUE(name->isEnabled());
+  EXPECT_TRUE(browse->isEnabled());
+
+  struct Case {
+    const char* browse;
+    const char* field;
+    QString chosen;
+    QString expected;
+  } cases[] = {{"RzToolbarButton1", "edAskDumpArchivFileName", "/tmp/a.Bin", "/tmp/a.Bin"},
+               {"RzToolbarButton1", "edAskDumpArchivFileName", "", "/tmp/a.Bin"},
+               {"RzToolbarButton2", "edAllDumpFileName", "", "Dump.bin"},
+               {"RzToolbarButton2", "edAllDumpFileName", "/tmp/all.Bin", "/tmp/all.Bin"}};
+  for (const Case& c : cases) {
+    presenter.dumpPath = c.chosen;
+    Find<QToolButton>(c.browse)->click();
+    EXPECT_EQ(Find<QLineEdit>(c.field)->text(), c.expected) << c.browse << " " << c.chosen.toStdString();
+  }
+  Find<QCheckBox>("chAskDumpArchivInFile")->click();
+  EXPECT_FALSE(name->isEnabled());
+  EXPECT_FALSE(browse->isEnabled());
+}
+
+// --- Repair request -------------------------------------------------------------
+
+QString PdfText(const QString& path) {
+  QProcess pdftotext;
+  pdftotext.start("pdftotext", {"-layout", path, "-"});
+  EXPECT_TRUE(pdftotext.waitForFinished(20000));
+  return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
+
+// Against the demo simulator: the run fills the panel from the device and
+// collects the failures; the form saved as PDF holds every variable.
+TEST_F(WindowTest, RepairRequestFillsThePanelAndThePrintedForm) {
+  SimAt sim(9600);
+  WriteSettings("[Options]\nComPort=" + sim.server->SlavePath() +
+                "\nBoundRate=9600\nTimeOuts=10\nNameOrg=ЦТО Восток\nFioBoss=Сидоров С.С.\n");
+  Open();
+  Choose("Заявка на ремонт в Дорнал");
+  auto* memo = Find<QPlainTextEdit>("meRequestDornalDevelopmentFailure");
+  auto* reason = Find<QPlainTextEdit>("meRequestDornaFailureToCarryOut");
+  Find<QLineEdit>("RequestDornalNumRequset")->setText("17");
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->alignment() & Qt::AlignRight, Qt::AlignRight);
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->maxLength(), 13);
+  Find<QLineEdit>("RequestDornalSerialNumEKLZ")->setText("stale");
+  memo->setPlainText("stale");
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join("\n").toStdString();
+
+  // Cleared by the run, filled from the device.
+  const EklzSession& s = window->Session();
+  EXPECT_EQ(memo->toPlainText(), "");
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->text(), "");
+  ASSERT_FALSE(s.RepairKkmModel.empty());
+  // The fields hold as much as their length allows.
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalNameKKM")->text(), QString::fromStdString(s.RepairKkmModel).left(16));
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumKKM")->text(),
+            QString::fromStdString(s.RepairKkmSerial).left(12));
+  const QDate activated = Find<QDateTimeEdit>("RequestDornalDateOfActivate")->date();
+  EXPECT_EQ(FormatShortDate({activated.year(), activated.month(), activated.day()}),
+            FormatShortDate(s.RepairActivationDate));
+  EXPECT_EQ(Find<QDateTimeEdit>("RequestDornalDateOfBroken")->date(), QDate::currentDate());
+
+  // The operator completes the panel; the reason memo follows the check box.
+  memo->setPlainText("Не печатает чек\nОшибка ЭКЛЗ при закрытии смены");
+  Find<QLineEdit>("RequestDornalSerialNumEKLZ")->setText("1234567890123");
+  Find<QLineEdit>("RequestDornalNameKKM")->setText("edited");  // does not reach the form
+  EXPECT_FALSE(reason->isEnabled());
+  Find<QCheckBox>("RzCheckBox2")->click();
+  EXPECT_TRUE(reason->isEnabled());
+  reason->setPlainText("носитель неисправен");
+
+  presenter.pdfPath = QString::fromStdString(dir.File("request.pdf"));
+  Find<QPushButton>("btRequestDornalPdf")->click();
+  const QString text = PdfText(presenter.pdfPath);
+  QString flat = text.simplified();
+  const QStringList expected = {
+      "Заявка № 17",
+      "Заводской номер ЭКЛЗ: 1234567890123",
+      "Дата активизации ЭКЛЗ: " + QString::fromStdString(FormatShortDate(s.RepairActivationDate)),
+      "Модель ККТ: " + QString::fromStdString(s.RepairKkmModel).simplified(),
+      "Заводской номер ККТ: " + QString::fromStdString(s.RepairKkmSerial),
+      "Наименование ЦТО: ЦТО Восток",
+      "Дата отказа ЭКЛЗ: " + QDate::currentDate().toString("dd.MM.yyyy"),
+      "Не печатает чек",
+      "Ошибка ЭКЛЗ при закрытии смены",
+      "на технический носитель информации не перенесены по причине: носитель неисправен",
+      "Сидоров С.С.",
+      "Дата: " + QDate::currentDate().toString("dd.MM.yyyy"),
+      "заводской номер 1234567890123 подтверждаем",
+      "Дата: \"____ \" _______________________ 20__ г.",
+  };
+  for (const QString& e : expected) EXPECT_TRUE(flat.contains(e)) << e.toStdString() << "\n" << text.toStdString();
+  for (const QString& failure : Find<QPlainTextEdit>("meRequestDornalDetectFailure")->toPlainText().split('\n')) {
+    EXPECT_TRUE(flat.contains(failure.simplified())) << failure.toStdString();
+  }
+  EXPECT_FALSE(flat.contains("edited"));
+}
+
+// A device failure is collected and the run goes on; a line that goes dead
+// ends the run with its error, and the panel shows the failures collected
+// up to then without being filled.
+TEST_F(WindowTest, ARepairRequestEndedByALineFailureShowsTheFailuresSoFar) {
+  sim::ServerOptions options;
+  options.faults.answers[0x39] = 0x01;  // the cryptoprocessor query fails
+  options.faults.hangupAfter = 5;       // version, abort, two pages, crypto
+  SimAt sim(9600, options);
+  WriteSettings("[Options]\nComPort=" + sim.server->SlavePath() + "\nBoundRate=9600\nTimeOuts=10\n");
+  Open();
+  Choose("Заявка на ремонт в Дорнал");
+  Execute();
+  ASSERT_EQ(presenter.errors.size(), 1);
+  EXPECT_TRUE(presenter.errors[0].startsWith("System Error.")) << presenter.errors[0].toStdString();
+  const QStringList memo = Find<QPlainTextEdit>("meRequestDornalDetectFailure")->toPlainText().split('\n');
+  ASSERT_EQ(memo.size(), 2) << memo.join('|').toStdString();
+  EXPECT_EQ(memo[0], "");
+  EXPECT_FALSE(memo[1].isEmpty());
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalNameKKM")->text(), "");
+}
+
+}  // namespace
+}  // namespace eklz::test

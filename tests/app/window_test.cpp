@@ -1,0 +1,373 @@
+// The window without a device: navigation, the tab rule, start-up and
+// shutdown, saving and printing the views, the about box.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSet>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <fstream>
+#include <sstream>
+
+#include "AppFixture.h"
+#include "app/Panels.h"
+#include "app/Views.h"
+#include "app/myAbout.h"
+#include "settings/IniFile.h"
+
+namespace eklz::test {
+namespace {
+
+constexpr const char* kOffline = "[fmMainFormState]\nConnected=0\n";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int LastCmd(const std::string& settingsPath) {
+  return IniFile(settingsPath).ReadInteger("TfmMain", "LastCmd", -1);
+}
+
+class Window : public WindowTest {
+ protected:
+  void SetUp() override { WriteSettings(kOffline); }
+
+  QString RaisedPanel() {
+    auto* scroll = qobject_cast<QScrollArea*>(Find<QStackedWidget>("pnPanels")->currentWidget());
+    return scroll ? scroll->widget()->objectName() : QString();
+  }
+  bool ExecEnabled() { return Find<QPushButton>("btExecQuery")->isEnabled(); }
+  void Fill(const char* view, const QStringList& lines) {
+    Find<app::LogView>(view)->AppendLines(lines.join('\n'), static_cast<int>(lines.size()));
+  }
+};
+
+struct CatalogueCase {
+  const char* caption;
+  int code;
+  const char* panel;
+  const char* helpPage;
+};
+
+// Every visible task-list item: what choosing it selects.
+const CatalogueCase kCatalogue[] = {
+    {"Продажа", 0x10, "pnSale", "Продажа"},
+    {"Покупка", 0x11, "pnBuy", "Покупка"},
+    {"Возврат продажи", 0x12, "pnReturnSale", "Возврат продажи"},
+    {"Возврат покупки", 0x13, "pnReturnBuy", "Возврат покупки"},
+    {"Скидка", 0x16, "pnDiscount", "Скидка"},
+    {"Наценка", 0x17, "pnMargin", "Наценка"},
+    {"Сторно", 0x18, "pnStorno", "Сторно"},
+    {"Завершение документа", 0x19, "pnFinishDoc", "Завершение документа"},
+    {"Отмена действия", 0x06, "pnAbort", "Прекращение"},
+    {"Запрос регистрационного номера", 0x14, "pnAskSN", "Запрос регистрационного номера ЭКЛЗ"},
+    {"Запрос итога активизации", 0x24, "pnAskResultOfActivate", "Запрос итога активизации"},
+    {"Запрос контрольной ленты", 0x20, "pnAskControlTape", "Запрос контрольной ленты"},
+    {"Запрос документа", 0x21, "pnAskDoc", "Запрос документа"},
+    {"Запрос итогов смены", 0x23, "pnAskResultOfSession", "Запрос итогов смены"},
+    {"Запрос отчета", 0x22, "pnAskReport", "Запрос отчета"},
+    {"Закрытие смены", 0x09, "pnCloseSession", "Закрытие смены"},
+    {"Запрос состояния ЭКЛЗ", 0x07, "pnAskStatus", "Запрос состояния ЭКЛЗ"},
+    {"Ввод произвольного текста", 0x04, "pnSomeText", "Произвольный текст"},
+    {"Установка параметров обмена", 0x02, "pnSetExchangeParams", "Установка параметров обмена"},
+    {"Активизация ЭКЛЗ", 0x01, "pnActivate", "Активизация"},
+    {"Проверка целостности архива", 0x08, "pnTest", "Тест"},
+    {"Запрос дампа архива", 0x03, "pnAskDumpArchiv", "Запрос дампа архива"},
+    {"Закрытие архива", 0x0A, "pnCloseArchiv", "Закрытие архива"},
+    {"Снятия флага \"Закрытие архива\"", 0x40, "pnCancelCloseArhiv", "Снятие флага закрытия архива"},
+    {"Массовое создание документов ", 0xFF, "pnAutoCreateDocs", "Добавление документов"},
+    {"Тестирование ЭКЛЗ", 0xFD, "pnAutoTest", "Автотестирование"},
+    {"Весь дамп архива", 0xFC, "pnAllDump", "Весь дамп"},
+    {"Заявка на ремонт в Дорнал", 0xFB, "pnRequestDornal", "Заявка в Дорнал"},
+    {"Инициализация архива", 0x26, "pnInitArchiv", "Инициализация архива"},
+    {"Запрос заводского номера криптопроцессора", 0x39, "pnAskSerNumRIK", "Номер криптопроцессора"},
+    {"Запрос версии ЭКЛЗ", 0x2A, "pnAskVersion", "Версия ЭКЛЗ"},
+    {"Команда, которую вы можете сделать сами", 0xFE, "pnSomeComand", "Произвольная команда"},
+    {"Часть дампа какого то проца? (0х3D)", 0x3D, "pnAskDumpProc", "Дамп процессора"},
+    {"Текущий номер КПК", 0x3C, "pnGetCurKPK", "Текущий номер КПК"},
+};
+
+TEST_F(Window, EveryTaskListItemSelectsItsCommandPanelAndHelpPage) {
+  QDir(QString::fromStdString(dir.Path().string())).mkdir("Docs");
+  for (const CatalogueCase& c : kCatalogue) {
+    QFile page(QString::fromStdString(dir.File("Docs")) + "/" + c.helpPage + ".htm");
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write(QString("<html><body>%1</body></html>").arg(c.caption).toUtf8());
+  }
+  Open();
+  auto* tabs = Find<QTabWidget>("pcQueryArea");
+  auto* browser = Find<QTextBrowser>("WebBrowser");
+  for (const CatalogueCase& c : kCatalogue) {
+    SCOPED_TRACE(c.caption);
+    tabs->setCurrentIndex(1);
+    Choose(c.caption);
+    EXPECT_EQ(window->CurrentCmd(), c.code);
+    EXPECT_EQ(RaisedPanel(), c.panel);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_TRUE(ExecEnabled());
+    EXPECT_EQ(browser->source().toLocalFile(),
+              QString::fromStdString(dir.File("Docs")) + "/" + c.helpPage + ".htm");
+    EXPECT_EQ(LastCmd(SettingsPath()), c.code);
+  }
+}
+
+TEST_F(Window, HiddenItemsAndAMissingHelpFolder) {
+  Open();
+  auto* tree = Find<QTreeWidget>("rzTaskList");
+  for (const char* caption : {"Запрос данных отчета", "Инициализация архива"}) {
+    const auto items = tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_FALSE(items.isEmpty());
+    EXPECT_TRUE(items.front()->isHidden()) << caption;  // the first one, in its group
+  }
+  Choose("Покупка");
+  EXPECT_TRUE(Find<QTextBrowser>("WebBrowser")->source().isEmpty());
+  EXPECT_TRUE(Find<QTextBrowser>("WebBrowser")->toPlainText().isEmpty());
+}
+
+TEST_F(Window, EveryPanelAndFieldCanBeFoundByAScreenReader) {
+  Open();
+  EXPECT_EQ(Find<QWidget>("rzTaskList")->accessibleName(), "Список команд");
+  for (const app::PanelSpec& spec : app::PanelTable()) {
+    SCOPED_TRACE(spec.name);
+    QWidget* panel = Find<QWidget>(spec.name);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->accessibleName(), QString::fromUtf8(spec.title));
+    QSet<QWidget*> buddies;
+    for (QLabel* label : panel->findChildren<QLabel*>()) buddies.insert(label->buddy());
+    for (const app::FieldSpec& f : spec.fields) {
+      if (!*f.name) continue;
+      QWidget* field = panel->findChild<QWidget*>(f.name);
+      ASSERT_NE(field, nullptr) << f.name;
+      if (qobject_cast<QAbstractButton*>(field)) continue;  // named by its own caption
+      EXPECT_FALSE(field->accessibleName().isEmpty()) << f.name;
+      if (*f.label) {
+        EXPECT_TRUE(buddies.contains(field)) << f.name << " has no label buddy";
+      }
+    }
+  }
+}
+
+TEST_F(Window, FormChoicesSetTheTextCodeUntilTheNextSelection) {
+  Open();
+  Choose("Завершение документа");
+  QTest::mouseClick(Find<QRadioButton>("rbAskFinishDocTxt"), Qt::LeftButton);
+  EXPECT_EQ(window->CurrentCmd(), 0x99);
+  QTest::mouseClick(Find<QRadioButton>("rbAskFinishDocDigits"), Qt::LeftButton);
+  EXPECT_EQ(window->CurrentCmd(), 0x19);
+
+  // The text form stays chosen on the panel but a selection sets the numeric code.
+  Choose("Запрос регистрационного номера");
+  QTest::mouseClick(Find<QRadioButton>("rbAskSNTxt"), Qt::LeftButton);
+  EXPECT_EQ(window->CurrentCmd(), 0x94);
+  Choose("Продажа");
+  Choose("Запрос регистрационного номера");
+  EXPECT_EQ(window->CurrentCmd(), 0x14);
+  EXPECT_TRUE(Find<QRadioButton>("rbAskSNTxt")->isChecked());
+}
+
+TEST_F(Window, ChoosingTheReportResetsDatesTypeAndShiftFields) {
+  Open();
+  Choose("Запрос отчета");
+  auto* type = Find<QComboBox>("cbAskReportType");
+  auto* from = Find<QDateTimeEdit>("dteAskReportFrom");
+  type->setCurrentIndex(0);
+  from->setDate(QDate(2020, 1, 1));
+  Find<QWidget>("edAskReportTo")->setEnabled(true);
+  Choose("Продажа");
+  Choose("Запрос отчета");
+  EXPECT_EQ(type->currentText(), "Полный по  датам по закрытиям смен");
+  EXPECT_EQ(from->date(), QDate::currentDate());
+  EXPECT_FALSE(Find<QWidget>("edAskReportSesionFrom")->isEnabled());
+  EXPECT_FALSE(Find<QWidget>("edAskReportTo")->isEnabled());
+}
+
+TEST_F(Window, ExecuteIsEnabledOnlyOnTheParametersTab) {
+  Open();
+  auto* tabs = Find<QTabWidget>("pcQueryArea");
+  EXPECT_TRUE(ExecEnabled());
+  EXPECT_FALSE(tabs->isTabVisible(1));
+  EXPECT_FALSE(tabs->isTabVisible(2));
+  tabs->setTabVisible(1, true);
+  tabs->setCurrentIndex(1);
+  EXPECT_FALSE(ExecEnabled());
+  QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
+  EXPECT_TRUE(ExecEnabled());
+}
+
+TEST_F(Window, WithoutALinkExecuteSaysSoAndChangesNothing) {
+  Open();
+  Fill("mmResult", {"прежний результат"});
+  Execute();
+  EXPECT_EQ(presenter.errors, QStringList{"Нет соединения."});
+  EXPECT_EQ(ResultLines(), QStringList{"прежний результат"});
+  EXPECT_TRUE(window->ResultHistory().isEmpty());
+  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 0);
+}
+
+TEST_F(Window, StartUpAlwaysSelectsTheSaleAndAFailedLinkBlinks) {
+  WriteSettings("[TfmMain]\nLastCmd=34\n[Options]\nBoundRate=abc\nComPort=" + dir.File("none") +
+                "\n[fmMainFormState]\nConnected=1\n");
+  Open();
+  EXPECT_EQ(window->CurrentCmd(), 0x10);
+  EXPECT_EQ(RaisedPanel(), "pnSale");
+  EXPECT_EQ(LastCmd(SettingsPath()), 16);
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Невозможно установить соединение");
+  EXPECT_FALSE(window->Session().LinkOpen());
+  EXPECT_TRUE(Find<QToolButton>("BtnInitPort")->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BtnClosePort")->isEnabled());
+  EXPECT_TRUE(presenter.errors.isEmpty());
+  EXPECT_EQ(presenter.modals, QStringList{"TfmMyAbout"});
+
+  window->close();
+  EXPECT_EQ(IniFile(SettingsPath()).ReadString("Options", "BoundRate", ""), "abc");
+}
+
+TEST_F(Window, ShutdownWritesPlacementAndSettingsInOrder) {
+  WriteSettings("[Group 1]\nOpened=0\n[Options]\nLogTXT=0\nTimeOuts=0x20\n[fmMainFormState]\nConnected=0\n");
+  Open();
+  window->close();
+  const std::string text = ReadFile(SettingsPath());
+  const char* order[] = {"Maximized=0", "Left=", "Top=", "Width=736", "Height=741", "Saved=1"};
+  size_t pos = 0;
+  for (const char* key : order) {
+    const size_t at = text.find(key, pos);
+    ASSERT_NE(at, std::string::npos) << key << "\n" << text;
+    pos = at;
+  }
+  const IniFile ini(SettingsPath());
+  EXPECT_FALSE(ini.ReadBool("Group 1", "Opened", true));
+  EXPECT_TRUE(ini.ReadBool("Group 0", "Opened", false));
+  EXPECT_FALSE(ini.ReadBool("Options", "LogTXT", true));
+  EXPECT_EQ(ini.ReadString("Options", "TimeOuts", ""), "32");
+}
+
+TEST_F(Window, AMaximizedWindowReopensMaximizedWithItsNormalSize) {
+  WriteSettings("[fmMainFormState]\nConnected=0\nSaved=1\nMaximized=1\nLeft=30\nTop=40\nWidth=700\nHeight=500\n");
+  Open();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isMaximized(); }, 2000));
+  window->close();
+  const IniFile ini(SettingsPath());
+  EXPECT_TRUE(ini.ReadBool("fmMainFormState", "Maximized", false));
+  EXPECT_EQ(ini.ReadInteger("fmMainFormState", "Width", 0), 700);
+  EXPECT_EQ(ini.ReadInteger("fmMainFormState", "Height", 0), 500);
+}
+
+TEST_F(Window, SavedPairIsWindows1251WithCrLfAndTheHexName) {
+  presenter.savePath = QString::fromStdString(dir.File("test.log"));
+  Open();
+  Fill("mmResult", {"Результат операции: ", "", "Сумма:1,5"});
+  Fill("MemoLog", {"==> 02 01 07 06"});
+  QTest::mouseClick(Find<QToolButton>("SaveLogs"), Qt::LeftButton);
+  EXPECT_EQ(ReadFile(dir.File("test.log")),
+            "\xD0\xE5\xE7\xF3\xEB\xFC\xF2\xE0\xF2 \xEE\xEF\xE5\xF0\xE0\xF6\xE8\xE8: \r\n\r\n"
+            "\xD1\xF3\xEC\xEC\xE0:1,5\r\n");
+  EXPECT_EQ(ReadFile(dir.File("test.logHex")), "==> 02 01 07 06\r\n");
+  EXPECT_TRUE(window->ResultHistory().isEmpty());
+  // The views keep their text, so a second save writes it again.
+  EXPECT_EQ(ResultLines().size(), 3);
+}
+
+TEST_F(Window, ClosePromptAsksOnlyWithTextInTheViews) {
+  Open();
+  window->close();
+  EXPECT_EQ(presenter.questions, 0);
+  EXPECT_FALSE(window->isVisible());
+
+  window->show();
+  Fill("MemoLog", {"==> 02 01 07 06"});
+  window->close();
+  EXPECT_EQ(presenter.questions, 1);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(Window, AFileThatCannotBeWrittenKeepsTheHistoriesAndTheWindowOpen) {
+  presenter.answerYes = true;
+  presenter.savePath = QString::fromStdString(dir.File("missing/test.log"));
+  Open();
+  Fill("mmResult", {"строка"});
+  window->close();
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(presenter.errors.size(), 1);
+  EXPECT_TRUE(presenter.errors[0].startsWith("Невозможно записать файл")) << presenter.errors[0].toStdString();
+  EXPECT_EQ(window->ResultHistory(), QStringList{"строка"});
+  EXPECT_EQ(ResultLines(), QStringList{"строка"});
+}
+
+TEST_F(Window, PrintingWithBothViewsEmptySaysThereIsNothing) {
+  presenter.pdfPath = QString::fromStdString(dir.File("out.pdf"));
+  Open();
+  QTest::mouseClick(Find<QToolButton>("RzToolButton3"), Qt::LeftButton);
+  EXPECT_EQ(presenter.messages, QStringList{"Сообщение: А печатать в данный момент нечего."});
+  EXPECT_FALSE(QFile::exists(presenter.pdfPath));
+}
+
+TEST_F(Window, PrintedPagesReadBackWithLongLinesInChunks) {
+  presenter.pdfPath = QString::fromStdString(dir.File("out.pdf"));
+  Open();
+  QString digits;
+  for (int i = 0; i < 1024; ++i) digits += QChar('0' + (i * 7) % 10);
+  Fill("mmResult", {"Дамп:", digits});
+  Fill("MemoLog", {"==> 02 03 03 00 00 00"});
+  QTest::mouseClick(Find<QToolButton>("RzToolButton3"), Qt::LeftButton);
+  ASSERT_TRUE(QFile::exists(presenter.pdfPath));
+
+  QProcess pdftotext;
+  pdftotext.start("pdftotext", {"-layout", presenter.pdfPath, "-"});
+  ASSERT_TRUE(pdftotext.waitForFinished(20000));
+  const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+  QStringList lines;
+  for (const QString& line : text.split('\n')) {
+    if (!line.trimmed().isEmpty()) lines << line.trimmed();  // a page ends in a form feed
+  }
+  ASSERT_GE(lines.size(), 4) << text.toStdString();
+  EXPECT_EQ(lines.front(), "Дамп:");
+  EXPECT_EQ(lines.back(), "==> 02 03 03 00 00 00");
+  QString joined;
+  for (qsizetype i = 1; i + 1 < lines.size(); ++i) joined += lines[i];
+  EXPECT_EQ(joined, digits);
+  EXPECT_GE(lines.size() - 2, 2) << "the 1024 digits are broken into chunks";
+}
+
+TEST(HelpPagesFolder, BesideTheProgramOrInItsInstalledShareFolder) {
+  TempDir dir;
+  const QString root = QString::fromStdString(dir.Path().string());
+  QDir(root).mkpath("build/bin/Docs");
+  QDir(root).mkpath("usr/bin");
+  QDir(root).mkpath("usr/share/eklz-tester/Docs");
+  QDir(root).mkpath("bare/bin");
+  EXPECT_EQ(app::HelpPagesFolder(root + "/build/bin"), root + "/build/bin");
+  EXPECT_EQ(app::HelpPagesFolder(root + "/usr/bin"), root + "/usr/share/eklz-tester");
+  EXPECT_EQ(app::HelpPagesFolder(root + "/bare/bin"), root + "/bare/bin");
+}
+
+TEST_F(Window, AboutBoxClosesItselfOnlyAtItsFirstShowing) {
+  app::TfmMyAbout about(QUrl::fromLocalFile(QString::fromStdString(dir.File("Docs/"))));
+  about.show();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !about.isVisible(); }, 5000));
+  EXPECT_FALSE(about.AutoClose());
+  about.show();
+  QTest::qWait(1500);
+  EXPECT_TRUE(about.isVisible());
+  // The address label opens the page and leaves the box open; any other part closes it.
+  QTest::mouseClick(about.findChild<QLabel*>("Label2"), Qt::LeftButton);
+  EXPECT_FALSE(about.isVisible());
+}
+
+}  // namespace
+}  // namespace eklz::test
