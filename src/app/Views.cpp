@@ -29,6 +29,31 @@ LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
 
 void LogView::AppendLines(const QString& joined, int count) {
   if (count <= 0) return;
+  if (!isVisible()) {
+    if (keptLines_ > 0) kept_ += '\n';
+    kept_ += joined;
+    keptLines_ += count;
+    return;
+  }
+  InsertKept();
+  Insert(joined, count);
+}
+
+void LogView::showEvent(QShowEvent* event) {
+  InsertKept();
+  QPlainTextEdit::showEvent(event);
+}
+
+void LogView::InsertKept() {
+  if (keptLines_ == 0) return;
+  const QString text = std::move(kept_);
+  const int count = keptLines_;
+  kept_.clear();
+  keptLines_ = 0;
+  Insert(text, count);
+}
+
+void LogView::Insert(const QString& joined, int count) {
   // One repaint for the whole text instead of one per block.
   setUpdatesEnabled(false);
   if (lines_ == 0) {
@@ -40,37 +65,15 @@ void LogView::AppendLines(const QString& joined, int count) {
   lines_ += count;
 }
 
-void LogView::Queue(const QString& joined, int count) {
-  if (count <= 0) return;
-  if (queuedLines_ > 0) queued_ += '\n';
-  queued_ += joined;
-  queuedLines_ += count;
-}
-
-bool LogView::AppendQueued(qsizetype budget) {
-  if (queuedLines_ == 0) return false;
-  const qsizetype cut = budget < 0 || queued_.size() <= budget ? -1 : queued_.indexOf('\n', budget);
-  if (cut < 0) {
-    AppendLines(queued_, queuedLines_);
-    queued_.clear();
-    queuedLines_ = 0;
-    return false;
-  }
-  const int count = static_cast<int>(QStringView(queued_).left(cut).count('\n')) + 1;
-  AppendLines(queued_.left(cut), count);
-  queued_.remove(0, cut + 1);
-  queuedLines_ -= count;
-  return true;
-}
-
 void LogView::Clear() {
   clear();
   lines_ = 0;
-  queued_.clear();
-  queuedLines_ = 0;
+  kept_.clear();
+  keptLines_ = 0;
 }
 
-QStringList LogView::Lines() const {
+QStringList LogView::Lines() {
+  InsertKept();
   QStringList lines;
   if (lines_ == 0) return lines;
   lines.reserve(document()->blockCount());

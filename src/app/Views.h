@@ -16,24 +16,27 @@ class LogView : public QPlainTextEdit {
  public:
   explicit LogView(QWidget* parent = nullptr);
 
-  // Appends `count` lines given as one text joined by '\n'.
+  // Appends `count` lines given as one text joined by '\n'. While the view
+  // is hidden (its tab is not the current one) the text is only kept, and
+  // goes into the view when it is shown or read: laying out text that
+  // nobody sees would slow a long dump down.
   void AppendLines(const QString& joined, int count);
-  // Queues lines to be appended by AppendQueued, a slice at a time, so that
-  // a long text never holds the event loop for long.
-  void Queue(const QString& joined, int count);
-  // Appends queued lines up to about `budget` characters (all with -1);
-  // true when some are still queued.
-  bool AppendQueued(qsizetype budget);
   void Clear();
-  bool HasLines() const { return lines_ > 0 || queuedLines_ > 0; }
+  bool HasLines() const { return lines_ > 0 || keptLines_ > 0; }
   // Every line of the view; an empty view has none (a view holding one
   // empty line has one).
-  QStringList Lines() const;
+  QStringList Lines();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
+  void Insert(const QString& joined, int count);
+  void InsertKept();
+
   int lines_ = 0;
-  QString queued_;
-  int queuedLines_ = 0;
+  QString kept_;
+  int keptLines_ = 0;
 };
 
 // Writes `lines` to `path` in Windows-1251, each line ended by CR LF,

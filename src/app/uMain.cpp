@@ -112,8 +112,8 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
     UpdateActions();
   });
   flushTimer_ = new QTimer(this);
-  flushTimer_->setInterval(40);
-  connect(flushTimer_, &QTimer::timeout, this, [this] { FlushOutput(false); });
+  flushTimer_->setInterval(50);
+  connect(flushTimer_, &QTimer::timeout, this, &TfmMain::FlushOutput);
 
   BuildToolbar();
   BuildStatusBar();
@@ -466,7 +466,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
       // Deliver the job's end now, so that the window is idle from here on.
       QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
     }
-    FlushOutput(true);
+    FlushOutput();
   }
   if (!ViewsEmpty() && presenter_->AskSaveViews(this)) {
     if (SaveViews() == SaveResult::Failed) {
@@ -665,13 +665,13 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
         EklzSession::RunScope run(*session_);
         operation(*session_);
       },
-               [this, done = std::move(done)](const JobOutcome& outcome) {
-                 FlushOutput(true);
-                 JobOutcome shown = outcome;
-                 if (sink_->ProgressCancelled()) shown.cancelled = true;
-                 if (closing_) return;
-                 done(shown);
-               });
+      [this, done = std::move(done)](const JobOutcome& outcome) {
+        FlushOutput();
+        JobOutcome shown = outcome;
+        if (sink_->ProgressCancelled()) shown.cancelled = true;
+        if (closing_) return;
+        done(shown);
+      });
 }
 
 // Asks the job in flight to stop: every port wait ends at once, and a dump
@@ -681,28 +681,20 @@ void TfmMain::CancelJob() {
   sink_->CloseProgress();
 }
 
-// Takes what the job has written and appends it to the views in slices of
-// about a quarter of a megabyte, the rest on the next turns of the event loop;
-// `all` appends everything at once (the job has ended, or the views are read).
-void TfmMain::FlushOutput(bool all) {
+// Takes what the job has written since the last time and appends it to the
+// views in one go: a view takes a large text far faster than many small
+// ones, since every append lays out its last screen again.
+void TfmMain::FlushOutput() {
   WindowSink::Batch b = sink_->TakeBatch();
-  result_->Queue(b.result, b.resultLines);
-  protocol_->Queue(b.protocol, b.protocolLines);
+  if (b.Empty()) return;
+  result_->AppendLines(b.result, b.resultLines);
+  protocol_->AppendLines(b.protocol, b.protocolLines);
   if (b.exchangeStatus) statusExchange_->setText(*b.exchangeStatus);
   if (b.connectionStatus) statusConn_->setText(*b.connectionStatus);
-  constexpr qsizetype kSlice = 256 * 1024;
-  const bool more = result_->AppendQueued(all ? -1 : kSlice) | protocol_->AppendQueued(all ? -1 : kSlice);
-  if (more && !sliceQueued_) {
-    sliceQueued_ = true;
-    QTimer::singleShot(0, this, [this] {
-      sliceQueued_ = false;
-      FlushOutput(false);
-    });
-  }
 }
 
 void TfmMain::UpdateActions() {
-  const bool idle = !worker_->Busy();
+  const bool idle = !JobRunning();
   execQuery_->setEnabled(idle && queryArea_->currentIndex() == kParamsTab);
   btnInitPort_->setEnabled(idle && initPortEnabled_);
   btnClosePort_->setEnabled(idle && closePortEnabled_);
@@ -764,7 +756,7 @@ void TfmMain::RzToolButton2Click() {
 bool TfmMain::ViewsEmpty() const { return !result_->HasLines() && !protocol_->HasLines(); }
 
 void TfmMain::MoveViewsToHistories() {
-  FlushOutput(true);
+  FlushOutput();
   resultHistory_ += result_->Lines();
   protocolHistory_ += protocol_->Lines();
 }
@@ -787,7 +779,7 @@ TfmMain::SaveResult TfmMain::SaveViews() {
 void TfmMain::SaveLogsClick() { SaveViews(); }
 
 void TfmMain::PrintViews(QPrinter& printer) {
-  FlushOutput(true);
+  FlushOutput();
   printer.setDocName(kAppTitle);
   PrintLines(printer, result_->Lines() + protocol_->Lines());
 }

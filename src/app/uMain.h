@@ -59,7 +59,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   ~TfmMain() override;
 
   uint8_t CurrentCmd() const { return currentCmd_; }
-  bool JobRunning() const { return worker_->Busy(); }
+  bool JobRunning() const { return worker_ && worker_->Busy(); }
   // The session; touch it only while no job runs.
   EklzSession& Session() { return *session_; }
   const QStringList& ResultHistory() const { return resultHistory_; }
@@ -112,7 +112,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void WriteLastCmd();
   void RunExtraStep(ExtraStep step, bool before);
   void OpenLinkAtStartUp();
-  void FlushOutput(bool all);
+  void FlushOutput();
   void UpdateActions();
   void SetPortButtons(bool initEnabled, bool closeEnabled);
   void MoveViewsToHistories();
@@ -151,7 +151,6 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool blinking_ = false;
   bool blinkOn_ = false;
   bool closing_ = false;
-  bool sliceQueued_ = false;
   bool placementRestored_ = false;
   double taskListShare_ = 0.39;
   double queryAreaShare_ = 0.77;
