@@ -10,6 +10,7 @@
 #include "commands/ArchiveDump.h"
 #include "commands/Documents.h"
 #include "commands/Information.h"
+#include "commands/PortSearch.h"
 #include "commands/Reports.h"
 #include "commands/Service.h"
 #include "commands/Status.h"
@@ -18,7 +19,9 @@
 #include "procedures/MassDocuments.h"
 #include "procedures/RepairRequest.h"
 #include "protocol/CodePage.h"
+#include "protocol/CommandCodes.h"
 #include "protocol/Errors.h"
+#include "serial/PortList.h"
 
 namespace eklz::cli {
 
@@ -527,6 +530,67 @@ const SubCommand kRepairRequest{
       }
     }};
 
+const SubCommand kPorts{"ports", "последовательные порты этого компьютера", {},
+                        [](Invocation& in) {
+                          for (const SerialPortInfo& p : ListSerialPorts()) {
+                            std::string line = p.name;
+                            if (p.devicePath != p.name) line += "\t" + p.devicePath;
+                            if (const std::string d = p.Description(); !d.empty()) line += "\t" + d;
+                            in.session.AppendResultLine(line, false);
+                          }
+                        },
+                        nullptr, nullptr, true};
+
+const OptionSpec kRates = TextOption(
+    "rates", "СКОРОСТИ", "скорости через запятую (по умолчанию 2400,4800,9600,19200,38400,57600)");
+// The rates of --rates (comma-separated), or every rate of the device.
+std::vector<std::string> SearchRates(const Arguments& a) {
+  const std::string list = a.Text(kRates, "");
+  if (list.empty()) return {std::begin(kExchangeRates), std::end(kExchangeRates)};
+  std::vector<std::string> rates;
+  for (size_t start = 0; start <= list.size();) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    rates.push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return rates;
+}
+
+const SubCommand kFind{
+    "find", "поиск ЭКЛЗ на портах и скоростях; первый ответивший порт и скорость", {&kRates},
+    [](Invocation& in) {
+      const Settings& settings = in.session.settings;
+      const std::vector<std::string> rates = SearchRates(in.args);
+      std::vector<std::string> ports;
+      if (in.portGiven) ports.push_back(settings.ComPort);
+      for (const SerialPortInfo& p : ListSerialPorts()) {
+        if (!in.portGiven || p.name != settings.ComPort) ports.push_back(p.name);
+      }
+      EklzSession& s = in.session;
+      const PortSearchResult result =
+          FindEklz(s, ports, rates, settings.TimeOuts,
+                   [&](const std::string& port, const std::string& rate, int index, int total) {
+                     s.Output().StepProgress("Поиск: " + port + ", " + rate, index, total);
+                   });
+      for (const std::string& failed : result.failed) {
+        s.AppendResultLine("Порт не открывается: " + failed, false);
+      }
+      if (!result.found) throw TEKLZException("ЭКЛЗ не найдена");
+      s.AppendResultLine("ЭКЛЗ найдена: " + result.port + ", " + result.rate, false);
+    },
+    [](const Arguments& a) {
+      for (const std::string& rate : SearchRates(a)) {
+        if (ExchangeRateIndex(rate) < 0) {
+          throw UsageError("--rates: скорость " + rate +
+                           " не из списка 2400, 4800, 9600, 19200, 38400, 57600");
+        }
+      }
+    },
+    "Пробует каждый существующий порт (сначала заданный --port) на каждой скорости\n"
+    "запросом регистрационного номера в текстовой форме; каждая попытка ждёт ответа\n"
+    "до 2000 мс + тайм-аут. Код выхода 1, если ЭКЛЗ не ответила ни на одном порту.",
+    true};
+
 }  // namespace
 
 const std::vector<SubCommand>& SubCommands() {
@@ -536,7 +600,7 @@ const std::vector<SubCommand>& SubCommands() {
       kCloseArchive, kCancelCloseArchive, kInitArchive, kStatus, kShiftStatus, kArchiveTest,
       kActivate, kSetExchange, kRegNumberQuery, kActivationResult, kVersion, kCryptoSerial,
       kCurrentKpk, kProcessorDump, kControlTape, kDocument, kShiftTotals, kReport, kDump,
-      kCommand, kMassDocuments, kAutotest, kFullDump, kRepairRequest,
+      kCommand, kMassDocuments, kAutotest, kFullDump, kRepairRequest, kPorts, kFind,
   };
   return kAll;
 }

@@ -16,6 +16,7 @@ struct Invocation {
   bool quiet;        // no result lines (the settings' LogTXT off)
   bool logExchange;  // protocol lines wanted: a protocol file takes them
   const std::string& settingsPath;
+  bool portGiven = false;  // --port was on the command line
 };
 
 struct SubCommand {
@@ -26,6 +27,9 @@ struct SubCommand {
   // Checks of the values together, before the port is opened; raises UsageError.
   void (*check)(const Arguments&) = nullptr;
   const char* notes = nullptr;  // more help after the options
+  // The command opens the ports it needs itself (or none): the run does not
+  // open the link from the settings first.
+  bool ownsLink = false;
 };
 
 const std::vector<SubCommand>& SubCommands();

@@ -151,7 +151,7 @@ std::string AbsolutePort(const std::string& port) {
 }
 
 // The settings of the run: the file's, then the command line's.
-Settings RunSettings(const Arguments& a, const std::string& settingsPath) {
+Settings RunSettings(const Arguments& a, const std::string& settingsPath, bool opensLink) {
   const bool fileExists = ::access(settingsPath.c_str(), F_OK) == 0;
   Settings settings = LoadSettings(settingsPath);
   if (a.Has(kPort)) settings.ComPort = AbsolutePort(a.Text(kPort));
@@ -170,7 +170,7 @@ Settings RunSettings(const Arguments& a, const std::string& settingsPath) {
   if (a.Flag(kCrcOff)) settings.CrcOff = true;
   if (a.Flag(kWin1251)) settings.Win1251 = true;
   if (a.Flag(kCp866)) settings.Win1251 = false;
-  if (!a.Has(kPort) && !fileExists) {
+  if (opensLink && !a.Has(kPort) && !fileExists) {
     const std::string path = PortDevicePath(settings.ComPort);
     std::cerr << "eklz: порт не задан (--port) и файла настроек \"" << settingsPath
               << "\" нет: используется порт " << settings.ComPort
@@ -184,16 +184,16 @@ int Run(const SubCommand& command, const Arguments& a) {
   const std::string settingsPath = a.Text(kSettings, TesterSettingsPath(ExecutablePath()));
   int status = 0;
   try {
-    Settings settings = RunSettings(a, settingsPath);
+    Settings settings = RunSettings(a, settingsPath, !command.ownsLink);
     const Settings started = settings;
 
     TerminalSink sink(a.Text(kProtocol));
     EklzSession session(sink, settings);
     // --protocol records the exchange whatever the settings' LogHEX says.
-    Invocation in{session, a, settings.quiet(), sink.WritesProtocol(), settingsPath};
+    Invocation in{session, a, settings.quiet(), sink.WritesProtocol(), settingsPath, a.Has(kPort)};
     CancelOnSecondSignal(&session);
     try {
-      OpenLink(session);
+      if (!command.ownsLink) OpenLink(session);
       command.run(in);
     } catch (const RunStopped&) {
       // Reported below with what was done.

@@ -254,6 +254,27 @@ TEST_F(Cli, ProceduresRunToTheirEnd) {
   EXPECT_NE(tail.find("\nM2=\n"), std::string::npos);
 }
 
+TEST_F(Cli, PortsAreListedAndTheSearchTriesTheGivenPortFirst) {
+  Outcome o = RunRaw({"--settings", Path("eklz.ini"), "ports"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("COM1\t/dev/ttyS0", 0), 0u) << o.out;
+  EXPECT_NE(o.out.find("\nCOM8\t/dev/ttyS7"), std::string::npos) << o.out;
+  EXPECT_EQ(o.err, "");  // no "port not given" notice: the command opens no link
+
+  // The simulator answers at 9600 only: 4800 goes unanswered, then 9600 is found,
+  // before any port of this computer is tried.
+  SimSession sim(true);
+  const uint64_t before = sim.server->Requests();
+  o = Run(sim, {"find", "--rates", "4800,9600"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "ЭКЛЗ найдена: " + sim.server->SlavePath() + ", 9600\n");
+  EXPECT_EQ(sim.server->Requests() - before, 1u);  // the one answered at 9600
+
+  o = Run(sim, {"find", "--rates", "9600,14400"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(sim.server->Requests() - before, 1u);
+}
+
 TEST_F(Cli, ADeviceFailureGoesToStandardErrorWithStatusOne) {
   sim::ServerOptions options;
   options.faults.answers[0x10] = 0x02;
