@@ -284,11 +284,11 @@ QWidget* TfmMain::BuildParamsTab() {
   panels_->setObjectName("pnPanels");
   layout->addWidget(panels_);
   // Each panel scrolls on its own, so that a small window still shows it whole.
-  for (const PanelSpec& spec : PanelTable()) {
+  for (const PanelSpec& def : PanelTable()) {
     auto* scroll = new QScrollArea(panels_);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setWidget(BuildPanel(spec, scroll));
+    scroll->setWidget(BuildPanel(def, scroll));
     panels_->addWidget(scroll);
   }
 
