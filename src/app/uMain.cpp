@@ -838,7 +838,12 @@ void TfmMain::ShowDumpProgress(std::shared_ptr<DumpProgressState> state) {
   delete progressDialog_;
   progressState_ = state;
   progressDialog_ = new TfmProgressDUMP(this);
-  connect(progressDialog_, &TfmProgressDUMP::closedByOperator, this, [state] { state->closed = true; });
+  // Closing the dialog is the session's cancel request like every other stop:
+  // the dump ends after the page in progress, a silent wait ends at once.
+  connect(progressDialog_, &TfmProgressDUMP::closedByOperator, this, [this, state] {
+    state->closed = true;
+    session_->RequestCancel();
+  });
   progressDialog_->SetPercent(state->percent);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(0, 0), progressDialog_->size());
