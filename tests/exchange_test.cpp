@@ -304,6 +304,27 @@ TEST_F(Exchange, RequestReportDataEndsOnCodeEight) {
   EXPECT_TRUE(t.sink.result.empty());
 }
 
+// Device text never reaches a view as raw control bytes: a line ends at a
+// NUL, as a text control shows it, and other control characters are blanks.
+TEST_F(Exchange, ResultLinesEndAtANulAndShowControlCharactersAsBlanks) {
+  using namespace std::string_literals;
+  const struct {
+    std::string text;
+    Lines lines;
+  } cases[] = {
+      {"ver 3.0 01.2002 \0ЭКЛЗ"s, {"ver 3.0 01.2002 "}},
+      {"a\x01" "b\x1B[2Jc\x7F"s, {"a b [2Jc "}},
+      {"lone\rCR and\nLF"s, {"lone CR and LF"}},
+      {"one\r\ntwo\0three\r\n\0"s, {"one", "two", ""}},
+      {"\tПривет"s, {"\tПривет"}},
+  };
+  for (const auto& c : cases) {
+    t.sink.result.clear();
+    t.session.AppendResultLine(c.text, false);
+    EXPECT_EQ(t.sink.result, c.lines) << c.text;
+  }
+}
+
 TEST_F(Exchange, NoLinkMeansNoConnection) {
   t.session.ClosePort();
   try {

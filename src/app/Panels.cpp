@@ -375,24 +375,24 @@ void AddRadioPair(QWidget* panel, QVBoxLayout* rows, const FormChoice& choice) {
 
 }  // namespace
 
-QWidget* BuildPanel(const PanelSpec& spec, QWidget* parent) {
+QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
   auto* panel = new QWidget(parent);
-  panel->setObjectName(spec.name);
-  panel->setAccessibleName(QString::fromUtf8(spec.title));
+  panel->setObjectName(def.name);
+  panel->setAccessibleName(QString::fromUtf8(def.title));
   auto* column = new QVBoxLayout(panel);
 
-  auto* title = new QLabel(QString::fromUtf8(spec.title), panel);
+  auto* title = new QLabel(QString::fromUtf8(def.title), panel);
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);
   column->addWidget(title);
-  if (spec.codeLabel) column->addWidget(new QLabel(QString::fromUtf8(spec.codeLabel), panel));
+  if (def.codeLabel) column->addWidget(new QLabel(QString::fromUtf8(def.codeLabel), panel));
   auto* separator = new QFrame(panel);
   separator->setFrameShape(QFrame::HLine);
   separator->setFrameShadow(QFrame::Sunken);
   column->addWidget(separator);
 
-  if (spec.formChoice) AddRadioPair(panel, column, *spec.formChoice);
+  if (def.formChoice) AddRadioPair(panel, column, *def.formChoice);
 
   auto* grid = new QGridLayout;
   grid->setColumnStretch(2, 1);
@@ -405,7 +405,7 @@ QWidget* BuildPanel(const PanelSpec& spec, QWidget* parent) {
   };
   QButtonGroup* radios = nullptr;
   QString lastCaption;
-  for (const FieldSpec& f : spec.fields) {
+  for (const FieldSpec& f : def.fields) {
     QWidget* w = CreateField(f, panel);
     if (*f.name) w->setObjectName(f.name);
     w->setEnabled(f.enabled);

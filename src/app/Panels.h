@@ -72,6 +72,6 @@ const std::vector<FormChoice>& FormChoices();
 // Builds the panel widget: title in bold, code label, separator line, then
 // the fields, each label the buddy of its field. The panel's accessible name
 // is its title.
-QWidget* BuildPanel(const PanelSpec& spec, QWidget* parent);
+QWidget* BuildPanel(const PanelSpec& def, QWidget* parent);
 
 }  // namespace eklz::app

@@ -284,11 +284,11 @@ QWidget* TfmMain::BuildParamsTab() {
   panels_->setObjectName("pnPanels");
   layout->addWidget(panels_);
   // Each panel scrolls on its own, so that a small window still shows it whole.
-  for (const PanelSpec& spec : PanelTable()) {
+  for (const PanelSpec& def : PanelTable()) {
     auto* scroll = new QScrollArea(panels_);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setWidget(BuildPanel(spec, scroll));
+    scroll->setWidget(BuildPanel(def, scroll));
     panels_->addWidget(scroll);
   }
 
@@ -838,7 +838,12 @@ void TfmMain::ShowDumpProgress(std::shared_ptr<DumpProgressState> state) {
   delete progressDialog_;
   progressState_ = state;
   progressDialog_ = new TfmProgressDUMP(this);
-  connect(progressDialog_, &TfmProgressDUMP::closedByOperator, this, [state] { state->closed = true; });
+  // Closing the dialog is the session's cancel request like every other stop:
+  // the dump ends after the page in progress, a silent wait ends at once.
+  connect(progressDialog_, &TfmProgressDUMP::closedByOperator, this, [this, state] {
+    state->closed = true;
+    session_->RequestCancel();
+  });
   progressDialog_->SetPercent(state->percent);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(0, 0), progressDialog_->size());

@@ -1,6 +1,6 @@
 #include "cli/Arguments.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 
 #include "protocol/Errors.h"
@@ -8,13 +8,6 @@
 namespace eklz::cli {
 
 namespace {
-
-const OptionSpec* Find(const std::vector<OptionSpec>& known, const std::string& name) {
-  for (const OptionSpec& o : known) {
-    if (o.name == name) return &o;
-  }
-  return nullptr;
-}
 
 // Converts with `convert`; a conversion failure names the option.
 template <typename F>
@@ -26,12 +19,28 @@ auto Converted(const std::string& name, const std::string& value, F convert) {
   }
 }
 
+UsageError BadValue(const OptionSpec& option, const std::string& why) {
+  return UsageError("неверное значение параметра --" + option.name + ": " + why);
+}
+
+// Digits after the decimal separator ("," or ".") of a number as typed
+// (numbers have no exponent), trailing zeros not counted.
+bool TooManyDecimals(const std::string& text, int decimals) {
+  const size_t separator = text.find_first_of(",.");
+  if (separator == std::string::npos) return false;
+  const size_t last = text.find_last_not_of('0');
+  return last > separator && last - separator > static_cast<size_t>(decimals);
+}
+
 }  // namespace
 
-Arguments::Arguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& known) {
+Arguments::Arguments(const std::vector<std::string>& args, std::vector<const OptionSpec*> known)
+    : known_(std::move(known)) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+    if (a == "-h" && Find("help")) {
+      flags_.insert("help");  // the short form of --help
+    } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
       std::string name = a.substr(2);
       std::string value;
       bool inlineValue = false;
@@ -41,7 +50,7 @@ Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Opt
         name = name.substr(0, eq);
         inlineValue = true;
       }
-      const OptionSpec* option = Find(known, name);
+      const OptionSpec* option = Find(name);
       if (!option) throw UsageError("неизвестный параметр --" + name);
       if (option->kind == ValueKind::Flag) {
         if (inlineValue) throw UsageError("параметр --" + name + " не принимает значения");
@@ -61,58 +70,94 @@ Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Opt
   }
 }
 
-void Arguments::Validate(const std::vector<OptionSpec>& known) const {
+const OptionSpec* Arguments::Find(const std::string& name) const {
+  for (const OptionSpec* o : known_) {
+    if (o->name == name) return o;
+  }
+  return nullptr;
+}
+
+void Arguments::RequireDeclared(const OptionSpec& option) const {
+  if (std::find(known_.begin(), known_.end(), &option) == known_.end()) {
+    throw std::logic_error("option --" + option.name + " is read but not declared");
+  }
+}
+
+const std::string* Arguments::Value(const OptionSpec& option) const {
+  RequireDeclared(option);
+  const auto it = values_.find(option.name);
+  return it == values_.end() ? nullptr : &it->second;
+}
+
+void Arguments::Validate() const {
+  for (const OptionSpec* option : known_) {
+    if (option->required && !Has(*option)) throw UsageError("не задан параметр --" + option->name);
+  }
   for (const auto& [name, value] : values_) {
-    const OptionSpec* option = Find(known, name);
-    switch (option->kind) {
+    const OptionSpec& option = *Find(name);
+    switch (option.kind) {
       case ValueKind::Integer: {
-        const long long v = Int64(name, 0);
-        if (v < option->min || v > option->max) {
-          throw UsageError("неверное значение параметра --" + name + ": допустимо от " +
-                           std::to_string(option->min) + " до " + std::to_string(option->max));
+        const long long v = Int64(option, 0);
+        if (v < option.min || v > option.max) {
+          throw BadValue(option, "допустимо от " + std::to_string(option.min) + " до " +
+                                     std::to_string(option.max));
         }
         break;
       }
-      case ValueKind::Number: Number(name, 0); break;
-      case ValueKind::Date: Date(name, {}); break;
-      case ValueKind::Time: Time(name, {}); break;
-      case ValueKind::Choice: Choice(*option, 0); break;
-      default: break;
+      case ValueKind::Number: {
+        Number(option, 0);
+        if (option.decimals >= 0 && TooManyDecimals(value, option.decimals)) {
+          throw BadValue(option, "не больше " + std::to_string(option.decimals) +
+                                     " знаков после запятой");
+        }
+        break;
+      }
+      case ValueKind::Date: Date(option, {}); break;
+      case ValueKind::Time: Time(option, {}); break;
+      case ValueKind::Choice: Choice(option, 0); break;
+      case ValueKind::Text:
+        if (option.check) {
+          if (const std::string why = option.check(value); !why.empty()) throw BadValue(option, why);
+        }
+        break;
+      case ValueKind::Flag: break;
     }
   }
 }
 
 int Arguments::Choice(const OptionSpec& option, int def) const {
-  if (!Has(option.name)) return def;
-  const std::string value = Text(option.name);
+  const std::string* value = Value(option);
+  if (!value) return def;
   std::string list;
   for (size_t i = 0; i < option.choices.size(); ++i) {
-    if (option.choices[i] == value) return static_cast<int>(i);
+    if (option.choices[i] == *value) return static_cast<int>(i);
     list += (i ? ", " : "") + option.choices[i];
   }
-  throw UsageError("неверное значение параметра --" + option.name + ": допустимы " + list);
+  throw BadValue(option, "допустимы " + list);
 }
 
-bool Arguments::Has(const std::string& name) const { return values_.count(name) != 0; }
+bool Arguments::Has(const OptionSpec& option) const { return Value(option) != nullptr; }
 
-std::string Arguments::Text(const std::string& name, const std::string& def) const {
-  const auto it = values_.find(name);
-  return it == values_.end() ? def : it->second;
+bool Arguments::Flag(const OptionSpec& option) const {
+  RequireDeclared(option);
+  return flags_.count(option.name) != 0;
 }
 
-std::string Arguments::RequiredText(const std::string& name) const {
-  if (!Has(name)) throw UsageError("не задан параметр --" + name);
-  return Text(name);
+std::string Arguments::Text(const OptionSpec& option, const std::string& def) const {
+  const std::string* value = Value(option);
+  return value ? *value : def;
 }
 
-int Arguments::Int(const std::string& name, int def) const {
-  if (!Has(name)) return def;
-  return Converted(name, Text(name), [](const std::string& v) { return ParseInt(v); });
+int Arguments::Int(const OptionSpec& option, int def) const {
+  const std::string* value = Value(option);
+  if (!value) return def;
+  return Converted(option.name, *value, [](const std::string& v) { return ParseInt(v); });
 }
 
-long long Arguments::Int64(const std::string& name, long long def) const {
-  if (!Has(name)) return def;
-  return Converted(name, Text(name), [](const std::string& v) {
+long long Arguments::Int64(const OptionSpec& option, long long def) const {
+  const std::string* value = Value(option);
+  if (!value) return def;
+  return Converted(option.name, *value, [](const std::string& v) {
     size_t i = v.size() > 0 && (v[0] == '-' || v[0] == '+') ? 1 : 0;
     bool digits = i < v.size() && v.size() - i <= 18;
     for (; digits && i < v.size(); ++i) digits = v[i] >= '0' && v[i] <= '9';
@@ -121,20 +166,23 @@ long long Arguments::Int64(const std::string& name, long long def) const {
   });
 }
 
-double Arguments::Number(const std::string& name, double def) const {
-  if (!Has(name)) return def;
-  return Converted(name, Text(name),
+double Arguments::Number(const OptionSpec& option, double def) const {
+  const std::string* value = Value(option);
+  if (!value) return def;
+  return Converted(option.name, *value,
                    [](const std::string& v) { return static_cast<double>(ParseFloat(v)); });
 }
 
-CalendarDate Arguments::Date(const std::string& name, const CalendarDate& def) const {
-  if (!Has(name)) return def;
-  return Converted(name, Text(name), [](const std::string& v) { return ParseShortDate(v); });
+CalendarDate Arguments::Date(const OptionSpec& option, const CalendarDate& def) const {
+  const std::string* value = Value(option);
+  if (!value) return def;
+  return Converted(option.name, *value, [](const std::string& v) { return ParseShortDate(v); });
 }
 
-ClockTime Arguments::Time(const std::string& name, const ClockTime& def) const {
-  if (!Has(name)) return def;
-  return Converted(name, Text(name), [](const std::string& v) { return ParseTime(v); });
+ClockTime Arguments::Time(const OptionSpec& option, const ClockTime& def) const {
+  const std::string* value = Value(option);
+  if (!value) return def;
+  return Converted(option.name, *value, [](const std::string& v) { return ParseTime(v); });
 }
 
 }  // namespace eklz::cli

@@ -1,12 +1,16 @@
 #include "cli/SubCommands.h"
 
 #include <cstdio>
+#include <tuple>
+#include <type_traits>
 
+#include "cli/Files.h"
 #include "commands/Activation.h"
 #include "commands/Arbitrary.h"
 #include "commands/ArchiveDump.h"
 #include "commands/Documents.h"
 #include "commands/Information.h"
+#include "commands/PortSearch.h"
 #include "commands/Reports.h"
 #include "commands/Service.h"
 #include "commands/Status.h"
@@ -14,7 +18,10 @@
 #include "procedures/FullDump.h"
 #include "procedures/MassDocuments.h"
 #include "procedures/RepairRequest.h"
+#include "protocol/CodePage.h"
+#include "protocol/CommandCodes.h"
 #include "protocol/Errors.h"
+#include "serial/PortList.h"
 
 namespace eklz::cli {
 
@@ -27,9 +34,13 @@ OptionSpec IntOption(const char* name, const char* help, long long min = -214748
                      long long max = 2147483647LL) {
   return {name, "N", help, ValueKind::Integer, {}, min, max};
 }
-OptionSpec NumberOption(const char* name, const char* help) {
-  return {name, "ЧИСЛО", help, ValueKind::Number, {}};
+OptionSpec NumberOption(const char* name, const char* help, int decimals) {
+  OptionSpec o{name, "ЧИСЛО", help, ValueKind::Number, {}};
+  o.decimals = decimals;
+  return o;
 }
+// Money has two decimals on the line, quantities three.
+OptionSpec MoneyOption(const char* name, const char* help) { return NumberOption(name, help, 2); }
 OptionSpec DateOption(const char* name, const char* help) {
   return {name, "ДД.ММ.ГГГГ", help, ValueKind::Date, {}};
 }
@@ -47,37 +58,46 @@ OptionSpec ChoiceOption(const char* name, const char* value, const char* help,
   return {name, value, full, ValueKind::Choice, std::move(choices)};
 }
 
+OptionSpec Required(OptionSpec option) {
+  option.required = true;
+  return option;
+}
+OptionSpec Checked(OptionSpec option, std::string (*check)(const std::string&)) {
+  option.check = check;
+  return option;
+}
+
+// The type of the last parameter of a core operation.
+template <typename F>
+struct LastParameter;
+template <typename R, typename... P>
+struct LastParameter<R (*)(P...)> {
+  using type = std::remove_cvref_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>>;
+};
+
+// Calls a core operation whose last parameter receives a value that the
+// command line does not use (the result lines already show it).
+template <typename F, typename... A>
+void IgnoringOutput(F operation, A&&... args) {
+  typename LastParameter<F>::type output{};
+  operation(std::forward<A>(args)..., output);
+}
+
 // Options shared by several commands.
 const OptionSpec kTextForm = FlagOption("text-form", "ответ в текстовой форме (код команды + 0x80)");
 const OptionSpec kDepartment = IntOption("department", "номер отдела (по умолчанию 1)", 0, 255);
-const OptionSpec kQuantity =
-    NumberOption("quantity", "количество, дробная часть через \",\" или \".\" (по умолчанию 0)");
-const OptionSpec kSum = NumberOption("sum", "сумма, копейки через \",\" или \".\" (по умолчанию 0)");
+const OptionSpec kQuantity = NumberOption(
+    "quantity", "количество, до трёх знаков после \",\" или \".\" (по умолчанию 0)", 3);
+const OptionSpec kSum =
+    MoneyOption("sum", "сумма, копейки через \",\" или \".\" (по умолчанию 0)");
 const OptionSpec kOperator = IntOption("operator", "код оператора (по умолчанию 1)", 0, 255);
 const OptionSpec kDate = DateOption("date", "дата (по умолчанию сегодня)");
 const OptionSpec kTime = TimeOption("time", "время (по умолчанию сейчас)");
-const OptionSpec kShift = IntOption("shift", "номер смены (по умолчанию 1)");
-const OptionSpec kStornoCommand =
-    ChoiceOption("command", "КОМАНДА", "сторнируемая команда (по умолчанию sale)",
-                 {"sale", "buy", "return-sale", "return-buy", "discount", "margin"});
-const OptionSpec kTextLength =
-    ChoiceOption("length", "16|40", "длина строки (по умолчанию 16)", {"16", "40"});
-const OptionSpec kBinding =
-    ChoiceOption("binding", "КОД", "привязка текста",
-                 {"sale", "buy", "return-sale", "return-buy", "discount", "margin", "finish",
-                  "finish-text"});
-const OptionSpec kEncoding = ChoiceOption("encoding", "КОДИРОВКА",
-                                          "кодировка строки (по умолчанию cp866)",
-                                          {"cp866", "win1251"});
-const OptionSpec kRate = ChoiceOption("rate", "СКОРОСТЬ", "скорость обмена",
-                                      {std::begin(kExchangeRates), std::end(kExchangeRates)});
-const OptionSpec kDocumentType =
-    ChoiceOption("type", "ТИП", "тип документа (по умолчанию sale)",
-                 {"sale", "buy", "return-sale", "return-buy"});
+const OptionSpec kShift = IntOption("shift", "номер смены (по умолчанию 1)", 0, 32767);
 
 // Options with a range are checked before the run, so this cannot fail.
-uint8_t Byte(const Invocation& in, const std::string& name, int def) {
-  return static_cast<uint8_t>(in.args.Int(name, def));
+uint8_t Byte(const Invocation& in, const OptionSpec& option, int def) {
+  return static_cast<uint8_t>(in.args.Int(option, def));
 }
 
 // --- Documents --------------------------------------------------------------
@@ -85,152 +105,289 @@ uint8_t Byte(const Invocation& in, const std::string& name, int def) {
 using ItemOperation = std::string (*)(EklzSession&, uint8_t, double, double, bool, bool);
 
 void Item(Invocation& in, ItemOperation op) {
-  op(in.session, Byte(in, "department", 1), in.args.Number("quantity", 0),
-     in.args.Number("sum", 0), in.quiet, in.logExchange);
-}
-void Sale(Invocation& in) { Item(in, DoSale); }
-void Buy(Invocation& in) { Item(in, DoBuy); }
-void ReturnSale(Invocation& in) { Item(in, DoReturnSale); }
-void ReturnBuy(Invocation& in) { Item(in, DoReturnBuy); }
-
-void Discount(Invocation& in) { DoDiscount(in.session, in.args.Number("sum", 0), in.quiet, in.logExchange); }
-void Margin(Invocation& in) { DoMargin(in.session, in.args.Number("sum", 0), in.quiet, in.logExchange); }
-
-void Storno(Invocation& in) {
-  static const uint8_t kCodes[] = {0x10, 0x11, 0x12, 0x13, 0x16, 0x17};
-  const int choice = in.args.Choice(kStornoCommand, 0);
-  DoStorno(in.session, kCodes[choice], Byte(in, "department", 1), in.args.Number("sum", 0),
-           in.args.Number("quantity", 0), in.quiet, in.logExchange);
+  op(in.session, Byte(in, kDepartment, 1), in.args.Number(kQuantity, 0), in.args.Number(kSum, 0),
+     in.quiet, in.logExchange);
 }
 
-void FinishDocument(Invocation& in) {
-  DoFinishDocument(in.session, in.args.Flag("text-form"), Byte(in, "operator", 1),
-                   in.args.Date("date", Today()), in.args.Time("time", TimeNow()), in.quiet,
-                   in.logExchange);
-}
+const SubCommand kSaleCommand{"sale", "продажа (0x10)", {&kDepartment, &kQuantity, &kSum},
+                              [](Invocation& in) { Item(in, DoSale); }};
+const SubCommand kBuyCommand{"buy", "покупка (0x11)", {&kDepartment, &kQuantity, &kSum},
+                             [](Invocation& in) { Item(in, DoBuy); }};
+const SubCommand kReturnSaleCommand{"return-sale", "возврат продажи (0x12)",
+                                    {&kDepartment, &kQuantity, &kSum},
+                                    [](Invocation& in) { Item(in, DoReturnSale); }};
+const SubCommand kReturnBuyCommand{"return-buy", "возврат покупки (0x13)",
+                                   {&kDepartment, &kQuantity, &kSum},
+                                   [](Invocation& in) { Item(in, DoReturnBuy); }};
 
-void Abort(Invocation& in) { DoAbort(in.session, in.quiet, in.logExchange); }
+const SubCommand kDiscountCommand{"discount", "скидка (0x16)", {&kSum}, [](Invocation& in) {
+                                    DoDiscount(in.session, in.args.Number(kSum, 0), in.quiet,
+                                               in.logExchange);
+                                  }};
+const SubCommand kMarginCommand{"margin", "наценка (0x17)", {&kSum}, [](Invocation& in) {
+                                  DoMargin(in.session, in.args.Number(kSum, 0), in.quiet,
+                                           in.logExchange);
+                                }};
+
+const OptionSpec kStornoCommand =
+    ChoiceOption("command", "КОМАНДА", "сторнируемая команда (по умолчанию sale)",
+                 {"sale", "buy", "return-sale", "return-buy", "discount", "margin"});
+const SubCommand kStorno{
+    "storno", "сторно (0x18)", {&kStornoCommand, &kDepartment, &kQuantity, &kSum},
+    [](Invocation& in) {
+      static const uint8_t kCodes[] = {0x10, 0x11, 0x12, 0x13, 0x16, 0x17};
+      DoStorno(in.session, kCodes[in.args.Choice(kStornoCommand, 0)], Byte(in, kDepartment, 1),
+               in.args.Number(kSum, 0), in.args.Number(kQuantity, 0), in.quiet, in.logExchange);
+    }};
+
+const SubCommand kFinishDocument{
+    "finish-document", "завершение документа (0x19, 0x99)",
+    {&kOperator, &kDate, &kTime, &kTextForm}, [](Invocation& in) {
+      DoFinishDocument(in.session, in.args.Flag(kTextForm), Byte(in, kOperator, 1),
+                       in.args.Date(kDate, Today()), in.args.Time(kTime, TimeNow()), in.quiet,
+                       in.logExchange);
+    }};
+
+const SubCommand kAbort{"abort", "отмена документа или формирования отчёта (0x06)", {},
+                        [](Invocation& in) { DoAbort(in.session, in.quiet, in.logExchange); }};
 
 // --- Shift and archive service ----------------------------------------------
 
-void CloseShift(Invocation& in) {
-  DoCloseShift(in.session, Byte(in, "operator", 1), in.args.Date("date", Today()),
-               in.args.Time("time", TimeNow()), in.quiet, in.logExchange);
-}
+const SubCommand kCloseShift{"close-shift", "закрытие смены (0x09)", {&kOperator, &kDate, &kTime},
+                             [](Invocation& in) {
+                               DoCloseShift(in.session, Byte(in, kOperator, 1),
+                                            in.args.Date(kDate, Today()),
+                                            in.args.Time(kTime, TimeNow()), in.quiet,
+                                            in.logExchange);
+                             }};
 
-void FreeText(Invocation& in) {
-  const int length = in.args.Choice(kTextLength, 0);
-  const int binding = in.args.Choice(kBinding, -1);
-  const bool win1251 = in.args.Choice(kEncoding, 0) == 1;
-  DoFreeText(in.session, length, in.args.Int("department", 1), binding, in.args.Text("text"),
-             win1251, in.quiet, in.logExchange);
-}
+const OptionSpec kTextLength =
+    ChoiceOption("length", "16|40", "длина строки (по умолчанию 16)", {"16", "40"});
+const OptionSpec kBinding = Required(
+    ChoiceOption("binding", "КОД", "привязка текста",
+                 {"sale", "buy", "return-sale", "return-buy", "discount", "margin", "finish",
+                  "finish-text"}));
+const OptionSpec kFreeText = TextOption("text", "ТЕКСТ", "строка текста");
+const OptionSpec kEncoding = ChoiceOption(
+    "encoding", "КОДИРОВКА",
+    "кодировка строки (по умолчанию cp866; общие --win1251 и --cp866 на неё не влияют)",
+    {"cp866", "win1251"});
+const SubCommand kFreeTextCommand{
+    "free-text", "ввод произвольного текста (0x04)",
+    {&kTextLength, &kDepartment, &kBinding, &kFreeText, &kEncoding}, [](Invocation& in) {
+      DoFreeText(in.session, in.args.Choice(kTextLength, 0), in.args.Int(kDepartment, 1),
+                 in.args.Choice(kBinding, -1), in.args.Text(kFreeText),
+                 in.args.Choice(kEncoding, 0) == 1, in.quiet, in.logExchange);
+    }};
 
-void CloseArchive(Invocation& in) { DoCloseArchive(in.session, in.quiet, in.logExchange); }
-void CancelCloseArchive(Invocation& in) { DoCancelCloseArchive(in.session, in.quiet, in.logExchange); }
-void InitArchive(Invocation& in) { DoInitArchive(in.session, in.quiet, in.logExchange); }
+const SubCommand kCloseArchive{"close-archive", "закрытие архива (0x0A)", {}, [](Invocation& in) {
+                                 DoCloseArchive(in.session, in.quiet, in.logExchange);
+                               }};
+const SubCommand kCancelCloseArchive{
+    "cancel-close-archive", "снятие флага закрытия архива (0x40)", {},
+    [](Invocation& in) { DoCancelCloseArchive(in.session, in.quiet, in.logExchange); }};
+const SubCommand kInitArchive{"init-archive", "инициализация архива, только для эмуляторов (0x26)",
+                              {}, [](Invocation& in) {
+                                DoInitArchive(in.session, in.quiet, in.logExchange);
+                              }};
 
 // --- Status -----------------------------------------------------------------
 
-void Status(Invocation& in) { AskStatus(in.session, in.quiet, in.logExchange); }
-void ShiftStatus(Invocation& in) { AskShiftStatus(in.session, in.quiet, in.logExchange); }
-void ArchiveTest(Invocation& in) {
-  std::string state;
-  DoArchiveTest(in.session, in.quiet, in.logExchange, state);
-}
+const SubCommand kStatus{"status", "запрос состояния ЭКЛЗ (0x07, 01)", {},
+                         [](Invocation& in) { AskStatus(in.session, in.quiet, in.logExchange); }};
+const SubCommand kShiftStatus{"shift-status", "запрос итогов текущей смены (0x07, 02)", {},
+                              [](Invocation& in) {
+                                AskShiftStatus(in.session, in.quiet, in.logExchange);
+                              }};
+const SubCommand kArchiveTest{"archive-test", "проверка целостности архива (0x08)", {},
+                              [](Invocation& in) {
+                                IgnoringOutput(DoArchiveTest, in.session, in.quiet, in.logExchange);
+                              }};
 
 // --- Activation and exchange parameters ------------------------------------
 
-void Activate(Invocation& in) {
-  std::string result;
-  DoActivate(in.session, in.args.Flag("text-form"), in.args.RequiredText("serial"),
-             in.args.Date("date", Today()), in.args.Time("time", TimeNow()),
-             in.args.RequiredText("inn"), in.args.RequiredText("reg-number"),
-             in.args.Text("name"), in.args.Int("line-width", 16), in.args.Int("last-shift", 0),
-             in.quiet, in.logExchange, result);
+const OptionSpec kSerial = Required(Checked(
+    TextOption("serial", "ТЕКСТ", "заводской номер ККМ, 12 символов"),
+    [](const std::string& v) -> std::string {
+      try {
+        if (Utf8ToCp1251(v).size() == 12) return "";
+      } catch (const std::exception&) {
+      }
+      return "нужно ровно 12 символов кодовой страницы Windows-1251";
+    }));
+const OptionSpec kActivationDate = DateOption("date", "дата активизации (по умолчанию сегодня)");
+const OptionSpec kActivationTime = TimeOption("time", "время активизации (по умолчанию сейчас)");
+std::string TwelveDigits(const std::string& v) {
+  const bool good = v.size() == 12 && v.find_first_not_of("0123456789") == std::string::npos;
+  return good ? "" : "нужно ровно 12 цифр";
 }
+const OptionSpec kInn = Required(Checked(TextOption("inn", "ЦИФРЫ", "ИНН, 12 цифр"), TwelveDigits));
+const OptionSpec kRegNumber = Required(
+    Checked(TextOption("reg-number", "ЦИФРЫ", "регистрационный номер, 12 цифр"), TwelveDigits));
+const OptionSpec kLastShift =
+    IntOption("last-shift", "номер последней смены (по умолчанию 0)", 0, 65535);
+const OptionSpec kLineWidth = ChoiceOption(
+    "line-width", "16|40", "ширина строки принтера (по умолчанию 16)", {"16", "40"});
+const OptionSpec kKkmName = TextOption("name", "ТЕКСТ", "тип ККМ");
+int LineWidth(const Arguments& a) { return a.Choice(kLineWidth, 0) == 0 ? 16 : 40; }
+const SubCommand kActivate{
+    "activate", "активизация ЭКЛЗ (0x01, 0x81)",
+    {&kSerial, &kActivationDate, &kActivationTime, &kInn, &kRegNumber, &kLastShift, &kLineWidth,
+     &kKkmName, &kTextForm},
+    [](Invocation& in) {
+      const Arguments& a = in.args;
+      IgnoringOutput(DoActivate, in.session, a.Flag(kTextForm), a.Text(kSerial),
+                     a.Date(kActivationDate, Today()), a.Time(kActivationTime, TimeNow()),
+                     a.Text(kInn), a.Text(kRegNumber), a.Text(kKkmName), LineWidth(a),
+                     a.Int(kLastShift, 0), in.quiet, in.logExchange);
+    },
+    [](const Arguments& a) {
+      const size_t width = static_cast<size_t>(LineWidth(a));
+      if (Utf8Length(a.Text(kKkmName)) > width) {
+        throw UsageError("неверное значение параметра --name: не длиннее " +
+                         std::to_string(width) + " символов при ширине строки " +
+                         std::to_string(width));
+      }
+    }};
 
-void SetExchange(Invocation& in) {
-  const int index = in.args.Choice(kRate, -1);
-  if (index < 0) throw UsageError("не задан параметр --rate");
-  std::string result;
-  DoSetExchangeParams(in.session, in.session.settings.ComPort, index,
-                      in.args.Int("exchange-timeout", 10), kExchangeRates[index], in.quiet,
-                      in.logExchange, result);
-}
+const OptionSpec kRate = Required(ChoiceOption(
+    "rate", "СКОРОСТЬ", "скорость обмена", {std::begin(kExchangeRates), std::end(kExchangeRates)}));
+const OptionSpec kExchangeTimeout =
+    IntOption("exchange-timeout", "тайм-аут ЭКЛЗ (по умолчанию 10)", 2, 255);
+const SubCommand kSetExchange{
+    "set-exchange", "установка параметров обмена (0x02)", {&kRate, &kExchangeTimeout},
+    [](Invocation& in) {
+      const int index = in.args.Choice(kRate, -1);
+      IgnoringOutput(DoSetExchangeParams, in.session, in.session.settings.ComPort, index,
+                     in.args.Int(kExchangeTimeout, 10), kExchangeRates[index], in.quiet,
+                     in.logExchange);
+    }};
 
 // --- Information ------------------------------------------------------------
 
-void RegNumber(Invocation& in) {
-  std::string r;
-  AskRegNumber(in.session, in.args.Flag("text-form"), in.quiet, in.logExchange, r);
-}
-void ActivationResult(Invocation& in) {
-  std::string r;
-  AskActivationResult(in.session, in.args.Flag("text-form"), in.quiet, in.logExchange, r);
-}
-void Version(Invocation& in) {
-  std::string r;
-  AskVersion(in.session, in.args.Flag("text-form"), in.quiet, in.logExchange, r);
-}
-void CryptoSerial(Invocation& in) {
-  std::string r;
-  AskCryptoSerial(in.session, in.quiet, in.logExchange, r);
-}
-void CurrentKpk(Invocation& in) {
-  std::string r;
-  AskCurrentKpk(in.session, in.quiet, in.logExchange, r);
-}
-void ProcessorDump(Invocation& in) {
-  std::string r;
-  AskProcessorDump(in.session, in.quiet, in.logExchange, r);
-}
+const SubCommand kRegNumberQuery{
+    "reg-number", "запрос регистрационного номера (0x14, 0x94)", {&kTextForm}, [](Invocation& in) {
+      IgnoringOutput(AskRegNumber, in.session, in.args.Flag(kTextForm), in.quiet, in.logExchange);
+    }};
+const SubCommand kActivationResult{
+    "activation-result", "запрос итога активизации (0x24, 0xA4)", {&kTextForm},
+    [](Invocation& in) {
+      IgnoringOutput(AskActivationResult, in.session, in.args.Flag(kTextForm), in.quiet,
+                     in.logExchange);
+    }};
+const SubCommand kVersion{"version", "запрос версии ЭКЛЗ (0x2A, 0xAA)", {&kTextForm},
+                          [](Invocation& in) {
+                            IgnoringOutput(AskVersion, in.session, in.args.Flag(kTextForm),
+                                           in.quiet, in.logExchange);
+                          }};
+const SubCommand kCryptoSerial{"crypto-serial", "запрос заводского номера криптопроцессора (0x39)",
+                               {}, [](Invocation& in) {
+                                 IgnoringOutput(AskCryptoSerial, in.session, in.quiet,
+                                                in.logExchange);
+                               }};
+const SubCommand kCurrentKpk{"current-kpk", "текущий номер КПК (0x3C)", {}, [](Invocation& in) {
+                               IgnoringOutput(AskCurrentKpk, in.session, in.quiet, in.logExchange);
+                             }};
+const SubCommand kProcessorDump{"processor-dump", "часть дампа процессора (0x3D)", {},
+                                [](Invocation& in) {
+                                  IgnoringOutput(AskProcessorDump, in.session, in.quiet,
+                                                 in.logExchange);
+                                }};
 
 // --- Reports ----------------------------------------------------------------
 
-void ControlTape(Invocation& in) {
-  std::string r;
-  AskControlTape(in.session, in.args.Flag("text-form"), in.args.Int("shift", 1), in.quiet,
-                 in.logExchange, r);
-}
-void Document(Invocation& in) {
-  std::string r;
-  AskDocument(in.session, in.args.Flag("text-form"), in.args.Int64("kpk", 0), in.quiet,
-              in.logExchange, r);
-}
-void ShiftTotals(Invocation& in) {
-  std::string r;
-  AskShiftTotals(in.session, in.args.Flag("text-form"), in.args.Int("shift", 1), in.quiet,
-                 in.logExchange, r);
-}
-void Report(Invocation& in) {
-  std::string r;
-  AskReport(in.session, in.args.Flag("text-form"), in.args.Int("type", 4),
-            in.args.Date("from", Today()), in.args.Date("to", Today()),
-            in.args.Int("shift-from", 0), in.args.Int("shift-to", 0), in.quiet, in.logExchange, r);
-}
+const SubCommand kControlTape{
+    "control-tape", "запрос контрольной ленты (0x20, 0xA0)", {&kShift, &kTextForm},
+    [](Invocation& in) {
+      IgnoringOutput(AskControlTape, in.session, in.args.Flag(kTextForm), in.args.Int(kShift, 1),
+                     in.quiet, in.logExchange);
+    }};
+
+const OptionSpec kKpk = IntOption("kpk", "номер КПК (по умолчанию 0)", 0, 99999999);
+const SubCommand kDocument{
+    "document", "запрос документа (0x21, 0xA1)", {&kKpk, &kTextForm}, [](Invocation& in) {
+      IgnoringOutput(AskDocument, in.session, in.args.Flag(kTextForm), in.args.Int64(kKpk, 0),
+                     in.quiet, in.logExchange);
+    }};
+
+const SubCommand kShiftTotals{
+    "shift-totals", "запрос итогов смены (0x23, 0xA3)", {&kShift, &kTextForm}, [](Invocation& in) {
+      IgnoringOutput(AskShiftTotals, in.session, in.args.Flag(kTextForm), in.args.Int(kShift, 1),
+                     in.quiet, in.logExchange);
+    }};
+
+const OptionSpec kReportType = IntOption("type", "тип отчёта (по умолчанию 4), см. ниже", 0, 7);
+const OptionSpec kReportFrom = DateOption("from", "дата начала, типы 4 и 5 (по умолчанию сегодня)");
+const OptionSpec kReportTo = DateOption("to", "дата окончания, типы 4 и 5 (по умолчанию сегодня)");
+const OptionSpec kShiftFrom =
+    IntOption("shift-from", "смена начала, типы 6 и 7 (по умолчанию 0)", 0, 32767);
+const OptionSpec kShiftTo =
+    IntOption("shift-to", "смена окончания, типы 6 и 7 (по умолчанию 0)", 0, 32767);
+const SubCommand kReport{
+    "report", "запрос отчёта (0x22, 0xA2)",
+    {&kReportType, &kReportFrom, &kReportTo, &kShiftFrom, &kShiftTo, &kTextForm},
+    [](Invocation& in) {
+      const Arguments& a = in.args;
+      const int type = a.Int(kReportType, 4);
+      IgnoringOutput(AskReport, in.session, a.Flag(kTextForm), type, a.Date(kReportFrom, Today()),
+                     a.Date(kReportTo, Today()), a.Int(kShiftFrom, 0), a.Int(kShiftTo, 0),
+                     in.quiet, in.logExchange);
+      // The device has no such report: the run fails like a refusal by the device.
+      if (type < 4) {
+        throw TEKLZException("Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается");
+      }
+    },
+    nullptr,
+    "Типы отчёта:\n"
+    "  0-3  по отделу; в данной версии ЭКЛЗ не поддерживаются (код завершения 1)\n"
+    "  4    полный по датам по закрытиям смен (--from, --to)\n"
+    "  5    краткий по датам по закрытиям смен (--from, --to)\n"
+    "  6    полный по номерам смен по закрытиям смен (--shift-from, --shift-to)\n"
+    "  7    краткий по номерам смен по закрытиям смен (--shift-from, --shift-to)"};
 
 // --- Archive dump and arbitrary command --------------------------------------
 
-void Dump(Invocation& in) {
-  const bool range = in.args.Has("from") || in.args.Has("to");
-  if (range && in.args.Has("page")) throw UsageError("параметр --page нельзя задавать вместе с --from и --to");
-  const int from = range ? in.args.Int("from", 0) : in.args.Int("page", 0);
-  const int to = range ? in.args.Int("to", from) : from;
-  const std::string file = in.args.Text("file");
-  std::string pageData;
-  AskArchiveDump(in.session, !file.empty(), file, from, to, !range, in.quiet, in.logExchange,
-                 pageData);
-}
+const OptionSpec kPage = IntOption("page", "одна страница (по умолчанию 0)", 0, kArchivePages - 1);
+const OptionSpec kPageFrom = IntOption("from", "первая страница диапазона", 0, kArchivePages - 1);
+const OptionSpec kPageTo = IntOption("to", "последняя страница диапазона", 0, kArchivePages - 1);
+const OptionSpec kDumpFile = TextOption("file", "ФАЙЛ", "сохранять дамп в файл");
+const SubCommand kDump{
+    "dump", "запрос дампа архива (0x03)", {&kPage, &kPageFrom, &kPageTo, &kDumpFile},
+    [](Invocation& in) {
+      const Arguments& a = in.args;
+      const bool range = a.Has(kPageFrom) || a.Has(kPageTo);
+      const int from = range ? a.Int(kPageFrom, 0) : a.Int(kPage, 0);
+      const int to = range ? a.Int(kPageTo, from) : from;
+      const std::string file = a.Text(kDumpFile);
+      IgnoringOutput(AskArchiveDump, in.session, !file.empty(), file, from, to, !range, in.quiet,
+                     in.logExchange);
+    },
+    [](const Arguments& a) {
+      if ((a.Has(kPageFrom) || a.Has(kPageTo)) && a.Has(kPage)) {
+        throw UsageError("параметр --page нельзя задавать вместе с --from и --to");
+      }
+    }};
 
-void Command(Invocation& in) {
-  // The bytes go into the command grid as the operator would type them:
-  // the grid sets the length and the checksum.
-  const std::string bytes = in.args.RequiredText("bytes");
+const OptionSpec kBytes = Required(
+    TextOption("bytes", "HEX", "код команды и параметры, байты через пробел, например \"07 01\""));
+const OptionSpec kLengthByte = TextOption("length", "HEX", "байт длины вместо вычисленного");
+const OptionSpec kReplyAsText =
+    FlagOption("text-form", "читать данные ответа как текст в кодировке 866 (код команды "
+                            "не меняется: для текстовой формы задайте код + 0x80 в --bytes)");
+const OptionSpec kMultiFragment = FlagOption("multi-fragment", "в ответе несколько фрагментов");
+const OptionSpec kNoData = FlagOption("no-data", "ЭКЛЗ не возвращает никакой информации");
+const OptionSpec kParseFragments =
+    FlagOption("parse-fragments", "разобрать ответ как нетекстовые фрагменты");
+
+// The bytes go into the command grid as the operator would type them: the
+// grid sets the length and the checksum.
+CommandGrid GridOf(const Arguments& a) {
+  const std::string bytes = a.Text(kBytes);
   std::vector<std::string> cells;
   for (size_t pos = 0; pos < bytes.size();) {
     const size_t end = bytes.find(' ', pos);
-    const std::string cell = bytes.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    const std::string cell =
+        bytes.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
     if (!cell.empty()) cells.push_back(cell);
     if (end == std::string::npos) break;
     pos = end + 1;
@@ -246,180 +403,204 @@ void Command(Invocation& in) {
                        std::string(CommandGrid::kNotHexMessage));
     }
   }
-  if (in.args.Has("length")) {
-    if (grid.SetValue(1, in.args.Text("length")) == CommandGrid::Edit::NotHex) {
+  if (a.Has(kLengthByte)) {
+    if (grid.SetValue(1, a.Text(kLengthByte)) == CommandGrid::Edit::NotHex) {
       throw UsageError("неверное значение параметра --length: " +
                        std::string(CommandGrid::kNotHexMessage));
     }
   }
-  std::string reply;
-  RunArbitraryCommand(in.session, in.args.Flag("text-form"), grid.ReadCommandGrid(),
-                      in.args.Flag("multi-fragment"), in.args.Flag("no-data"),
-                      in.args.Flag("parse-fragments"), in.quiet, in.logExchange, reply);
+  return grid;
 }
+
+const SubCommand kCommand{
+    "command", "произвольная команда",
+    {&kBytes, &kLengthByte, &kReplyAsText, &kMultiFragment, &kNoData, &kParseFragments},
+    [](Invocation& in) {
+      const Arguments& a = in.args;
+      IgnoringOutput(RunArbitraryCommand, in.session, a.Flag(kReplyAsText),
+                     GridOf(a).ReadCommandGrid(), a.Flag(kMultiFragment), a.Flag(kNoData),
+                     a.Flag(kParseFragments), in.quiet, in.logExchange);
+    },
+    [](const Arguments& a) { GridOf(a); }};
 
 // --- Procedures ---------------------------------------------------------------
 
-void MassDocuments(Invocation& in) {
-  MassDocumentsParams p;
-  const Arguments& a = in.args;
-  p.documentCount = a.Int("count", 1);
-  p.documentType = a.Choice(kDocumentType, 0);
-  p.randomType = a.Flag("random-type");
-  p.department = a.Int("department", 1);
-  p.randomDepartment = a.Flag("random-department");
-  p.quantity = a.Number("quantity", 0);
-  p.randomQuantity = a.Flag("random-quantity");
-  p.sum = a.Number("sum", 0);
-  p.randomSum = a.Flag("random-sum");
-  p.repetitions = a.Int("repeat", 1);
-  p.randomRepetitions = a.Flag("random-repeat");
-  p.makeDiscounts = a.Has("discounts");
-  p.discountCount = a.Int("discounts", 1);
-  p.discountSum = a.Number("discount-sum", 0);
-  p.randomDiscounts = a.Flag("random-discounts");
-  p.makeMargins = a.Has("margins");
-  p.marginCount = a.Int("margins", 1);
-  p.marginSum = a.Number("margin-sum", 0);
-  p.randomMargins = a.Flag("random-margins");
-  ClockSeededRandom random;
-  // This procedure has logging switches of its own instead of the settings.
-  RunMassDocuments(in.session, p, random, a.Flag("no-text-log"),
-                   !a.Flag("no-hex-log") && in.protocolFile);
-}
+const OptionSpec kCount = IntOption("count", "количество документов (по умолчанию 1)", 1, 10000);
+const OptionSpec kDocumentType =
+    ChoiceOption("type", "ТИП", "тип документа (по умолчанию sale)",
+                 {"sale", "buy", "return-sale", "return-buy"});
+const OptionSpec kRandomType = FlagOption("random-type", "случайный тип документа");
+const OptionSpec kRandomDepartment = FlagOption("random-department", "случайный отдел");
+const OptionSpec kRandomQuantity = FlagOption("random-quantity", "случайное количество");
+const OptionSpec kRandomSum = FlagOption("random-sum", "случайная сумма документа");
+const OptionSpec kRepeat =
+    IntOption("repeat", "количество повтора операции в документе (по умолчанию 1)", 0, 1000000);
+const OptionSpec kRandomRepeat = FlagOption("random-repeat", "случайное количество повторов");
+const OptionSpec kDiscounts = IntOption("discounts", "выполнить скидку, в количестве N", 0, 1000000);
+const OptionSpec kDiscountSum = MoneyOption("discount-sum", "сумма скидки");
+const OptionSpec kRandomDiscounts = FlagOption("random-discounts", "скидки случайным образом");
+const OptionSpec kMargins = IntOption("margins", "выполнить наценку, в количестве N", 0, 1000000);
+const OptionSpec kMarginSum = MoneyOption("margin-sum", "сумма наценки");
+const OptionSpec kRandomMargins = FlagOption("random-margins", "наценки случайным образом");
+const OptionSpec kNoTextLog =
+    FlagOption("no-text-log", "не выводить протокол обмена в текстовом виде");
+const OptionSpec kNoHexLog =
+    FlagOption("no-hex-log", "не писать протокол обмена в шестнадцатиричном виде");
+const SubCommand kMassDocuments{
+    "mass-documents", "массовое создание документов",
+    {&kCount, &kDocumentType, &kRandomType, &kDepartment, &kRandomDepartment, &kQuantity,
+     &kRandomQuantity, &kSum, &kRandomSum, &kRepeat, &kRandomRepeat, &kDiscounts, &kDiscountSum,
+     &kRandomDiscounts, &kMargins, &kMarginSum, &kRandomMargins, &kNoTextLog, &kNoHexLog},
+    [](Invocation& in) {
+      MassDocumentsParams p;
+      const Arguments& a = in.args;
+      p.documentCount = a.Int(kCount, 1);
+      p.documentType = a.Choice(kDocumentType, 0);
+      p.randomType = a.Flag(kRandomType);
+      p.department = a.Int(kDepartment, 1);
+      p.randomDepartment = a.Flag(kRandomDepartment);
+      p.quantity = a.Number(kQuantity, 0);
+      p.randomQuantity = a.Flag(kRandomQuantity);
+      p.sum = a.Number(kSum, 0);
+      p.randomSum = a.Flag(kRandomSum);
+      p.repetitions = a.Int(kRepeat, 1);
+      p.randomRepetitions = a.Flag(kRandomRepeat);
+      p.makeDiscounts = a.Has(kDiscounts);
+      p.discountCount = a.Int(kDiscounts, 1);
+      p.discountSum = a.Number(kDiscountSum, 0);
+      p.randomDiscounts = a.Flag(kRandomDiscounts);
+      p.makeMargins = a.Has(kMargins);
+      p.marginCount = a.Int(kMargins, 1);
+      p.marginSum = a.Number(kMarginSum, 0);
+      p.randomMargins = a.Flag(kRandomMargins);
+      ClockSeededRandom random;
+      // This procedure has logging switches of its own besides --quiet and --protocol.
+      RunMassDocuments(in.session, p, random, in.quiet || a.Flag(kNoTextLog),
+                       in.logExchange && !a.Flag(kNoHexLog));
+    }};
 
-void Autotest(Invocation& in) {
-  RunAutotest(in.session, in.args.Flag("text-form"), in.quiet, in.logExchange);
-}
+const SubCommand kAutotest{"autotest", "тестирование ЭКЛЗ", {&kTextForm}, [](Invocation& in) {
+                             RunAutotest(in.session, in.args.Flag(kTextForm), in.quiet,
+                                         in.logExchange);
+                           }};
 
-void FullDump(Invocation& in) {
-  RunFullDump(in.session, in.args.Text("file", "Dump.bin"), in.args.Flag("max-speed"), in.quiet,
-              in.logExchange);
-}
+const OptionSpec kFullDumpFile = TextOption("file", "ФАЙЛ", "имя файла (по умолчанию Dump.bin)");
+const OptionSpec kMaxSpeed = FlagOption("max-speed", "увеличивать скорость до 19200");
+const SubCommand kFullDump{"full-dump", "весь дамп архива в файл", {&kFullDumpFile, &kMaxSpeed},
+                           [](Invocation& in) {
+                             const std::string file = in.args.Text(kFullDumpFile, "Dump.bin");
+                             const bool maxSpeed = in.args.Flag(kMaxSpeed);
+                             // Nothing changes on the device unless the dump can be kept
+                             // and, with a raised speed, the settings can follow it.
+                             RequireCreatableFile(file);
+                             if (maxSpeed) RequireWritableSettings(in.settingsPath);
+                             RunFullDump(in.session, file, maxSpeed, in.quiet, in.logExchange);
+                           }};
 
-void RepairRequest(Invocation& in) {
-  RepairRequestPanel panel;
-  RunRepairRequest(in.session, false, in.quiet, in.logExchange, panel);
-  // What the operator types into the panel before printing.
-  panel.numRequest = in.args.Text("number", panel.numRequest);
-  panel.serialNumEklz = in.args.Text("eklz-serial");
-  panel.developmentFailure = in.args.Text("failure");
-  panel.dateOfBroken = in.args.Date("broken-date", panel.dateOfBroken);
-  if (in.args.Has("not-transferred")) {
-    panel.archiveTransferred = false;
-    panel.failureToCarryOut = in.args.Text("not-transferred");
+const OptionSpec kRequestNumber = TextOption("number", "ТЕКСТ", "№ заявки (по умолчанию 1)");
+const OptionSpec kEklzSerial = TextOption("eklz-serial", "ТЕКСТ", "заводской № ЭКЛЗ");
+const OptionSpec kFailure = TextOption("failure", "ТЕКСТ", "внешнее проявление отказа");
+const OptionSpec kBrokenDate = DateOption("broken-date", "дата отказа (по умолчанию сегодня)");
+const OptionSpec kNotTransferred =
+    TextOption("not-transferred", "ТЕКСТ", "данные архива не перенесены, по этой причине");
+const SubCommand kRepairRequest{
+    "repair-request", "заявка на ремонт: опрос ЭКЛЗ и переменные бланка",
+    {&kRequestNumber, &kEklzSerial, &kFailure, &kBrokenDate, &kNotTransferred},
+    [](Invocation& in) {
+      RepairRequestPanel panel;
+      RunRepairRequest(in.session, false, in.quiet, in.logExchange, panel);
+      // What the operator types into the panel before printing.
+      const Arguments& a = in.args;
+      panel.numRequest = a.Text(kRequestNumber, panel.numRequest);
+      panel.serialNumEklz = a.Text(kEklzSerial);
+      panel.developmentFailure = a.Text(kFailure);
+      panel.dateOfBroken = a.Date(kBrokenDate, panel.dateOfBroken);
+      if (a.Has(kNotTransferred)) {
+        panel.archiveTransferred = false;
+        panel.failureToCarryOut = a.Text(kNotTransferred);
+      }
+      EklzSession& s = in.session;
+      s.AppendResultLine("", false);
+      s.AppendResultLine("Обнаружены неисправности:", false);
+      s.AppendResultLine(panel.detectFailure, false);
+      s.AppendResultLine("", false);
+      s.AppendResultLine("Переменные бланка заявки:", false);
+      for (const char* name : kRepairFormVariables) {
+        s.AppendResultLine(std::string(name) + "=" + RepairFormVariable(s, panel, name), false);
+      }
+    }};
+
+const SubCommand kPorts{"ports", "последовательные порты этого компьютера", {},
+                        [](Invocation& in) {
+                          for (const SerialPortInfo& p : ListSerialPorts()) {
+                            std::string line = p.name;
+                            if (p.devicePath != p.name) line += "\t" + p.devicePath;
+                            if (const std::string d = p.Description(); !d.empty()) line += "\t" + d;
+                            in.session.AppendResultLine(line, false);
+                          }
+                        },
+                        nullptr, nullptr, true};
+
+const OptionSpec kRates = TextOption(
+    "rates", "СКОРОСТИ", "скорости через запятую (по умолчанию 2400,4800,9600,19200,38400,57600)");
+// The rates of --rates (comma-separated), or every rate of the device.
+std::vector<std::string> SearchRates(const Arguments& a) {
+  const std::string list = a.Text(kRates, "");
+  if (list.empty()) return {std::begin(kExchangeRates), std::end(kExchangeRates)};
+  std::vector<std::string> rates;
+  for (size_t start = 0; start <= list.size();) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    rates.push_back(list.substr(start, comma - start));
+    start = comma + 1;
   }
-  EklzSession& s = in.session;
-  s.AppendResultLine("", false);
-  s.AppendResultLine("Обнаружены неисправности:", false);
-  s.AppendResultLine(panel.detectFailure, false);
-  s.AppendResultLine("", false);
-  s.AppendResultLine("Переменные бланка заявки:", false);
-  for (const char* name : kRepairFormVariables) {
-    s.AppendResultLine(std::string(name) + "=" + RepairFormVariable(s, panel, name), false);
-  }
+  return rates;
 }
+
+const SubCommand kFind{
+    "find", "поиск ЭКЛЗ на портах и скоростях; первый ответивший порт и скорость", {&kRates},
+    [](Invocation& in) {
+      const Settings& settings = in.session.settings;
+      const std::vector<std::string> rates = SearchRates(in.args);
+      std::vector<std::string> ports;
+      if (in.portGiven) ports.push_back(settings.ComPort);
+      for (const SerialPortInfo& p : ListSerialPorts()) {
+        if (!in.portGiven || p.name != settings.ComPort) ports.push_back(p.name);
+      }
+      EklzSession& s = in.session;
+      const PortSearchResult result =
+          FindEklz(s, ports, rates, settings.TimeOuts,
+                   [&](const std::string& port, const std::string& rate, int index, int total) {
+                     s.Output().StepProgress("Поиск: " + port + ", " + rate, index, total);
+                   });
+      for (const std::string& failed : result.failed) {
+        s.AppendResultLine("Порт не открывается: " + failed, false);
+      }
+      if (!result.found) throw TEKLZException("ЭКЛЗ не найдена");
+      s.AppendResultLine("ЭКЛЗ найдена: " + result.port + ", " + result.rate, false);
+    },
+    [](const Arguments& a) {
+      for (const std::string& rate : SearchRates(a)) {
+        if (ExchangeRateIndex(rate) < 0) {
+          throw UsageError("--rates: скорость " + rate +
+                           " не из списка 2400, 4800, 9600, 19200, 38400, 57600");
+        }
+      }
+    },
+    "Пробует каждый существующий порт (сначала заданный --port) на каждой скорости\n"
+    "запросом регистрационного номера в текстовой форме; каждая попытка ждёт ответа\n"
+    "до 2000 мс + тайм-аут. Код выхода 1, если ЭКЛЗ не ответила ни на одном порту.",
+    true};
 
 }  // namespace
 
 const std::vector<SubCommand>& SubCommands() {
   static const std::vector<SubCommand> kAll = {
-      {"sale", "продажа (0x10)", {kDepartment, kQuantity, kSum}, Sale},
-      {"buy", "покупка (0x11)", {kDepartment, kQuantity, kSum}, Buy},
-      {"return-sale", "возврат продажи (0x12)", {kDepartment, kQuantity, kSum}, ReturnSale},
-      {"return-buy", "возврат покупки (0x13)", {kDepartment, kQuantity, kSum}, ReturnBuy},
-      {"discount", "скидка (0x16)", {kSum}, Discount},
-      {"margin", "наценка (0x17)", {kSum}, Margin},
-      {"storno", "сторно (0x18)", {kStornoCommand, kDepartment, kQuantity, kSum}, Storno},
-      {"finish-document", "завершение документа (0x19, 0x99)", {kOperator, kDate, kTime, kTextForm},
-       FinishDocument},
-      {"abort", "отмена документа или формирования отчёта (0x06)", {}, Abort},
-      {"close-shift", "закрытие смены (0x09)", {kOperator, kDate, kTime}, CloseShift},
-      {"free-text", "ввод произвольного текста (0x04)",
-       {kTextLength, kDepartment, kBinding, TextOption("text", "ТЕКСТ", "строка текста"), kEncoding},
-       FreeText},
-      {"close-archive", "закрытие архива (0x0A)", {}, CloseArchive},
-      {"cancel-close-archive", "снятие флага закрытия архива (0x40)", {}, CancelCloseArchive},
-      {"init-archive", "инициализация архива, только для эмуляторов (0x26)", {}, InitArchive},
-      {"status", "запрос состояния ЭКЛЗ (0x07, 01)", {}, Status},
-      {"shift-status", "запрос итогов текущей смены (0x07, 02)", {}, ShiftStatus},
-      {"archive-test", "проверка целостности архива (0x08)", {}, ArchiveTest},
-      {"activate", "активизация ЭКЛЗ (0x01, 0x81)",
-       {TextOption("serial", "ТЕКСТ", "заводской номер ККМ, 12 символов"),
-        DateOption("date", "дата активизации (по умолчанию сегодня)"),
-        TimeOption("time", "время активизации (по умолчанию сейчас)"),
-        TextOption("inn", "ЦИФРЫ", "ИНН, 12 цифр"),
-        TextOption("reg-number", "ЦИФРЫ", "регистрационный номер, 12 цифр"),
-        IntOption("last-shift", "номер последней смены (по умолчанию 0)"),
-        IntOption("line-width", "ширина строки принтера, 16 или 40 (по умолчанию 16)"),
-        TextOption("name", "ТЕКСТ", "тип ККМ"), kTextForm},
-       Activate},
-      {"set-exchange", "установка параметров обмена (0x02)",
-       {kRate, IntOption("exchange-timeout", "тайм-аут ЭКЛЗ, от 2 до 255 (по умолчанию 10)")},
-       SetExchange},
-      {"reg-number", "запрос регистрационного номера (0x14, 0x94)", {kTextForm}, RegNumber},
-      {"activation-result", "запрос итога активизации (0x24, 0xA4)", {kTextForm}, ActivationResult},
-      {"version", "запрос версии ЭКЛЗ (0x2A, 0xAA)", {kTextForm}, Version},
-      {"crypto-serial", "запрос заводского номера криптопроцессора (0x39)", {}, CryptoSerial},
-      {"current-kpk", "текущий номер КПК (0x3C)", {}, CurrentKpk},
-      {"processor-dump", "часть дампа процессора (0x3D)", {}, ProcessorDump},
-      {"control-tape", "запрос контрольной ленты (0x20, 0xA0)", {kShift, kTextForm}, ControlTape},
-      {"document", "запрос документа (0x21, 0xA1)",
-       {IntOption("kpk", "номер КПК (по умолчанию 0)", 0, 999999999999LL), kTextForm}, Document},
-      {"shift-totals", "запрос итогов смены (0x23, 0xA3)", {kShift, kTextForm}, ShiftTotals},
-      {"report", "запрос отчёта (0x22, 0xA2)",
-       {IntOption("type", "тип отчёта от 0 до 7 (по умолчанию 4; 0-3 не поддерживаются)"),
-        DateOption("from", "дата начала, типы 4 и 5 (по умолчанию сегодня)"),
-        DateOption("to", "дата окончания, типы 4 и 5 (по умолчанию сегодня)"),
-        IntOption("shift-from", "смена начала, типы 6 и 7 (по умолчанию 0)"),
-        IntOption("shift-to", "смена окончания, типы 6 и 7 (по умолчанию 0)"), kTextForm},
-       Report},
-      {"dump", "запрос дампа архива (0x03)",
-       {IntOption("page", "одна страница (по умолчанию 0)"),
-        IntOption("from", "первая страница диапазона"),
-        IntOption("to", "последняя страница диапазона"),
-        TextOption("file", "ФАЙЛ", "сохранять дамп в файл")},
-       Dump},
-      {"command", "произвольная команда",
-       {TextOption("bytes", "HEX", "код команды и параметры, байты через пробел, например \"07 01\""),
-        TextOption("length", "HEX", "байт длины вместо вычисленного"), kTextForm,
-        FlagOption("multi-fragment", "в ответе несколько фрагментов"),
-        FlagOption("no-data", "ЭКЛЗ не возвращает никакой информации"),
-        FlagOption("parse-fragments", "разобрать ответ как нетекстовые фрагменты")},
-       Command},
-      {"mass-documents", "массовое создание документов",
-       {IntOption("count", "количество документов (по умолчанию 1)", 0, 1000000),
-        kDocumentType,
-        FlagOption("random-type", "случайный тип документа"),
-        kDepartment,
-        FlagOption("random-department", "случайный отдел"),
-        kQuantity,
-        FlagOption("random-quantity", "случайное количество"),
-        kSum,
-        FlagOption("random-sum", "случайная сумма документа"),
-        IntOption("repeat", "количество повтора операции в документе (по умолчанию 1)", 0, 1000000),
-        FlagOption("random-repeat", "случайное количество повторов"),
-        IntOption("discounts", "выполнить скидку, в количестве N", 0, 1000000),
-        NumberOption("discount-sum", "сумма скидки"),
-        FlagOption("random-discounts", "скидки случайным образом"),
-        IntOption("margins", "выполнить наценку, в количестве N", 0, 1000000),
-        NumberOption("margin-sum", "сумма наценки"),
-        FlagOption("random-margins", "наценки случайным образом"),
-        FlagOption("no-text-log", "не выводить протокол обмена в текстовом виде"),
-        FlagOption("no-hex-log", "не писать протокол обмена в шестнадцатиричном виде")},
-       MassDocuments},
-      {"autotest", "тестирование ЭКЛЗ", {kTextForm}, Autotest},
-      {"full-dump", "весь дамп архива в файл",
-       {TextOption("file", "ФАЙЛ", "имя файла (по умолчанию Dump.bin)"),
-        FlagOption("max-speed", "увеличивать скорость до 19200")},
-       FullDump},
-      {"repair-request", "заявка на ремонт: опрос ЭКЛЗ и переменные бланка",
-       {TextOption("number", "ТЕКСТ", "№ заявки (по умолчанию 1)"),
-        TextOption("eklz-serial", "ТЕКСТ", "заводской № ЭКЛЗ"),
-        TextOption("failure", "ТЕКСТ", "внешнее проявление отказа"),
-        DateOption("broken-date", "дата отказа (по умолчанию сегодня)"),
-        TextOption("not-transferred", "ТЕКСТ", "данные архива не перенесены, по этой причине")},
-       RepairRequest},
+      kSaleCommand, kBuyCommand, kReturnSaleCommand, kReturnBuyCommand, kDiscountCommand,
+      kMarginCommand, kStorno, kFinishDocument, kAbort, kCloseShift, kFreeTextCommand,
+      kCloseArchive, kCancelCloseArchive, kInitArchive, kStatus, kShiftStatus, kArchiveTest,
+      kActivate, kSetExchange, kRegNumberQuery, kActivationResult, kVersion, kCryptoSerial,
+      kCurrentKpk, kProcessorDump, kControlTape, kDocument, kShiftTotals, kReport, kDump,
+      kCommand, kMassDocuments, kAutotest, kFullDump, kRepairRequest, kPorts, kFind,
   };
   return kAll;
 }

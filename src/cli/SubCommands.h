@@ -1,5 +1,5 @@
-// The subcommands of the command-line tool: one small function per
-// operation or procedure, each reading its options and calling the core.
+// The subcommands of the command-line tool: one small handler per
+// operation or procedure, declared together with the options it reads.
 #pragma once
 
 #include <string>
@@ -14,15 +14,22 @@ struct Invocation {
   EklzSession& session;
   const Arguments& args;
   bool quiet;        // no result lines (the settings' LogTXT off)
-  bool logExchange;  // protocol lines wanted (the settings' LogHEX and a protocol file)
-  bool protocolFile; // a protocol file takes the protocol lines
+  bool logExchange;  // protocol lines wanted: a protocol file takes them
+  const std::string& settingsPath;
+  bool portGiven = false;  // --port was on the command line
 };
 
 struct SubCommand {
   const char* name;
   const char* summary;
-  std::vector<OptionSpec> options;
+  std::vector<const OptionSpec*> options;  // the only options `run` may read
   void (*run)(Invocation&);
+  // Checks of the values together, before the port is opened; raises UsageError.
+  void (*check)(const Arguments&) = nullptr;
+  const char* notes = nullptr;  // more help after the options
+  // The command opens the ports it needs itself (or none): the run does not
+  // open the link from the settings first.
+  bool ownsLink = false;
 };
 
 const std::vector<SubCommand>& SubCommands();

@@ -3,72 +3,161 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <string.h>
+
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
+#include "commands/ArchiveDump.h"
 #include "protocol/Errors.h"
 
 namespace eklz::cli {
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+volatile sig_atomic_t stopSignal = 0;
+std::atomic<EklzSession*> cancelTarget{nullptr};
 
-// The first Ctrl-C asks the dump to stop after the page in progress; a
-// second one ends the program at once.
-void OnInterrupt(int) {
-  interrupted = 1;
-  signal(SIGINT, SIG_DFL);
+// The first signal asks the run to stop between two exchanges; a second one
+// cancels the exchange in progress (one lock-free store).
+void OnStopSignal(int signal) {
+  if (stopSignal == 0) {
+    stopSignal = signal;
+    return;
+  }
+  if (EklzSession* session = cancelTarget.load()) {
+    session->RequestCancel();
+  } else {
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+  }
 }
 
-// The dump's progress: closing it is Ctrl-C. Draws a bar on standard error
-// when that is a terminal.
-class TerminalProgress : public DumpProgress {
+void RequestStop(int signal) {
+  if (stopSignal == 0) stopSignal = signal;
+}
+
+// The progress line on standard error, when that is a terminal. Result
+// lines clear it before they are written and it is drawn again after them.
+class ProgressLine {
  public:
-  TerminalProgress() : bar_(::isatty(STDERR_FILENO) != 0) {
-    interrupted = 0;
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;  // no SA_RESTART: a read in progress simply waits on
-    sigaction(SIGINT, &sa, &previous_);
+  static ProgressLine& Instance() {
+    static ProgressLine line;
+    return line;
   }
-  ~TerminalProgress() override {
-    sigaction(SIGINT, &previous_, nullptr);
-    if (bar_ && shown_) std::fputs("\n", stderr);
-  }
-
-  void Show() override {
-    shown_ = true;
-    Draw(0);
-  }
-  void SetPercent(int percent) override { Draw(percent); }
-  bool Visible() const override { return interrupted == 0; }
-
- private:
-  void Draw(int percent) {
-    if (!bar_ || percent == last_) return;
-    last_ = percent;
-    constexpr int kWidth = 40;
-    const int filled = percent * kWidth / 100;
-    std::fprintf(stderr, "\rЗапрос дампа архива [%s%s] %3d%%", std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, ' ').c_str(), percent);
+  bool Enabled() const { return enabled_; }
+  void Show(const std::string& text) {
+    if (!enabled_) return;
+    text_ = text;
+    std::fprintf(stderr, "\r\033[K%s", text_.c_str());
     std::fflush(stderr);
   }
+  void Hide() {
+    if (!enabled_ || text_.empty()) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+  }
+  void Restore() {
+    if (!text_.empty()) Show(text_);
+  }
+  void End() {
+    Hide();
+    text_.clear();
+  }
 
-  bool bar_;
-  bool shown_ = false;
-  int last_ = -1;
-  struct sigaction previous_ {};
+ private:
+  ProgressLine() : enabled_(::isatty(STDERR_FILENO) != 0) {}
+  bool enabled_;
+  std::string text_;
 };
+
+// "1:05" for 65 seconds.
+std::string Duration(long long seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+  return text;
+}
 
 }  // namespace
 
-bool DumpInterrupted() { return interrupted != 0; }
+// The dump's progress: it counts the pages for the stop report, draws
+// "page n of m" with the rate and the time left, and reads as closed once
+// a stop was asked, which ends the dump after the page in progress.
+class TerminalProgress : public DumpProgress {
+ public:
+  explicit TerminalProgress(TerminalSink& sink) : sink_(sink) { ++sink_.dumps_; }
+  ~TerminalProgress() override {
+    --sink_.dumps_;
+    // A stop during the dump ended it after its page. The rest of the run
+    // ends before its next request through the session's cancel request,
+    // which lets the clean-up after a dump (setting the speed back) go on.
+    if (StopSignal() != 0) {
+      sink_.stopHandled_ = true;
+      if (EklzSession* session = cancelTarget.load()) session->RequestCancel();
+    }
+    ProgressLine::Instance().End();
+  }
 
-TerminalSink::TerminalSink(const std::string& protocolPath) {
-  static char buffer[1 << 16];
-  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  void SetPages(int done, int total) override {
+    // The stop report tells of the dump that took the stop up, not of one
+    // that the stopped run then refused to start.
+    if (sink_.stopHandled_) return;
+    sink_.pagesDone_ = done;
+    sink_.pagesTotal_ = total;
+    if (done == 0) started_ = std::chrono::steady_clock::now();
+    Draw();
+  }
+  bool Visible() const override {
+    if (StopSignal() == 0) return true;
+    sink_.stopHandled_ = true;
+    return false;
+  }
+
+ private:
+  void Draw() {
+    if (!ProgressLine::Instance().Enabled()) return;
+    const int done = sink_.pagesDone_, total = sink_.pagesTotal_;
+    std::string text = "Дамп архива: страница " + std::to_string(done) + " из " + std::to_string(total);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    if (done > 0 && seconds > 0) {
+      const double pagesPerSecond = done / seconds;
+      text += ", " + std::to_string(static_cast<long long>(pagesPerSecond * kArchivePageSize)) +
+              " байт/с, осталось " +
+              Duration(static_cast<long long>((total - done) / pagesPerSecond + 0.5));
+    }
+    ProgressLine::Instance().Show(text);
+  }
+
+  TerminalSink& sink_;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
+
+void InstallStopSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = OnStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;  // a wait in progress goes on: the exchange completes
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &sa, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+void ClearProgressLine() { ProgressLine::Instance().End(); }
+
+void CancelOnSecondSignal(EklzSession* session) { cancelTarget.store(session); }
+
+int StopSignal() { return stopSignal; }
+
+std::string SignalName(int signal) {
+  const char* name = ::sigabbrev_np(signal);
+  return name ? std::string("SIG") + name : "сигнал " + std::to_string(signal);
+}
+
+TerminalSink::TerminalSink(const std::string& protocolPath) : protocolPath_(protocolPath) {
+  // Each result line reaches the reader (a terminal or a pipe) as it is made.
+  std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
   if (!protocolPath.empty()) {
     protocol_ = std::fopen(protocolPath.c_str(), "w");
     if (!protocol_) {
@@ -79,28 +168,76 @@ TerminalSink::TerminalSink(const std::string& protocolPath) {
 }
 
 TerminalSink::~TerminalSink() {
-  Flush();
   if (protocol_) std::fclose(protocol_);
 }
 
 void TerminalSink::ResultLine(const std::string& line) {
+  if (stdoutClosed_) return;
+  ProgressLine::Instance().Hide();
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
+  if (std::ferror(stdout)) {
+    // Nothing more goes there. A reader that went away (EPIPE) stops the
+    // run as an interruption would; any other failure fails it at the end.
+    stdoutClosed_ = true;
+    if (errno == EPIPE) {
+      RequestStop(SIGPIPE);
+    } else {
+      stdoutError_ = errno;
+    }
+    return;
+  }
+  ProgressLine::Instance().Restore();
 }
 
 void TerminalSink::ProtocolLine(const std::string& line) {
-  if (!protocol_) return;
+  if (!protocol_ || protocolError_ != 0) return;
   std::fwrite(line.data(), 1, line.size(), protocol_);
   std::fputc('\n', protocol_);
+  if (std::fflush(protocol_) != 0) protocolError_ = errno;
+}
+
+void TerminalSink::BeforeRequest() {
+  // A dump in progress stops through its progress display, after its page.
+  if (StopSignal() != 0 && !stopHandled_ && dumps_ == 0) {
+    stopHandled_ = true;
+    throw RunStopped();
+  }
+  ++requests_;
+}
+
+void TerminalSink::StepProgress(const std::string& what, int step, int steps) {
+  if (!ProgressLine::Instance().Enabled()) return;
+  ProgressLine::Instance().Show(what + " " + std::to_string(step) +
+                                (steps > 0 ? " из " + std::to_string(steps) : ""));
 }
 
 std::unique_ptr<DumpProgress> TerminalSink::CreateDumpProgress() {
-  return std::make_unique<TerminalProgress>();
+  return std::make_unique<TerminalProgress>(*this);
 }
 
-void TerminalSink::Flush() {
-  std::fflush(stdout);
-  if (protocol_) std::fflush(protocol_);
+void TerminalSink::Close() {
+  ClearProgressLine();
+  if (std::fflush(stdout) != 0 && errno != EPIPE && stdoutError_ == 0) stdoutError_ = errno;
+  if (protocol_) {
+    if (std::fclose(protocol_) != 0 && protocolError_ == 0) protocolError_ = errno;
+    protocol_ = nullptr;
+  }
+  if (stdoutError_ != 0) {
+    throw EInOutError(std::string("Ошибка записи в стандартный вывод: ") +
+                      std::strerror(stdoutError_));
+  }
+  if (protocolError_ != 0) {
+    throw EInOutError("Ошибка записи в файл протокола \"" + protocolPath_ +
+                      "\": " + std::strerror(protocolError_));
+  }
+}
+
+std::string TerminalSink::StopReport() const {
+  if (pagesDone_ >= 0) {
+    return "записано " + std::to_string(pagesDone_) + " страниц из " + std::to_string(pagesTotal_);
+  }
+  return "отправлено запросов: " + std::to_string(requests_);
 }
 
 }  // namespace eklz::cli

@@ -1,15 +1,44 @@
 // Where a command-line run sends the session's output: result lines to
-// standard output, protocol lines to an optional file, dump progress as a
-// bar on standard error when that is a terminal.
+// standard output as they come, protocol lines to an optional file, dump
+// progress on standard error when that is a terminal. And how a run stops:
+// SIGINT, SIGTERM, SIGHUP or a closed standard output end it between two
+// exchanges, like the closing of the dump's progress display.
 #pragma once
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "protocol/Session.h"
 
 namespace eklz::cli {
+
+// Installs the stop handlers for SIGINT, SIGTERM and SIGHUP and ignores
+// SIGPIPE (a closed standard output shows as EPIPE instead). The handler
+// only records the signal. A second signal cancels the session given to
+// CancelOnSecondSignal at once (a wait for a silent device ends, a reply
+// that is flowing is still read whole); without one it ends the program.
+// A dump that stopped for a signal also ends the rest of that session's run.
+void InstallStopSignals();
+void CancelOnSecondSignal(EklzSession* session);
+
+// The signal that asked the run to stop (SIGPIPE for a closed standard
+// output), 0 while none did.
+int StopSignal();
+
+// Takes the progress line off the terminal (before a message goes there).
+void ClearProgressLine();
+
+// "SIGINT" and the like.
+std::string SignalName(int signal);
+
+// Raised before the next request once a stop was asked: the run ends
+// between two exchanges.
+class RunStopped : public std::runtime_error {
+ public:
+  RunStopped() : std::runtime_error("Операция прервана") {}
+};
 
 class TerminalSink : public OutputSink {
  public:
@@ -20,16 +49,31 @@ class TerminalSink : public OutputSink {
 
   void ResultLine(const std::string& line) override;
   void ProtocolLine(const std::string& line) override;
+  void BeforeRequest() override;
+  void StepProgress(const std::string& what, int step, int steps) override;
   std::unique_ptr<DumpProgress> CreateDumpProgress() override;
 
   bool WritesProtocol() const { return protocol_ != nullptr; }
-  void Flush();
+  // Flushes standard output and closes the protocol file; raises
+  // EInOutError when either could not be written whole (a reader that went
+  // away is no failure: it stops the run instead).
+  void Close();
+
+  // What the run had done when it stopped, for the operator.
+  std::string StopReport() const;
 
  private:
-  FILE* protocol_ = nullptr;
-};
+  friend class TerminalProgress;
 
-// True once the operator pressed Ctrl-C during a dump.
-bool DumpInterrupted();
+  std::string protocolPath_;
+  FILE* protocol_ = nullptr;
+  int protocolError_ = 0;    // errno of the first failed write
+  bool stdoutClosed_ = false;
+  int stdoutError_ = 0;       // errno of a failed write other than EPIPE
+  bool stopHandled_ = false;  // the stop was taken up (by a dump or by RunStopped)
+  int dumps_ = 0;             // dump progress displays alive
+  int requests_ = 0;          // requests sent
+  int pagesDone_ = -1, pagesTotal_ = 0;  // of the last dump; -1: no dump
+};
 
 }  // namespace eklz::cli

@@ -1,34 +1,53 @@
 // eklz: the EKLZ tester as a command for scripted runs.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/Files.h"
 #include "cli/SubCommands.h"
 #include "cli/Terminal.h"
 #include "commands/Link.h"
 #include "protocol/Errors.h"
+#include "serial/Port.h"
 #include "settings/Settings.h"
 
 namespace eklz::cli {
 namespace {
 
-const std::vector<OptionSpec> kGlobalOptions = {
-    {"port", "ИМЯ", "последовательный порт: COM1..COMn или путь к устройству", ValueKind::Text, {}},
-    {"baud", "N", "скорость обмена", ValueKind::Integer, {}, 1, 4000000},
-    {"timeout", "МС", "тайм-аут порта в миллисекундах", ValueKind::Integer, {}, 0, 32000},
-    {"settings", "ФАЙЛ", "файл настроек (по умолчанию eklz.ini рядом с программой)", ValueKind::Text, {}},
-    {"protocol", "ФАЙЛ", "записывать протокол обмена в файл", ValueKind::Text, {}},
-    {"quiet", "", "не выводить текстовый протокол (результат)", ValueKind::Flag, {}},
-    {"crc-off", "", "отключить контроль CRC ответов ЭКЛЗ", ValueKind::Flag, {}},
-    {"win1251", "", "текст в обмене с ЭКЛЗ в кодировке Win1251", ValueKind::Flag, {}},
-    {"cp866", "", "текст в обмене с ЭКЛЗ в кодировке PC866", ValueKind::Flag, {}},
-    {"help", "", "эта справка", ValueKind::Flag, {}},
-};
+const OptionSpec kPort{"port", "ИМЯ",
+                       "последовательный порт: COM1..COMn (/dev/ttyS0..) или путь к устройству",
+                       ValueKind::Text, {}};
+const OptionSpec kBaud{"baud", "N", "скорость порта (по умолчанию из файла настроек, иначе 9600)",
+                       ValueKind::Integer, {}, 1, 4000000};
+const OptionSpec kTimeout{"timeout", "МС",
+                          "тайм-аут порта: ожидание каждого байта ответа 2000 мс + МС "
+                          "(по умолчанию 10)",
+                          ValueKind::Integer, {}, 0, 32000};
+const OptionSpec kSettings{"settings", "ФАЙЛ", "файл настроек (по умолчанию см. ниже)",
+                           ValueKind::Text, {}};
+const OptionSpec kProtocol{"protocol", "ФАЙЛ",
+                           "записывать протокол обмена (байты запросов и ответов) в файл",
+                           ValueKind::Text, {}};
+const OptionSpec kQuiet{"quiet", "", "не выводить текстовый протокол (результат)", ValueKind::Flag, {}};
+const OptionSpec kCrcOff{"crc-off", "", "отключить контроль CRC ответов ЭКЛЗ", ValueKind::Flag, {}};
+const OptionSpec kWin1251{"win1251", "", "тексты в обмене с ЭКЛЗ в кодировке Win1251",
+                          ValueKind::Flag, {}};
+const OptionSpec kCp866{"cp866", "", "тексты в обмене с ЭКЛЗ в кодировке PC866", ValueKind::Flag, {}};
+const OptionSpec kHelp{"help", "", "эта справка (также -h и eklz help [КОМАНДА])", ValueKind::Flag, {}};
+const OptionSpec kVersion{"version", "", "версия программы", ValueKind::Flag, {}};
+const std::vector<const OptionSpec*> kGlobalOptions = {
+    &kPort, &kBaud, &kTimeout, &kSettings, &kProtocol, &kQuiet,
+    &kCrcOff, &kWin1251, &kCp866, &kHelp, &kVersion};
 
 std::string ExecutablePath() {
   char buf[PATH_MAX];
@@ -36,14 +55,24 @@ std::string ExecutablePath() {
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("eklz");
 }
 
-void PrintOptions(const std::vector<OptionSpec>& options) {
-  for (const OptionSpec& o : options) {
-    std::string left = "  --" + o.name + (o.valueName.empty() ? "" : " " + o.valueName);
+// The help line of an option: its text, its range and whether it must be given.
+std::string OptionHelp(const OptionSpec& o) {
+  std::string help = o.help;
+  if (o.HasRange()) {
+    help += "; от " + std::to_string(o.min) + " до " + std::to_string(o.max);
+  }
+  if (o.required) help += " (обязательный)";
+  return help;
+}
+
+void PrintOptions(const std::vector<const OptionSpec*>& options) {
+  for (const OptionSpec* o : options) {
+    std::string left = "  --" + o->name + (o->valueName.empty() ? "" : " " + o->valueName);
     std::cout << left;
     // Align by characters, not bytes.
     size_t width = 0;
     for (unsigned char c : left) width += (c & 0xC0) != 0x80;
-    std::cout << std::string(width < 30 ? 30 - width : 1, ' ') << o.help << "\n";
+    std::cout << std::string(width < 30 ? 30 - width : 1, ' ') << OptionHelp(*o) << "\n";
   }
 }
 
@@ -58,9 +87,27 @@ void PrintHelp() {
     std::cout << name << std::string(name.size() < 24 ? 24 - name.size() : 1, ' ') << c.summary
               << "\n";
   }
-  std::cout << "\nСправка по команде: eklz КОМАНДА --help\n"
-               "Результат выводится в стандартный вывод, ошибка - в стандартный поток ошибок.\n"
-               "Код завершения: 0 - успешно, 1 - ошибка выполнения, 2 - ошибка в параметрах.\n";
+  std::cout
+      << "\nСправка по команде: eklz КОМАНДА --help или eklz help КОМАНДА\n\n"
+         "Результат выводится в стандартный вывод построчно, ошибка - в стандартный\n"
+         "поток ошибок, ход долгих операций - туда же, когда это терминал.\n\n"
+         "Кодировка текстов в обмене с ЭКЛЗ берётся из файла настроек (Win1251) и\n"
+         "меняется параметрами --win1251 и --cp866; у команды free-text своя\n"
+         "кодировка строки (--encoding), она от них не зависит.\n\n"
+         "Файл настроек, общий с оконной программой: eklz-tester.ini рядом с\n"
+         "программой, а когда в её папку нельзя писать,\n"
+         "$XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini (без XDG_CONFIG_HOME\n"
+         "~/.config/eklz-tester/eklz-tester.ini). Сейчас это\n"
+      << TesterSettingsPath(ExecutablePath())
+      << "\n"
+         "Скорость и тайм-аут, установленные командами set-exchange и full-dump,\n"
+         "сохраняются в нём для следующего запуска.\n\n"
+         "Прерывание (Ctrl+C, SIGTERM, SIGHUP, закрытый вывод): текущий обмен\n"
+         "завершается, поднятая скорость возвращается, файлы закрываются, настройки\n"
+         "сохраняются; код завершения 128 + номер сигнала. Второй сигнал прерывает\n"
+         "ожидание ответа сразу.\n\n"
+         "Код завершения: 0 - успешно, 1 - ошибка ЭКЛЗ, порта или файла, 2 - ошибка\n"
+         "в параметрах (порт не открывается, ничего не отправляется).\n";
 }
 
 void PrintCommandHelp(const SubCommand& c) {
@@ -70,11 +117,13 @@ void PrintCommandHelp(const SubCommand& c) {
     std::cout << "\nПараметры:\n";
     PrintOptions(c.options);
   }
+  if (c.notes) std::cout << "\n" << c.notes << "\n";
   std::cout << "\nДаты: ДД.ММ.ГГГГ, время: ЧЧ:ММ, суммы и количества: с \",\" или \".\".\n"
                "Общие параметры: eklz --help\n";
 }
 
 int Fail(int status, const std::string& message) {
+  ClearProgressLine();
   std::fflush(stdout);
   std::string text = message;
   for (size_t p; (p = text.find("\r\n")) != std::string::npos;) text.replace(p, 2, "\n");
@@ -82,20 +131,140 @@ int Fail(int status, const std::string& message) {
   return status;
 }
 
-int Main(const std::vector<std::string>& args) {
+// The lines that follow a port's system error: which port, and what to do
+// about a refused access.
+std::string PortContext(const std::string& port, int code) {
+  const std::string path = PortDevicePath(port);
+  std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
+  if (code == EACCES || code == EPERM) {
+    text += "\nНет прав на порт: добавьте пользователя в группу dialout "
+            "(sudo usermod -aG dialout ИМЯ) и войдите в систему заново";
+  }
+  return text;
+}
+
+// A port given as a relative path is kept as an absolute one, so that the
+// saved settings work from any folder. "COMn" names stay as they are.
+std::string AbsolutePort(const std::string& port) {
+  if (port.empty() || PortDevicePath(port) != port || port[0] == '/') return port;
+  return std::filesystem::absolute(port).lexically_normal().string();
+}
+
+// The settings of the run: the file's, then the command line's.
+Settings RunSettings(const Arguments& a, const std::string& settingsPath, bool opensLink) {
+  const bool fileExists = ::access(settingsPath.c_str(), F_OK) == 0;
+  Settings settings = LoadSettings(settingsPath);
+  if (a.Has(kPort)) settings.ComPort = AbsolutePort(a.Text(kPort));
+  if (a.Has(kBaud)) {
+    settings.BoundRate = std::to_string(a.Int(kBaud, 0));
+  } else {
+    try {
+      ParseInt(settings.BoundRate);
+    } catch (const EConvertError& e) {
+      throw EInOutError("Неверное значение BoundRate в файле настроек \"" + settingsPath +
+                        "\": " + e.what());
+    }
+  }
+  if (a.Has(kTimeout)) settings.TimeOuts = a.Int(kTimeout, 10);
+  if (a.Flag(kQuiet)) settings.LogTXT = false;
+  if (a.Flag(kCrcOff)) settings.CrcOff = true;
+  if (a.Flag(kWin1251)) settings.Win1251 = true;
+  if (a.Flag(kCp866)) settings.Win1251 = false;
+  if (opensLink && !a.Has(kPort) && !fileExists) {
+    const std::string path = PortDevicePath(settings.ComPort);
+    std::cerr << "eklz: порт не задан (--port) и файла настроек \"" << settingsPath
+              << "\" нет: используется порт " << settings.ComPort
+              << (path != settings.ComPort ? " (" + path + ")" : "") << std::endl;
+  }
+  return settings;
+}
+
+// Runs the command and keeps the exchange parameters the device now has.
+int Run(const SubCommand& command, const Arguments& a) {
+  const std::string settingsPath = a.Text(kSettings, TesterSettingsPath(ExecutablePath()));
+  int status = 0;
+  try {
+    Settings settings = RunSettings(a, settingsPath, !command.ownsLink);
+    const Settings started = settings;
+
+    TerminalSink sink(a.Text(kProtocol));
+    EklzSession session(sink, settings);
+    // --protocol records the exchange whatever the settings' LogHEX says.
+    Invocation in{session, a, settings.quiet(), sink.WritesProtocol(), settingsPath, a.Has(kPort)};
+    CancelOnSecondSignal(&session);
+    try {
+      if (!command.ownsLink) OpenLink(session);
+      command.run(in);
+    } catch (const RunStopped&) {
+      // Reported below with what was done.
+    } catch (const EOperationCancelled&) {
+      // A second signal: reported below as well.
+    } catch (const UsageError& e) {
+      status = Fail(2, e.what());
+    } catch (const ESystemError& e) {
+      status = Fail(1, MessageBoxText(e.what()) + PortContext(session.settings.ComPort, e.Code()));
+    } catch (const std::exception& e) {
+      status = Fail(1, MessageBoxText(e.what()));
+    }
+    CancelOnSecondSignal(nullptr);
+    session.ClosePort();
+
+    // The exchange parameters are the device's: keep them for the next run.
+    const Settings& now = session.settings;
+    if (now.ComPort != started.ComPort || now.BoundRate != started.BoundRate ||
+        now.TimeOuts != started.TimeOuts) {
+      try {
+        Settings stored = LoadSettings(settingsPath);
+        stored.ComPort = now.ComPort;
+        stored.BoundRate = now.BoundRate;
+        stored.TimeOuts = now.TimeOuts;
+        SaveChangedSettings(settingsPath, LoadSettings(settingsPath), stored);
+      } catch (const std::exception& e) {
+        status = Fail(1, MessageBoxText(e.what()) + "\nЭКЛЗ и порт работают на скорости " +
+                             now.BoundRate + ", тайм-аут " + std::to_string(now.TimeOuts) +
+                             "; задайте их при следующем запуске: --baud " + now.BoundRate +
+                             " --timeout " + std::to_string(now.TimeOuts));
+      }
+    }
+    try {
+      sink.Close();
+    } catch (const std::exception& e) {
+      status = Fail(1, e.what());
+    }
+    if (const int signal = StopSignal(); signal != 0) {
+      std::cerr << "Прервано (" << SignalName(signal) << "): " << sink.StopReport() << std::endl;
+      status = 128 + signal;
+    }
+    return status;
+  } catch (const std::exception& e) {
+    return Fail(1, MessageBoxText(e.what()));
+  }
+}
+
+int Main(std::vector<std::string> args) {
+  // "help [COMMAND]" is the same as --help ("-h" is read as it, too).
+  if (!args.empty() && args.front() == "help") {
+    args.erase(args.begin());
+    args.push_back("--help");
+  }
+
   // The command decides which options are known; look for it first.
-  std::vector<OptionSpec> known = kGlobalOptions;
+  std::vector<const OptionSpec*> known = kGlobalOptions;
   const SubCommand* command = nullptr;
   try {
     const Arguments global(args, [&] {
       // Every option of every command is accepted at this stage.
-      std::vector<OptionSpec> all = kGlobalOptions;
+      std::vector<const OptionSpec*> all = kGlobalOptions;
       for (const SubCommand& c : SubCommands()) all.insert(all.end(), c.options.begin(), c.options.end());
       return all;
     }());
     if (global.Command().empty()) {
-      if (global.Flag("help")) {
+      if (global.Flag(kHelp)) {
         PrintHelp();
+        return 0;
+      }
+      if (global.Flag(kVersion)) {
+        std::cout << "eklz " << EKLZ_VERSION << "\n";
         return 0;
       }
       throw UsageError("не задана команда (список команд: eklz --help)");
@@ -109,54 +278,15 @@ int Main(const std::vector<std::string>& args) {
   known.insert(known.end(), command->options.begin(), command->options.end());
   try {
     const Arguments a(args, known);
-    if (a.Flag("help")) {
+    if (a.Flag(kHelp)) {
       PrintCommandHelp(*command);
       return 0;
     }
     if (!a.Positional().empty()) throw UsageError("лишний аргумент " + a.Positional().front());
-    a.Validate(known);
-
-    const std::string settingsPath =
-        a.Text("settings", SettingsPathForExecutable(ExecutablePath()));
-    Settings settings = LoadSettings(settingsPath);
-    if (a.Has("port")) settings.ComPort = a.Text("port");
-    if (a.Has("baud")) settings.BoundRate = std::to_string(a.Int("baud", 0));
-    if (a.Has("timeout")) settings.TimeOuts = a.Int("timeout", 10);
-    if (a.Flag("quiet")) settings.LogTXT = false;
-    if (a.Flag("crc-off")) settings.CrcOff = true;
-    if (a.Flag("win1251") && a.Flag("cp866")) throw UsageError("параметры --win1251 и --cp866 несовместимы");
-    if (a.Flag("win1251")) settings.Win1251 = true;
-    if (a.Flag("cp866")) settings.Win1251 = false;
-    const Settings started = settings;
-
-    try {
-      TerminalSink sink(a.Text("protocol"));
-      EklzSession session(sink, settings);
-      const bool protocol = sink.WritesProtocol();
-      Invocation in{session, a, settings.quiet(), settings.LogHEX && protocol, protocol};
-      int status = 0;
-      try {
-        OpenLink(session);
-        command->run(in);
-      } catch (const UsageError& e) {
-        status = Fail(2, e.what());
-      } catch (const std::exception& e) {
-        status = Fail(1, MessageBoxText(e.what()));
-      }
-      // The exchange parameters are the device's: keep them for the next run.
-      const Settings& now = session.settings;
-      if (now.ComPort != started.ComPort || now.BoundRate != started.BoundRate ||
-          now.TimeOuts != started.TimeOuts) {
-        Settings stored = LoadSettings(settingsPath);
-        stored.ComPort = now.ComPort;
-        stored.BoundRate = now.BoundRate;
-        stored.TimeOuts = now.TimeOuts;
-        SaveChangedSettings(settingsPath, LoadSettings(settingsPath), stored);
-      }
-      return status;
-    } catch (const std::exception& e) {
-      return Fail(1, MessageBoxText(e.what()));
-    }
+    a.Validate();
+    if (command->check) command->check(a);
+    if (a.Flag(kWin1251) && a.Flag(kCp866)) throw UsageError("параметры --win1251 и --cp866 несовместимы");
+    return Run(*command, a);
   } catch (const UsageError& e) {
     return Fail(2, e.what());
   }
@@ -167,5 +297,6 @@ int Main(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(true);
+  eklz::cli::InstallStopSignals();
   return eklz::cli::Main(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -72,6 +72,8 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
 
   progress->Show();
   const long double total = static_cast<long double>(toPage) - fromPage + 1;
+  const int pages = toPage >= fromPage ? toPage - fromPage + 1 : 0;
+  progress->SetPages(0, pages);
   int done = 1;
   ReplyShape shape;
   shape.count = ReplyShape::DataCount::DumpPage;
@@ -91,6 +93,7 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
     s.AppendResultLine(pageData, quiet);
 
     ++n;
+    progress->SetPages(done, pages);
     // Closing the progress display or a cancel request stop the dump after
     // this page; the pages written so far stay in the file.
     if (progress->Visible() && !s.CancelRequested()) {

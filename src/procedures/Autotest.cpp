@@ -1,6 +1,8 @@
 #include "procedures/Autotest.h"
 
 #include <cstdio>
+#include <functional>
+#include <iterator>
 
 #include "commands/Information.h"
 #include "commands/Status.h"
@@ -16,13 +18,20 @@ void RunAutotest(EklzSession& s, bool textForm, bool quiet, bool logExchange) {
   s.AppendResultLine(std::string("Дата,время отчета:") + heading, quiet);
 
   std::string result;
-  AskRegNumber(s, textForm, quiet, logExchange, result);
-  AskCryptoSerial(s, quiet, logExchange, result);
-  AskVersion(s, textForm, quiet, logExchange, result);
-  DoArchiveTest(s, quiet, logExchange, result);
-  AskStatus(s, quiet, logExchange);
-  AskShiftStatus(s, quiet, logExchange);
-  AskActivationResult(s, textForm, quiet, logExchange, result);
+  const std::function<void()> queries[] = {
+      [&] { AskRegNumber(s, textForm, quiet, logExchange, result); },
+      [&] { AskCryptoSerial(s, quiet, logExchange, result); },
+      [&] { AskVersion(s, textForm, quiet, logExchange, result); },
+      [&] { DoArchiveTest(s, quiet, logExchange, result); },
+      [&] { AskStatus(s, quiet, logExchange); },
+      [&] { AskShiftStatus(s, quiet, logExchange); },
+      [&] { AskActivationResult(s, textForm, quiet, logExchange, result); },
+  };
+  const int count = static_cast<int>(std::size(queries));
+  for (int i = 0; i < count; ++i) {
+    s.Output().StepProgress("Запрос", i + 1, count);
+    queries[i]();
+  }
 }
 
 }  // namespace eklz

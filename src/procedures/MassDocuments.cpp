@@ -67,6 +67,7 @@ void RunMassDocuments(EklzSession& s, const MassDocumentsParams& p, RandomSource
   static const Operation kOperations[] = {DoSale, DoBuy, DoReturnSale, DoReturnBuy};
 
   for (int doc = 0; doc < p.documentCount; ++doc) {
+    s.Output().StepProgress("Документ", doc + 1, p.documentCount);
     // Every draw is made for every document; the switch only chooses.
     const int drawnType = random.Random(4);
     const int drawnDepartment = random.Random(16) + 1;

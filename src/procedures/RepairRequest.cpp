@@ -60,6 +60,7 @@ void RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchang
 
   std::string version;
   try {
+    s.Output().StepProgress("Шаг", 1, 0);
     AskVersion(s, textForm, quiet, logExchange, version);
     version = RepairVersionText(version);
   } catch (const TEKLZException& e) {
@@ -89,9 +90,11 @@ void RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchang
                                                page(8190), activation}
           : std::vector<std::function<void()>>{abort, page(0), page(8191), crypto, status, shift,
                                                archive, page(2), processor, page(486), page(8191)};
-  for (const auto& step : steps) {
+  const int stepCount = static_cast<int>(steps.size()) + 1;  // the version query first
+  for (size_t i = 0; i < steps.size(); ++i) {
+    s.Output().StepProgress("Шаг", static_cast<int>(i) + 2, stepCount);
     try {
-      step();
+      steps[i]();
     } catch (const TEKLZException& e) {
       panel.detectFailure += std::string("\r\n") + e.what();
     }

@@ -23,6 +23,10 @@ inline constexpr uint8_t kActivate = 0x01, kExchangeParams = 0x02, kDump = 0x03,
 inline constexpr uint8_t kTextForm = 0x80;
 }  // namespace code
 
+// The Russian name of a command code, "(текстовая форма)" added for a text
+// form; "неизвестная команда" for a code the device does not have.
+std::string CommandCodeName(uint8_t code);
+
 // The rates of the exchange-parameters command, by their index on the line
 // (0 to 5), as decimal text.
 inline constexpr const char* kExchangeRates[] = {"2400", "4800", "9600", "19200", "38400", "57600"};

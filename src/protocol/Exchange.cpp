@@ -81,6 +81,7 @@ uint8_t ReadOneByte(EklzSession& session, bool logExchange) {
 
 void SendFrame(EklzSession& session, const std::string& frame, bool logExchange) {
   session.ThrowIfCancelled();
+  session.Output().BeforeRequest();
   if (logExchange) session.AppendProtocolLine("==> " + frame);
   const Bytes bytes = HexToBytes(frame);
   TRSPort& port = session.Port();
@@ -187,6 +188,7 @@ std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bo
     std::vector<std::string> fragments;
     size_t reportBytes = 0;
     for (int number = 1;; ++number) {
+      session.Output().StepProgress("Фрагмент отчёта", number, 0);
       size_t dataBytes = 0;
       std::string line = RequestReportData(session, number, textForm, true, true, &dataBytes);
       if (line.empty()) break;

@@ -84,16 +84,32 @@ EklzSession::CleanupScope::~CleanupScope() {
   if (wasCancelled_) session_.RequestCancel();
 }
 
+namespace {
+
+// A line as a text control shows it: device text ends at a NUL byte, and
+// any other control character (a lone CR or LF among them) shows as a
+// blank, so no raw control byte reaches a view or a terminal.
+std::string ShownLine(std::string line) {
+  if (const size_t nul = line.find('\0'); nul != std::string::npos) line.resize(nul);
+  for (char& c : line) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if ((b < 0x20 && c != '\t') || b == 0x7F) c = ' ';
+  }
+  return line;
+}
+
+}  // namespace
+
 void EklzSession::AppendResultLine(const std::string& text, bool quiet) {
   if (quiet) return;
   size_t start = 0;
   for (;;) {
     const size_t end = text.find("\r\n", start);
     if (end == std::string::npos) {
-      output_->ResultLine(text.substr(start));
+      output_->ResultLine(ShownLine(text.substr(start)));
       return;
     }
-    output_->ResultLine(text.substr(start, end - start));
+    output_->ResultLine(ShownLine(text.substr(start, end - start)));
     start = end + 2;
   }
 }

@@ -23,6 +23,9 @@ class DumpProgress {
   virtual ~DumpProgress() = default;
   virtual void Show() {}
   virtual void SetPercent(int /*percent*/) {}
+  // Pages received so far out of the pages asked for; set when the display
+  // is shown and after every page.
+  virtual void SetPages(int /*done*/, int /*total*/) {}
   virtual bool Visible() const { return true; }
 };
 
@@ -39,6 +42,13 @@ class OutputSink {
   virtual void ExchangeStatus(const std::string& /*text*/) {}
   // Caption of the connection status pane.
   virtual void ConnectionStatus(const std::string& /*text*/) {}
+  // Progress of a long run: step `step` of `steps` (0: not known ahead)
+  // of what `what` names ("Документ", "Фрагмент отчёта"). Front ends may
+  // show it; it is never a result line.
+  virtual void StepProgress(const std::string& /*what*/, int /*step*/, int /*steps*/) {}
+  // Called before every request frame goes out. A sink may raise here to
+  // end a run between two exchanges, never inside one.
+  virtual void BeforeRequest() {}
   // Lets the window system run pending events; called once at the start of
   // every reply read.
   virtual void ProcessMessages() {}
@@ -83,7 +93,8 @@ class EklzSession {
   void OpenPort(const std::string& name, const std::string& rateText, int timeout);
 
   // Adds `text` to the result view unless `quiet`; a text holding CR LF fills
-  // several lines (a text ending in CR LF ends with an empty line).
+  // several lines (a text ending in CR LF ends with an empty line). A line
+  // ends at a NUL byte; other control characters show as blanks.
   void AppendResultLine(const std::string& text, bool quiet);
   void AppendProtocolLine(const std::string& text) { output_->ProtocolLine(text); }
   void SetExchangeStatus(const std::string& text) { output_->ExchangeStatus(text); }

@@ -15,19 +15,19 @@ std::invalid_argument Bad(const std::string& option, const std::string& why) {
 }
 
 int ParseCount(const std::string& option, const std::string& text) {
-  if (text.empty() || text.size() > 9) throw Bad(option, "expected a whole number");
+  if (text.empty() || text.size() > 9) throw Bad(option, "нужно целое неотрицательное число");
   for (char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) throw Bad(option, "expected a whole number");
+    if (!std::isdigit(static_cast<unsigned char>(c))) throw Bad(option, "нужно целое неотрицательное число");
   }
   return std::stoi(text);
 }
 
 uint32_t ParseHex(const std::string& option, const std::string& text, size_t maxDigits) {
-  if (text.empty() || text.size() > maxDigits) throw Bad(option, "expected hexadecimal digits");
+  if (text.empty() || text.size() > maxDigits) throw Bad(option, "нужны шестнадцатеричные цифры");
   uint32_t v = 0;
   for (char c : text) {
     const int d = HexDigitValue(c);
-    if (d < 0) throw Bad(option, "expected hexadecimal digits");
+    if (d < 0) throw Bad(option, "нужны шестнадцатеричные цифры");
     v = v * 16 + static_cast<uint32_t>(d);
   }
   return v;
@@ -41,7 +41,7 @@ std::string ParseVersionText(const std::string& option, const std::string& text)
     try {
       out += Utf8ToCp866(run);
     } catch (const std::exception&) {
-      throw Bad(option, "a character that code page 866 does not have");
+      throw Bad(option, "символ, которого нет в кодовой странице 866");
     }
     run.clear();
   };
@@ -63,11 +63,11 @@ std::string ParseVersionText(const std::string& option, const std::string& text)
       out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
       i += 2;
     } else {
-      throw Bad(option, std::string("unknown escape \\") + next);
+      throw Bad(option, std::string("неизвестная последовательность \\") + next);
     }
   }
   flush();
-  if (out.empty() || out.size() > 200) throw Bad(option, "expected 1 to 200 characters");
+  if (out.empty() || out.size() > 200) throw Bad(option, "нужно от 1 до 200 символов");
   return out;
 }
 
@@ -86,40 +86,44 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
     }
     auto take = [&]() -> std::string {
       if (hasValue) return value;
-      if (i + 1 >= args.size()) throw Bad(name, "a value is missing");
+      if (i + 1 >= args.size()) throw Bad(name, "не хватает значения");
       return args[++i];
     };
     auto flag = [&](bool& target) {
-      if (hasValue) throw Bad(name, "takes no value");
+      if (hasValue) throw Bad(name, "не принимает значения");
       target = true;
     };
 
-    if (name == "-h" || name == "--help") {
+    if (name == "-h" || name == "--help" || (name == "help" && i == 0)) {
       flag(o.help);
+    } else if (name == "--version") {
+      flag(o.version);
     } else if (name == "--link") {
       o.linkPath = take();
-      if (o.linkPath.empty()) throw Bad(name, "expected a path");
+      if (o.linkPath.empty()) throw Bad(name, "нужен путь");
     } else if (name == "--rate") {
       const std::string v = take();
       o.rate = static_cast<uint32_t>(ParseCount(name, v));
-      if (Device::CodeOfRate(o.rate) < 0) throw Bad(name, "expected 2400, 4800, 9600, 19200, 38400 or 57600");
+      if (Device::CodeOfRate(o.rate) < 0) throw Bad(name, "допустимы 2400, 4800, 9600, 19200, 38400, 57600");
     } else if (name == "--no-rate-check") {
       bool off = false;
       flag(off);
       o.rateCheck = false;
+    } else if (name == "--trace") {
+      flag(o.trace);
     } else if (name == "--exit-on-hangup") {
       flag(o.exitOnHangup);
     } else if (name == "--start") {
       const std::string v = take();
-      if (v != "new" && v != "demo") throw Bad(name, "expected new or demo");
+      if (v != "new" && v != "demo") throw Bad(name, "допустимы new, demo");
       o.demo = v == "demo";
     } else if (name == "--state-file") {
       o.stateFile = take();
-      if (o.stateFile.empty()) throw Bad(name, "expected a path");
+      if (o.stateFile.empty()) throw Bad(name, "нужен путь");
     } else if (name == "--eklz-number") {
       const std::string v = take();
       if (v.size() != 10 || v.find_first_not_of("0123456789") != std::string::npos) {
-        throw Bad(name, "expected 10 decimal digits");
+        throw Bad(name, "нужно ровно 10 цифр");
       }
       o.identity.eklzNumber = v;
     } else if (name == "--processor-serial") {
@@ -143,7 +147,7 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (name == "--answer") {
       const std::string v = take();
       const size_t colon = v.find(':');
-      if (colon == std::string::npos) throw Bad(name, "expected COMMAND:ANSWER in hexadecimal");
+      if (colon == std::string::npos) throw Bad(name, "нужно КОМАНДА:ОТВЕТ в шестнадцатеричном виде");
       const auto command = static_cast<uint8_t>(ParseHex(name, v.substr(0, colon), 2));
       o.faults.answers[command] = static_cast<uint8_t>(ParseHex(name, v.substr(colon + 1), 2));
     } else if (name == "--nearly-full") {
@@ -164,7 +168,7 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
                               ? -1
                               : std::strtod(p.c_str(), &end);
       if (rate < 0 || rate > 1 || end != p.c_str() + p.size()) {
-        throw Bad(name, "expected a probability from 0 to 1, optionally :SEED");
+        throw Bad(name, "нужна вероятность от 0 до 1, за ней можно :SEED");
       }
       o.faults.spoilRate = rate;
       if (colon != std::string::npos) {
@@ -173,68 +177,76 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (name == "--hangup-after") {
       o.faults.hangupAfter = ParseCount(name, take());
     } else {
-      throw std::invalid_argument("unknown option " + args[i]);
+      throw std::invalid_argument("неизвестный параметр " + args[i]);
     }
   }
   return o;
 }
 
 std::string HelpText() {
-  return R"(Usage: eklz-sim [OPTION]...
-A simulated EKLZ on a pseudo-terminal. The first line of output is the
-path of the line to open as the serial port (for example /dev/pts/3).
-It serves requests until interrupted (Ctrl+C, SIGTERM).
+  return R"(Использование: eklz-sim [ПАРАМЕТР]...
+Имитатор ЭКЛЗ на псевдотерминале. Первая строка вывода - путь к линии,
+которую нужно открыть как последовательный порт (например /dev/pts/3).
+Запросы обслуживаются до прерывания (Ctrl+C, SIGTERM).
 
-Line:
-  --link PATH            also make PATH a symbolic link to the line;
-                         removed on exit
-  --rate BAUD            the device's rate at start: 2400, 4800, 9600,
-                         19200, 38400 or 57600 (default 9600)
-  --no-rate-check        answer requests whatever line speed the client
-                         set (by default a request sent at another speed
-                         than the device's goes unanswered)
-  --exit-on-hangup       stop when the client closes the line
+Линия:
+  --link ПУТЬ            создать также символьную ссылку ПУТЬ на линию;
+                         удаляется при выходе
+  --rate СКОРОСТЬ        скорость ЭКЛЗ при запуске: 2400, 4800, 9600,
+                         19200, 38400 или 57600 (по умолчанию 9600)
+  --no-rate-check        отвечать на запросы при любой скорости порта
+                         клиента (по умолчанию запрос на другой скорости,
+                         чем у ЭКЛЗ, остаётся без ответа)
+  --exit-on-hangup       завершить работу, когда клиент закроет линию
+  --trace                выводить в стандартный поток ошибок каждый запрос
+                         и ответ (шестнадцатеричные байты и имя команды)
+                         и причину каждого пропущенного запроса (другая
+                         скорость, неверная контрольная сумма, оборванный
+                         кадр)
 
-State:
-  --start new|demo       new: factory-new, not activated, empty archive
-                         (default); demo: activated, three closed shifts
-                         with documents
-  --state-file PATH      load the state from PATH when it exists (instead
-                         of --start), save it there after every change
-                         and on exit
-  --eklz-number DIGITS   EKLZ registration number, 10 digits
-                         (default 0000054321)
-  --processor-serial HEX serial number of the processor, 8 hexadecimal
-                         digits (default 1A2B3C4D)
-  --version-text TEXT    reply to the version query; \0, \xHH and \\ are
-                         a NUL, a byte and a backslash (default
-                         "ver 3.0 01.2002 \0" and four characters)
+Состояние:
+  --start new|demo       new: новая ЭКЛЗ, не активизирована, архив пуст
+                         (по умолчанию); demo: активизирована, три
+                         закрытые смены с документами
+  --state-file ПУТЬ      загрузить состояние из ПУТЬ, если файл есть
+                         (вместо --start), сохранять его туда после каждого
+                         изменения и при выходе
+  --eklz-number ЦИФРЫ    регистрационный номер ЭКЛЗ, 10 цифр
+                         (по умолчанию 0000054321)
+  --processor-serial HEX заводской номер криптопроцессора, 8
+                         шестнадцатеричных цифр (по умолчанию 1A2B3C4D)
+  --version-text ТЕКСТ   ответ на запрос версии; \0, \xHH и \\ - байт 0,
+                         байт HH и обратная косая черта (по умолчанию
+                         "ver 3.0 01.2002 \0" и четыре символа)
 
-Faults:
-  --silent               never answer
-  --silent-after N       answer N requests, then nothing
-  --cut-reply K          send only the first K bytes of every reply
-  --nak                  answer every request with NAK (15)
-  --wrong-ack HH         send byte HH instead of the ACK
-  --wrong-stx HH         send byte HH instead of the reply's STX
-  --bad-checksum         spoil the checksum of every reply
-  --answer CMD:CODE      answer command CMD with the answer byte CODE
-                         (both hexadecimal, e.g. 10:02); a failure code
-                         leaves the device as it was; repeatable
-  --nearly-full          set the near-full bit (80) in every answer
-  --archive-damaged      answer 03 to the archive test
-  --byte-delay MS        wait MS milliseconds before each reply byte
-                         after the first
-  --pace                 send replies at the device's baud rate
-                         (10 bits a byte)
-  --hangup-after N       answer N requests, then close the line and exit
-  --spoil P[:SEED]       spoil each reply with probability P (0 to 1) by
-                         a fault drawn at random: silence, a cut reply,
-                         NAK, a wrong ACK or STX, a bad checksum, an
-                         error answer or a garbage byte; SEED (default 1)
-                         repeats the same run
+Неисправности:
+  --silent               никогда не отвечать
+  --silent-after N       ответить на N запросов, потом молчать
+  --cut-reply K          отправлять только первые K байт каждого ответа
+  --nak                  отвечать на каждый запрос NAK (15)
+  --wrong-ack HH         отправлять байт HH вместо ACK
+  --wrong-stx HH         отправлять байт HH вместо STX ответа
+  --bad-checksum         портить контрольную сумму каждого ответа
+  --answer КОМАНДА:КОД   отвечать на команду КОМАНДА кодом ответа КОД
+                         (оба шестнадцатеричные, например 10:02); код
+                         ошибки оставляет ЭКЛЗ как была; можно повторять
+  --nearly-full          ставить бит заполнения (80) в каждом ответе
+  --archive-damaged      отвечать 03 на проверку целостности архива
+  --byte-delay МС        ждать МС миллисекунд перед каждым байтом ответа,
+                         кроме первого
+  --pace                 передавать ответы со скоростью ЭКЛЗ (10 бит на
+                         байт)
+  --hangup-after N       ответить на N запросов, потом закрыть линию и
+                         завершить работу
+  --spoil P[:SEED]       портить каждый ответ с вероятностью P (от 0 до 1)
+                         случайно выбранной неисправностью: молчание,
+                         обрезанный ответ, NAK, неверный ACK или STX,
+                         неверная контрольная сумма, код ошибки или
+                         испорченный байт; SEED (по умолчанию 1)
+                         повторяет тот же прогон
 
-  -h, --help             show this text and exit
+  -h, --help, help       показать эту справку и выйти
+  --version              показать версию и выйти
 )";
 }
 

@@ -16,11 +16,13 @@ struct SimOptions {
   uint32_t rate = 9600;
   bool rateCheck = true;
   bool exitOnHangup = false;
+  bool trace = false;  // each request, reply and ignored request on stderr
   bool demo = false;  // start from the demo state instead of a factory-new device
   std::string stateFile;
   Identity identity;
   FaultPlan faults;
   bool help = false;
+  bool version = false;
 };
 
 // Parses the arguments after the program name. Raises std::invalid_argument

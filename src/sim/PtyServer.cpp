@@ -14,6 +14,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "protocol/CommandCodes.h"
+#include "protocol/HexFrame.h"
 #include "serial/LineSpeed.h"
 
 namespace eklz::sim {
@@ -29,6 +31,22 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
+// Bytes as hexadecimal pairs separated by blanks.
+std::string Hex(const uint8_t* data, size_t size) {
+  std::string text = BytesToHex(data, size);
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+std::string Hex(const Bytes& bytes) { return Hex(bytes.data(), bytes.size()); }
+
+// The line speed a termios speed constant stands for, as text.
+std::string RateText(speed_t speed) {
+  for (int i = 0; i < kExchangeRateCount; ++i) {
+    if (TermiosSpeed(ExchangeRateOfIndex(i)) == speed) return kExchangeRates[i];
+  }
+  return "другой";
+}
+
 }  // namespace
 
 PtyServer::PtyServer(Device& device, ServerOptions options)
@@ -37,7 +55,7 @@ PtyServer::PtyServer(Device& device, ServerOptions options)
   char name[128];
   if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
       ::ptsname_r(master_, name, sizeof name) != 0) {
-    const auto e = Failure("cannot create a pseudo-terminal");
+    const auto e = Failure("не удалось создать псевдотерминал");
     CloseFd(master_);
     throw e;
   }
@@ -51,7 +69,7 @@ PtyServer::PtyServer(Device& device, ServerOptions options)
   // is not root.
   slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (slave_ < 0) {
-    const auto e = Failure("cannot open " + slavePath_);
+    const auto e = Failure("не удалось открыть " + slavePath_);
     CloseFd(master_);
     throw e;
   }
@@ -70,7 +88,7 @@ PtyServer::PtyServer(Device& device, ServerOptions options)
   }
 
   if (::pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) {
-    const auto e = Failure("cannot create a pipe");
+    const auto e = Failure("не удалось создать канал");
     CloseLine();
     throw e;
   }
@@ -81,7 +99,7 @@ PtyServer::PtyServer(Device& device, ServerOptions options)
       ::unlink(options_.linkPath.c_str());
     }
     if (::symlink(slavePath_.c_str(), options_.linkPath.c_str()) != 0) {
-      const auto e = Failure("cannot create the link " + options_.linkPath);
+      const auto e = Failure("не удалось создать ссылку " + options_.linkPath);
       CloseLine();
       CloseFd(wake_[0]);
       CloseFd(wake_[1]);
@@ -166,11 +184,17 @@ StopReason PtyServer::Run() {
       input_ = Input::Idle;
     }
     if (input_ == Input::Frame && now - lastByte_ >= std::chrono::milliseconds(options_.stallMs)) {
+      Trace("пропущен оборванный запрос (" + std::to_string(frame_.size()) + " байт из " +
+            std::to_string(frame_.size() >= 2 ? frame_[1] + 3 : 0) + "): " + Hex(frame_));
       input_ = Input::Idle;  // a request that stalled half-way is dropped unanswered
       frame_.clear();
     }
     Flush();
   }
+}
+
+void PtyServer::Trace(const std::string& line) const {
+  if (options_.trace) options_.trace(line);
 }
 
 void PtyServer::OnClientEvents() {
@@ -203,7 +227,10 @@ bool PtyServer::ClientRateMatches() const {
   // speed the client configured its port for.
   struct termios tio {};
   if (::tcgetattr(master_, &tio) != 0) return true;
-  return ::cfgetospeed(&tio) == TermiosSpeed(device_.BaudRate());
+  if (::cfgetospeed(&tio) == TermiosSpeed(device_.BaudRate())) return true;
+  Trace("пропущен запрос на скорости " + RateText(::cfgetospeed(&tio)) + ", у ЭКЛЗ " +
+        std::to_string(device_.BaudRate()));
+  return false;
 }
 
 void PtyServer::OnBytes(const uint8_t* data, size_t size) {
@@ -219,6 +246,8 @@ void PtyServer::OnBytes(const uint8_t* data, size_t size) {
           input_ = Input::Discard;
         } else if (b != kStx) {
           input_ = Input::Discard;
+          Trace("пропущен байт " + Hex(&b, 1) + " вместо STX" +
+                (options_.faults.silent ? "" : ", ответ NAK"));
           if (!options_.faults.silent) Send(Response{{kNak}}, device_.BaudRate());
         } else {
           frame_.assign(1, b);
@@ -239,18 +268,22 @@ void PtyServer::OnBytes(const uint8_t* data, size_t size) {
 void PtyServer::OnFrame() {
   const int n = static_cast<int>(++requests_);
   const FaultPlan& plan = options_.faults;
+  Trace("==> " + Hex(frame_) + "  " + CommandCodeName(frame_[2]));
   switch (FateOf(plan, n)) {
     case RequestFate::HangUp:
+      Trace("обрыв линии (--hangup-after)");
       CloseLine();
       hungUp_ = true;
       return;
     case RequestFate::Silent:
+      Trace("без ответа (--silent, --silent-after)");
       out_.clear();
       sent_ = 0;
       return;
     case RequestFate::Nak:
+      // The frame came whole: the next request is heard, however soon.
+      Trace("<== 15  NAK (--nak)");
       Send(Response{{kNak}}, device_.BaudRate());
-      input_ = Input::Discard;
       return;
     case RequestFate::Handle:
       break;
@@ -260,9 +293,14 @@ void PtyServer::OnFrame() {
   if (plan.Refuses(frame_[2])) before = device_;
   Response response = device_.Handle(frame_);
   if (before) device_ = std::move(*before);
-  if (response.bytes.size() == 1) input_ = Input::Discard;  // NAK: drop the rest of the noise
+  if (response.bytes.size() == 1) {
+    input_ = Input::Discard;  // NAK: drop the rest of the noise
+    const bool badSum = XorBytes(frame_.data() + 1, frame_.size() - 2) != frame_.back();
+    Trace(std::string("<== 15  NAK: ") + (badSum ? "неверная контрольная сумма" : "неверный кадр"));
+  }
   ApplyReplyFaults(plan, response);
   if (spoiler_.Spoil(response)) ++spoiled_;
+  if (response.bytes.size() > 1) Trace("<== " + Hex(response.bytes));
   Send(std::move(response), baud);
   if (options_.afterRequest) options_.afterRequest(device_);
 }

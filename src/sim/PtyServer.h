@@ -24,6 +24,10 @@ struct ServerOptions {
   int stallMs = 500;          // a request that stops coming for this long is dropped
   // Called on the server thread after each request the device handled.
   std::function<void(const Device&)> afterRequest;
+  // Called on the server thread with one line for each request and reply
+  // (hexadecimal, with the command's name) and for each request ignored,
+  // with the reason.
+  std::function<void(const std::string&)> trace;
 };
 
 enum class StopReason { Stopped, ClientHungUp, HungUp };
@@ -65,6 +69,7 @@ class PtyServer {
   int MillisecondsToNextEvent() const;
   Clock::time_point DueTime(size_t index) const;
   void OnClientEvents();        // inotify: opens and closes of the slave
+  void Trace(const std::string& line) const;
   void ClientGone();
   void CloseLine();
 

@@ -111,7 +111,7 @@ Pieces ReportBuilder::DocumentReport(const Document& d) const {
   AppendDate(head.fragment, d.stamp.date);
   AppendTime(head.fragment, d.stamp.time);
   head.fragment.push_back(d.operatorCode);
-  head.lines = {Fit(KindName(d.kind), "ОП" + Two(d.operatorCode)),
+  head.lines = {Fit(KindName(d.kind), Utf8ToCp866("ОП") + Two(d.operatorCode)),
                 Fit("", ShortDate(d.stamp.date) + " " + ShortTime(d.stamp.time))};
   out.push_back(head);
 

@@ -22,11 +22,11 @@ void SaveState(const Device& device, const std::string& path) {
       out << line << '\n';
     }
     out.flush();
-    if (!out) throw std::runtime_error("cannot write " + temporary);
+    if (!out) throw std::runtime_error("не удалось записать " + temporary);
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
     std::remove(temporary.c_str());
-    throw std::runtime_error("cannot replace " + path);
+    throw std::runtime_error("не удалось заменить " + path);
   }
 }
 
@@ -34,11 +34,11 @@ bool LoadState(Device& device, const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (errno == ENOENT) return false;
-    throw std::runtime_error("cannot read " + path);
+    throw std::runtime_error("не удалось прочитать " + path);
   }
   std::string line;
   if (!std::getline(in, line) || line != kHeader) {
-    throw std::runtime_error(path + " is not a simulator state file");
+    throw std::runtime_error(path + " - не файл состояния имитатора");
   }
   for (int number = 2; std::getline(in, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -47,12 +47,12 @@ bool LoadState(Device& device, const std::string& path) {
     try {
       frame = HexToBytes(line);
     } catch (const std::exception&) {
-      throw std::runtime_error(path + ", line " + std::to_string(number) + ": not hexadecimal");
+      throw std::runtime_error(path + ", line " + std::to_string(number) + ": не шестнадцатеричные байты");
     }
     const Response r = device.Handle(frame);
     if (r.bytes.size() < 4 || r.bytes[3] != answer::kOk) {
       throw std::runtime_error(path + ", line " + std::to_string(number) +
-                               ": the request is refused");
+                               ": запрос отклонён");
     }
   }
   return true;

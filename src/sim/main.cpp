@@ -35,11 +35,15 @@ int main(int argc, char** argv) {
   try {
     options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::invalid_argument& e) {
-    std::cerr << "eklz-sim: " << e.what() << "\nTry 'eklz-sim --help'.\n";
+    std::cerr << "eklz-sim: " << e.what() << "\nСправка: eklz-sim --help\n";
     return 2;
   }
   if (options.help) {
     std::cout << HelpText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "eklz-sim " << EKLZ_VERSION << "\n";
     return 0;
   }
 
@@ -59,6 +63,12 @@ int main(int argc, char** argv) {
   server.exitOnHangup = options.exitOnHangup;
   server.faults = options.faults;
   server.linkPath = options.linkPath;
+  if (options.trace) {
+    server.trace = [](const std::string& line) {
+      std::fputs(line.c_str(), stderr);
+      std::fputc('\n', stderr);
+    };
+  }
   uint64_t saved = device.Revision();
   if (!options.stateFile.empty()) {
     server.afterRequest = [&saved, &options](const Device& d) {

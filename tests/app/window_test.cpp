@@ -143,14 +143,14 @@ TEST_F(Window, HiddenItemsAndAMissingHelpFolder) {
 TEST_F(Window, EveryPanelAndFieldCanBeFoundByAScreenReader) {
   Open();
   EXPECT_EQ(Find<QWidget>("rzTaskList")->accessibleName(), "Список команд");
-  for (const app::PanelSpec& spec : app::PanelTable()) {
-    SCOPED_TRACE(spec.name);
-    QWidget* panel = Find<QWidget>(spec.name);
+  for (const app::PanelSpec& def : app::PanelTable()) {
+    SCOPED_TRACE(def.name);
+    QWidget* panel = Find<QWidget>(def.name);
     ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->accessibleName(), QString::fromUtf8(spec.title));
+    EXPECT_EQ(panel->accessibleName(), QString::fromUtf8(def.title));
     QSet<QWidget*> buddies;
     for (QLabel* label : panel->findChildren<QLabel*>()) buddies.insert(label->buddy());
-    for (const app::FieldSpec& f : spec.fields) {
+    for (const app::FieldSpec& f : def.fields) {
       if (!*f.name) continue;
       QWidget* field = panel->findChild<QWidget*>(f.name);
       ASSERT_NE(field, nullptr) << f.name;

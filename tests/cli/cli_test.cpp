@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,39 +43,107 @@ struct Outcome {
   std::string out, err;
 };
 
+// How the program runs: cut short by `signal` once the simulator has
+// received `afterRequests` requests and `afterMs` more have passed, or with
+// standard output a pipe whose reader goes away after `closeAfterLines`
+// lines; in `workDir` when one is given.
+struct Child {
+  int signal = 0;
+  uint64_t afterRequests = 0;
+  int afterMs = 0;
+  int closeAfterLines = -1;
+  std::string workDir;
+  int repeatAfterMs = -1;  // >= 0: the signal once more, this long after the first
+  std::string errPath;     // non-empty: standard error goes there (a terminal, say)
+  std::string outPath;     // non-empty: standard output goes there
+
+  static Child Signal(int signal, uint64_t afterRequests, int afterMs = 0) {
+    Child c;
+    c.signal = signal;
+    c.afterRequests = afterRequests;
+    c.afterMs = afterMs;
+    return c;
+  }
+  static Child ClosingAfter(int lines) {
+    Child c;
+    c.closeAfterLines = lines;
+    return c;
+  }
+  static Child In(const std::string& dir) {
+    Child c;
+    c.workDir = dir;
+    return c;
+  }
+};
+
 class Cli : public ::testing::Test {
  protected:
   std::string Path(const char* name) const { return temp.File(name); }
 
-  // Runs eklz on the simulator's line with a settings file of this test;
-  // `interruptAfterMs` >= 0 sends Ctrl-C (SIGINT) after that long.
-  Outcome Run(SimSession& sim, std::vector<std::string> args, int interruptAfterMs = -1) {
+  // Runs eklz on the simulator's line with a settings file of this test.
+  Outcome Run(SimSession& sim, std::vector<std::string> args, Child stop = {}) {
     sim.session.ClosePort();  // the line is the program's
     args.insert(args.begin(), {"--settings", Path("eklz.ini"), "--port", sim.server->SlavePath()});
-    return RunRaw(args, interruptAfterMs);
+    const uint64_t before = sim.server->Requests();
+    return RunRaw(args, stop, [&] { return sim.server->Requests() - before; });
   }
 
-  Outcome RunRaw(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+  // `requests` counts the requests the device has had from this run.
+  Outcome RunRaw(const std::vector<std::string>& args, Child stop = {},
+                 const std::function<uint64_t()>& requests = {}) {
     const std::string out = Path("stdout"), err = Path("stderr");
+    int pipe[2] = {-1, -1};
+    if (stop.closeAfterLines >= 0) {
+      EXPECT_EQ(::pipe(pipe), 0);
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
-      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      if (pipe[1] >= 0) {
+        ::dup2(pipe[1], STDOUT_FILENO);
+        ::close(pipe[0]);
+      } else {
+        const std::string& to = stop.outPath.empty() ? out : stop.outPath;
+        ::dup2(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+      }
+      if (stop.errPath.empty()) {
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      } else {
+        ::dup2(::open(stop.errPath.c_str(), O_WRONLY | O_NOCTTY), STDERR_FILENO);
+      }
+      if (!stop.workDir.empty() && ::chdir(stop.workDir.c_str()) != 0) _exit(126);
       std::vector<char*> argv{const_cast<char*>(EKLZ_PROGRAM)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       ::execv(EKLZ_PROGRAM, argv.data());
       _exit(127);
     }
-    if (interruptAfterMs >= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
-      ::kill(pid, SIGINT);
+    Outcome o;
+    if (pipe[0] >= 0) {
+      // Read as `head -n N` does, then go away.
+      ::close(pipe[1]);
+      for (int lines = 0; lines < stop.closeAfterLines;) {
+        char c;
+        if (::read(pipe[0], &c, 1) != 1) break;
+        o.out += c;
+        lines += c == '\n';
+      }
+      ::close(pipe[0]);
+    } else if (stop.signal != 0) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (requests && requests() < stop.afterRequests && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(stop.afterMs));
+      ::kill(pid, stop.signal);
+      if (stop.repeatAfterMs >= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(stop.repeatAfterMs));
+        ::kill(pid, stop.signal);
+      }
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    Outcome o;
     o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    o.out = Slurp(out);
+    if (pipe[0] < 0) o.out = Slurp(out);
     o.err = Slurp(err);
     return o;
   }
@@ -121,6 +190,18 @@ TEST_F(Cli, EachGroupPrintsTheResultViewLines) {
     EXPECT_EQ(o.status, 0) << c.args[0] << ": " << o.err;
     EXPECT_EQ(o.out, InProcess(true, c.operation)) << c.args[0];
     EXPECT_EQ(o.err, "");
+  }
+}
+
+// The version text holds a NUL: the line ends there and no raw byte reaches
+// standard output (grep would call it a binary file).
+TEST_F(Cli, DeviceTextReachesStandardOutputWithoutControlBytes) {
+  SimSession sim(true);
+  for (const std::vector<std::string>& args : {Lines{"version"}, Lines{"version", "--text-form"}}) {
+    const Outcome o = Run(sim, args);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out.find('\0'), std::string::npos);
+    EXPECT_NE(o.out.find("ver 3.0 01.2002 \n"), std::string::npos) << o.out;
   }
 }
 
@@ -173,6 +254,27 @@ TEST_F(Cli, ProceduresRunToTheirEnd) {
   EXPECT_NE(tail.find("\nM2=\n"), std::string::npos);
 }
 
+TEST_F(Cli, PortsAreListedAndTheSearchTriesTheGivenPortFirst) {
+  Outcome o = RunRaw({"--settings", Path("eklz.ini"), "ports"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("COM1\t/dev/ttyS0", 0), 0u) << o.out;
+  EXPECT_NE(o.out.find("\nCOM8\t/dev/ttyS7"), std::string::npos) << o.out;
+  EXPECT_EQ(o.err, "");  // no "port not given" notice: the command opens no link
+
+  // The simulator answers at 9600 only: 4800 goes unanswered, then 9600 is found,
+  // before any port of this computer is tried.
+  SimSession sim(true);
+  const uint64_t before = sim.server->Requests();
+  o = Run(sim, {"find", "--rates", "4800,9600"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "ЭКЛЗ найдена: " + sim.server->SlavePath() + ", 9600\n");
+  EXPECT_EQ(sim.server->Requests() - before, 1u);  // the one answered at 9600
+
+  o = Run(sim, {"find", "--rates", "9600,14400"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(sim.server->Requests() - before, 1u);
+}
+
 TEST_F(Cli, ADeviceFailureGoesToStandardErrorWithStatusOne) {
   sim::ServerOptions options;
   options.faults.answers[0x10] = 0x02;
@@ -219,6 +321,97 @@ TEST_F(Cli, UsageErrorsNameTheOptionAndSendNothing) {
   EXPECT_EQ(sim.server->Requests(), 0u);
 }
 
+// Every value a command can judge alone is refused with status 2 before the
+// port is opened (the port here does not exist).
+TEST_F(Cli, ValuesAreJudgedBeforeThePortOpens) {
+  const std::vector<std::string> activation = {"activate", "--serial", "000000123456", "--inn",
+                                               "771234567890", "--reg-number", "000000654321"};
+  auto with = [](std::vector<std::string> args, std::vector<std::string> more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"free-text", "--text", "x"}, "не задан параметр --binding"},
+      {{"set-exchange"}, "не задан параметр --rate"},
+      {{"command"}, "не задан параметр --bytes"},
+      {{"control-tape", "--shift", "32768"}, "неверное значение параметра --shift: допустимо от 0 до 32767"},
+      {{"document", "--kpk", "100000000"}, "неверное значение параметра --kpk: допустимо от 0 до 99999999"},
+      {{"report", "--type", "8"}, "неверное значение параметра --type: допустимо от 0 до 7"},
+      {{"set-exchange", "--rate", "9600", "--exchange-timeout", "1"},
+       "неверное значение параметра --exchange-timeout: допустимо от 2 до 255"},
+      {{"activate", "--inn", "771234567890", "--reg-number", "000000654321"}, "не задан параметр --serial"},
+      {with(activation, {"--serial", "12345"}),
+       "неверное значение параметра --serial: нужно ровно 12 символов кодовой страницы Windows-1251"},
+      {with(activation, {"--inn", "77123456789X"}), "неверное значение параметра --inn: нужно ровно 12 цифр"},
+      {with(activation, {"--line-width", "20"}), "неверное значение параметра --line-width: допустимы 16, 40"},
+      {with(activation, {"--last-shift", "65536"}),
+       "неверное значение параметра --last-shift: допустимо от 0 до 65535"},
+      {with(activation, {"--name", "ОЧЕНЬ ДЛИННОЕ ИМЯ"}),
+       "неверное значение параметра --name: не длиннее 16 символов при ширине строки 16"},
+      {{"dump", "--page", "8192"}, "неверное значение параметра --page: допустимо от 0 до 8191"},
+      {{"dump", "--page", "1", "--to", "2"}, "параметр --page нельзя задавать вместе с --from и --to"},
+      {{"mass-documents", "--count", "0"}, "неверное значение параметра --count: допустимо от 1 до 10000"},
+      {{"mass-documents", "--count", "10001"}, "неверное значение параметра --count: допустимо от 1 до 10000"},
+      {{"sale", "--sum", "1,005"}, "неверное значение параметра --sum: не больше 2 знаков после запятой"},
+      {{"discount", "--sum", "10.5050"}, "неверное значение параметра --sum: не больше 2 знаков после запятой"},
+      {{"sale", "--quantity", "0.0001"},
+       "неверное значение параметра --quantity: не больше 3 знаков после запятой"},
+      {{"command", "--bytes", "07 zz"}, "неверное значение параметра --bytes: Вы ввели не 16-тиричное чило"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--settings", Path("eklz.ini"), "--port", Path("no-such-port")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome o = RunRaw(args);
+    EXPECT_EQ(o.status, 2) << c.message;
+    EXPECT_EQ(o.err, "eklz: " + c.message + "\n");
+  }
+  // Good values of the same kinds pass the checks and reach the port.
+  for (const std::vector<std::string>& good :
+       {std::vector<std::string>{"sale", "--sum", "1,50", "--quantity", "0,125"},
+        with(activation, {"--line-width", "40", "--name", "ОЧЕНЬ ДЛИННОЕ ИМЯ"})}) {
+    std::vector<std::string> args = {"--settings", Path("eklz.ini"), "--port", Path("no-such-port")};
+    args.insert(args.end(), good.begin(), good.end());
+    EXPECT_EQ(RunRaw(args).status, 1) << good[0];
+  }
+}
+
+TEST_F(Cli, ARefusedReportTypeFailsWithStatusOne) {
+  SimSession sim(true);
+  const Outcome o = Run(sim, {"report", "--type", "2"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "Запрос отчета:\nВыбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается\n");
+  EXPECT_EQ(o.err, "Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается.\n");
+  EXPECT_EQ(sim.server->Requests(), 0u);
+}
+
+// Every way of asking for help answers with status 0; the help states
+// ranges, required options and what the options really do.
+TEST_F(Cli, HelpStatesRangesAndRequiredOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> says;
+  } cases[] = {
+      {{"-h"}, {"Использование: eklz", "2000 мс + МС", "--encoding", "eklz-tester.ini", "128 + номер сигнала"}},
+      {{"help"}, {"Использование: eklz"}},
+      {{"help", "dump"}, {"--page N", "; от 0 до 8191"}},
+      {{"free-text", "-h"}, {"--binding КОД", "(обязательный)"}},
+      {{"report", "--help"}, {"  4    полный по датам по закрытиям смен", "; от 0 до 7"}},
+      {{"command", "--help"}, {"код команды не меняется"}},
+      {{"mass-documents", "--help"}, {"; от 1 до 10000"}},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = RunRaw(c.args);
+    EXPECT_EQ(o.status, 0) << c.args[0];
+    for (const std::string& text : c.says) EXPECT_NE(o.out.find(text), std::string::npos) << text;
+  }
+  const Outcome o = RunRaw({"--version"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out.rfind("eklz ", 0), 0u);
+}
+
 TEST_F(Cli, HelpIsRussianThroughout) {
   Outcome o = RunRaw({"--help"});
   EXPECT_EQ(o.status, 0);
@@ -236,14 +429,139 @@ TEST_F(Cli, CtrlCDuringADumpKeepsWholePages) {
   options.faults.byteDelayMs = 1;  // about half a second a page
   SimSession sim(true, options);
   const Outcome o = Run(sim, {"dump", "--from", "0", "--to", "99", "--file", Path("part.bin")},
-                        700);
-  EXPECT_EQ(o.status, 0) << o.err;
+                        Child::Signal(SIGINT, 1, 200));
+  EXPECT_EQ(o.status, 128 + SIGINT) << o.err;
   const auto size = fs::file_size(Path("part.bin"));
+  EXPECT_EQ(o.err, "Прервано (SIGINT): записано " + std::to_string(size / 512) + " страниц из 100\n");
   EXPECT_GE(size, 512u);
   EXPECT_LT(size, 100u * 512u);
   EXPECT_EQ(size % 512, 0u);
   // The page in progress was completed and shown.
   EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n') / 8, static_cast<long>(size / 512));
+}
+
+// Each stop signal ends a long run between two exchanges: what was done so
+// far is on standard output and in the protocol file, line by line, and the
+// exchange in progress completed.
+TEST_F(Cli, AStopSignalEndsARunBetweenExchanges) {
+  sim::ServerOptions options;
+  options.faults.byteDelayMs = 5;
+  SimSession sim(true, options);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "mass-documents", "--count",
+                                "1000", "--sum", "1"},
+                          Child::Signal(signal, 3, 50));
+    EXPECT_EQ(o.status, 128 + signal) << o.err;
+    const std::string protocol = Slurp(Path("protocol.txt"));
+    long requests = 0;
+    for (size_t at = 0; (at = protocol.find("==> ", at)) != std::string::npos; ++at) ++requests;
+    EXPECT_GT(requests, 0);
+    EXPECT_EQ(o.err, "Прервано (SIG" + std::string(sigabbrev_np(signal)) +
+                         "): отправлено запросов: " + std::to_string(requests) + "\n");
+    // The last request got its whole reply (ACK ... checksum).
+    const std::string last = protocol.substr(protocol.rfind("==> "));
+    EXPECT_EQ(std::count(last.begin(), last.end(), '\n'), 7) << last;
+    EXPECT_NE(o.out.find("Состояние операции:"), std::string::npos);
+    EXPECT_EQ(o.out.back(), '\n');
+  }
+}
+
+// A stop during one of the repair request's page queries ends the whole
+// interrogation, not just that page.
+TEST_F(Cli, AStopDuringARepairRequestEndsIt) {
+  sim::ServerOptions options;
+  options.faults.byteDelayMs = 2;
+  SimSession sim(true, options);
+  const Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "repair-request"},
+                        Child::Signal(SIGTERM, 3, 50));
+  EXPECT_EQ(o.status, 128 + SIGTERM) << o.err;
+  EXPECT_EQ(o.out.find("Переменные бланка заявки:"), std::string::npos);
+  // The version query and the abort came before the first page.
+  EXPECT_EQ(o.err, "Прервано (SIGTERM): записано 1 страниц из 1\n");
+  EXPECT_LE(sim.server->Requests(), 3u);
+}
+
+// Lines leave as they are made: a run killed outright has already shown
+// and logged what it did, and a reader of the pipe sees the first line
+// while the run goes on.
+TEST_F(Cli, LinesAreWrittenAsTheyAreMade) {
+  sim::ServerOptions options;
+  options.faults.byteDelayMs = 20;
+  SimSession sim(true, options);
+  Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "mass-documents", "--count", "5"},
+                  Child::Signal(SIGKILL, 2));
+  EXPECT_EQ(o.status, 128 + SIGKILL);
+  EXPECT_EQ(o.out.rfind("Выполнение продажи", 0), 0u) << o.out;
+  EXPECT_EQ(Slurp(Path("protocol.txt")).rfind("==> 02 ", 0), 0u);
+
+  // The reader goes away after the first line, long before the ten requests
+  // of the run are done; with the output held back it would see the line
+  // only at the end, and nothing would stop the run.
+  o = Run(sim, {"mass-documents", "--count", "5"}, Child::ClosingAfter(1));
+  EXPECT_EQ(o.status, 128 + SIGPIPE);
+  const std::string prefix = "Прервано (SIGPIPE): отправлено запросов: ";
+  ASSERT_EQ(o.err.rfind(prefix, 0), 0u) << o.err;
+  EXPECT_LT(std::stoi(o.err.substr(prefix.size())), 10);
+}
+
+// The first Ctrl-C lets the exchange in progress finish; a second one ends
+// a wait for a silent device at once.
+TEST_F(Cli, ASecondSignalCancelsTheWaitAtOnce) {
+  sim::ServerOptions options;
+  options.faults.silent = true;
+  SimSession sim(true, options);
+  Child twice = Child::Signal(SIGINT, 1, 100);
+  twice.repeatAfterMs = 100;
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome o = Run(sim, {"status"}, twice);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_EQ(o.status, 128 + SIGINT);
+  EXPECT_EQ(o.err, "Прервано (SIGINT): отправлено запросов: 1\n");
+}
+
+// A reader that goes away (`| head -1`) stops a full dump like Ctrl-C: the
+// raised speed is set back, the dump file holds whole pages, status 141.
+TEST_F(Cli, AClosedOutputStopsAFullDumpAndSetsTheSpeedBack) {
+  SimSession sim(true);
+  const Outcome o =
+      Run(sim, {"full-dump", "--max-speed", "--file", Path("all.bin")}, Child::ClosingAfter(9));
+  EXPECT_EQ(o.status, 128 + SIGPIPE) << o.err;
+  EXPECT_NE(o.out.find("\nНовые параметры обмена применены\nЗапрос дампа архива:\n"), std::string::npos);
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_EQ(LoadSettings(Path("eklz.ini")).BoundRate, "9600");
+  const auto size = fs::file_size(Path("all.bin"));
+  EXPECT_EQ(size % 512, 0u);
+  EXPECT_EQ(o.err, "Прервано (SIGPIPE): записано " + std::to_string(size / 512) + " страниц из 8192\n");
+}
+
+// On a terminal, long runs show their progress on standard error, in one
+// line that result lines never share.
+TEST_F(Cli, LongRunsShowTheirProgressOnATerminal) {
+  SimSession sim(true);
+  test::PtyPair terminal;
+  Child child;
+  child.errPath = terminal.SlavePath();
+  struct Case {
+    std::vector<std::string> args;
+    std::string progress;
+  } cases[] = {
+      {{"mass-documents", "--count", "3", "--sum", "1"}, "Документ 3 из 3"},
+      {{"dump", "--from", "0", "--to", "1"}, "Дамп архива: страница 2 из 2"},
+      {{"autotest"}, "Запрос 7 из 7"},
+      {{"control-tape", "--shift", "1"}, "Фрагмент отчёта 2"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Run(sim, c.args, child);
+    EXPECT_EQ(o.status, 0) << c.args[0];
+    const Bytes shown = terminal.ReadAvailable(1000);
+    const std::string text(shown.begin(), shown.end());
+    EXPECT_NE(text.find(c.progress), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K") << "the line is cleared at the end";
+    EXPECT_EQ(o.out.find("\033"), std::string::npos);
+  }
+  // Not on a terminal: nothing.
+  const Outcome o = Run(sim, {"mass-documents", "--count", "2"});
+  EXPECT_EQ(o.err, "");
 }
 
 TEST_F(Cli, ExchangeParametersAreKeptForTheNextRun) {
@@ -261,6 +579,100 @@ TEST_F(Cli, ExchangeParametersAreKeptForTheNextRun) {
   o = Run(sim, {"--baud", "9600", "--timeout", "10", "status"});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "Устройство не отвечает.\n");
+}
+
+// --protocol records the exchange whatever LogHEX says; mass-documents
+// keeps quiet with --quiet like every other command.
+TEST_F(Cli, TheProtocolAndQuietOptionsHoldForEveryCommand) {
+  std::ofstream(Path("eklz.ini")) << "[Options]\nLogHEX=0\n";
+  SimSession sim(true);
+  Outcome o = Run(sim, {"--protocol", Path("protocol.txt"), "abort"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(Slurp(Path("protocol.txt")), "==> 02 01 06 07\n<== 06\n<== 02\n<== 01\n<== 00\n<== \n<== 01\n");
+  o = Run(sim, {"--quiet", "--protocol", Path("protocol.txt"), "mass-documents", "--sum", "1"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(Slurp(Path("protocol.txt")).find("==> 02 "), std::string::npos);
+  // Neither is a result that cannot be written.
+  Child full;
+  full.outPath = "/dev/full";
+  o = Run(sim, {"abort"}, full);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Ошибка записи в стандартный вывод: No space left on device\n");
+  // A protocol that cannot be written whole is a failure, not a silent loss.
+  o = Run(sim, {"--protocol", "/dev/full", "abort"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Ошибка записи в файл протокола \"/dev/full\": No space left on device\n");
+}
+
+// A full dump changes nothing on the device unless it can keep the dump and
+// the settings; set-exchange tells the device's rate when the settings
+// cannot follow it.
+TEST_F(Cli, NothingIsChangedThatCannotBeKept) {
+  std::ofstream(Path("plain-file")) << "x";
+  const std::string unwritable = Path("plain-file") + "/eklz.ini";
+  SimSession sim(true);
+  Outcome o = Run(sim, {"full-dump", "--max-speed", "--file", Path("no-dir") + "/all.bin"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err.rfind("Невозможно создать файл дампа", 0), 0u) << o.err;
+
+  sim.session.ClosePort();
+  o = RunRaw({"--settings", unwritable, "--port", sim.server->SlavePath(), "full-dump",
+              "--max-speed", "--file", Path("all.bin")});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err.rfind("Невозможно записать файл настроек \"" + unwritable + "\"", 0), 0u) << o.err;
+  EXPECT_EQ(sim.server->Requests(), 0u);
+  EXPECT_FALSE(fs::exists(Path("all.bin")));
+
+  o = RunRaw({"--settings", unwritable, "--port", sim.server->SlavePath(), "set-exchange",
+              "--rate", "19200", "--exchange-timeout", "20"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(sim.device.BaudRate(), 19200u);
+  EXPECT_NE(o.err.find("\nЭКЛЗ и порт работают на скорости 19200, тайм-аут 20; задайте их при "
+                       "следующем запуске: --baud 19200 --timeout 20\n"),
+            std::string::npos)
+      << o.err;
+}
+
+// A relative port path is saved as an absolute one, so the settings work
+// from any folder.
+TEST_F(Cli, ASavedPortPathIsAbsolute) {
+  SimSession sim(true);
+  sim.session.ClosePort();
+  fs::create_symlink(sim.server->SlavePath(), Path("line"));
+  const Outcome o = RunRaw({"--settings", Path("eklz.ini"), "--port", "./line", "set-exchange",
+                            "--rate", "4800"},
+                           Child::In(temp.Path().string()));
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(LoadSettings(Path("eklz.ini")).ComPort, Path("line"));
+  EXPECT_EQ(RunRaw({"--settings", Path("eklz.ini"), "status"}).status, 0);
+}
+
+// Messages say where they come from: the port, the settings file and key,
+// the port tried when nothing names one.
+TEST_F(Cli, MessagesNameTheirContext) {
+  Outcome o = RunRaw({"--settings", Path("eklz.ini"), "--port", Path("no-such-port"), "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "System Error.  Code: 2.\nNo such file or directory.\nПорт: " +
+                       Path("no-such-port") + "\n");
+
+  // A port that refuses access (this file does, also to root) names the dialout group.
+  o = RunRaw({"--settings", Path("eklz.ini"), "--port", "/sys/kernel/notes", "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "System Error.  Code: 13.\nPermission denied.\nПорт: /sys/kernel/notes\n"
+                   "Нет прав на порт: добавьте пользователя в группу dialout (sudo usermod -aG "
+                   "dialout ИМЯ) и войдите в систему заново\n");
+
+  std::ofstream(Path("eklz.ini")) << "[Options]\nBoundRate=9600бод\n";
+  o = RunRaw({"--settings", Path("eklz.ini"), "--port", Path("no-such-port"), "status"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Неверное значение BoundRate в файле настроек \"" + Path("eklz.ini") +
+                       "\": '9600бод' is not a valid integer value.\n");
+
+  o = RunRaw({"--settings", Path("none.ini"), "status"});
+  EXPECT_EQ(o.err.substr(0, o.err.find('\n')),
+            "eklz: порт не задан (--port) и файла настроек \"" + Path("none.ini") +
+                "\" нет: используется порт COM1 (/dev/ttyS0)");
 }
 
 TEST_F(Cli, TheProtocolFileHoldsTheExchange) {

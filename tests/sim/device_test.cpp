@@ -293,6 +293,12 @@ TEST_F(DeviceTest, EveryReportReturnsItsFragmentsThenCode8) {
     for (const Bytes& line : lines) {
       ASSERT_FALSE(line.empty());
       for (uint8_t c : line) EXPECT_GE(c, 0x20);
+      // No UTF-8 among them: a Cyrillic letter in UTF-8 is D0 or D1 and a
+      // byte 80..BF, box-drawing signs and letters in CP866.
+      for (size_t i = 1; i < line.size(); ++i) {
+        EXPECT_FALSE((line[i - 1] == 0xD0 || line[i - 1] == 0xD1) && line[i] >= 0x80 && line[i] <= 0xBF)
+            << Cp866ToUtf8(std::string(line.begin(), line.end()));
+      }
     }
   }
 }

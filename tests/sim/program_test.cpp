@@ -1,5 +1,6 @@
 // The eklz-sim program: its command line, signals, link and state file.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <thread>
 
+#include "protocol/Errors.h"
 #include "protocol/Exchange.h"
 #include "support/Pty.h"
 
@@ -21,12 +23,14 @@ using namespace std::chrono_literals;
 // eklz-sim running as a child process.
 class Program {
  public:
-  explicit Program(const std::vector<std::string>& args) {
+  // `errPath` non-empty: standard error goes to that file.
+  explicit Program(const std::vector<std::string>& args, const std::string& errPath = "") {
     int out[2];
     if (::pipe(out) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(out[1], STDOUT_FILENO);
+      if (!errPath.empty()) ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
       ::close(out[0]);
       ::close(out[1]);
       std::vector<char*> argv{const_cast<char*>(EKLZ_SIM_PROGRAM)};
@@ -90,13 +94,17 @@ std::string Exchange(EklzSession& session, const std::string& frame) {
 TEST(SimProgram, HelpAndBadOptions) {
   const auto [help, code] = RunToEnd("--help");
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(help.rfind("Usage: eklz-sim", 0), 0u);
-  for (const char* option : {"--link", "--exit-on-hangup", "--state-file", "--pace", "--hangup-after"}) {
+  EXPECT_EQ(help.rfind("Использование: eklz-sim", 0), 0u);
+  for (const char* option : {"--link", "--exit-on-hangup", "--state-file", "--pace", "--hangup-after", "--trace"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   const auto [error, bad] = RunToEnd("--rate 1200");
   EXPECT_EQ(bad, 2);
   EXPECT_NE(error.find("--rate"), std::string::npos);
+  EXPECT_EQ(RunToEnd("--rate"), std::make_pair(std::string("eklz-sim: --rate: не хватает значения\nСправка: eklz-sim --help\n"), 2));
+  EXPECT_EQ(RunToEnd("-h"), RunToEnd("help"));
+  EXPECT_EQ(RunToEnd("-h"), std::make_pair(help, 0));
+  EXPECT_EQ(RunToEnd("--version").first.rfind("eklz-sim ", 0), 0u);
 }
 
 TEST(SimProgram, TheStateFileCarriesTheArchiveFromRunToRun) {
@@ -128,6 +136,44 @@ TEST(SimProgram, TheStateFileCarriesTheArchiveFromRunToRun) {
   session.ClosePort();
   EXPECT_EQ(sim.End(0), 0);
   std::remove(state.c_str());
+}
+
+// --trace: every request and reply with the command's name, and why a
+// request went unanswered; the program still stops at once on a signal.
+TEST(SimProgram, TheTraceShowsTheExchangeAndTheIgnoredRequests) {
+  const std::string err = ::testing::TempDir() + "sim-program-trace.txt";
+  Program sim({"--start", "demo", "--trace"}, err);
+  test::RecordingSink sink;
+  EklzSession session(sink);
+  session.OpenPort(sim.Path(), "9600", 10);
+  EXPECT_EQ(Exchange(session, "02 01 14 15"), "0000054321");
+  SendFrame(session, "02 01 14 14", false);  // a bad checksum
+  EXPECT_THROW(ReceiveReply(session, ReplyDelivery::Hex(), true, false), TEKLZException);
+  std::this_thread::sleep_for(100ms);
+  const Bytes cut = test::B("02 0B 10 01");  // a request that stops half-way
+  session.Port().Write(cut.data(), cut.size());
+  std::this_thread::sleep_for(700ms);
+  session.OpenPort(sim.Path(), "4800", 10);  // another speed: no answer at all
+  const Bytes request = test::B("02 01 14 15");
+  session.Port().Write(request.data(), request.size());
+  std::this_thread::sleep_for(100ms);
+  session.ClosePort();
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(sim.End(SIGINT), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
+  std::ifstream in(err);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "==> 02 01 14 15  запрос регистрационного номера",
+                       "<== 06 02 06 00 00 00 05 43 21 61",
+                       "==> 02 01 14 14  запрос регистрационного номера",
+                       "<== 15  NAK: неверная контрольная сумма",
+                       "пропущен оборванный запрос (4 байт из 14): 02 0B 10 01",
+                       "пропущен запрос на скорости 4800, у ЭКЛЗ 9600",
+                   }));
+  std::remove(err.c_str());
 }
 
 }  // namespace

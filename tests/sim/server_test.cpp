@@ -193,6 +193,17 @@ TEST_F(SimServer, FaultsAsTheTesterSeesThem) {
   EXPECT_EQ(Read("02 02 08 01 0B", ReplyShape::DataCount::Fixed, 0).answerByte, 0x03);
 }
 
+// --nak answers every request, also one that follows a NAK at once.
+TEST_F(SimServer, EveryRequestGetsItsNak) {
+  ServerOptions options;
+  options.faults.nak = true;
+  Serve(options);
+  const auto start = Clock::now();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Failure("02 01 14 15"), kNakText) << i;
+  EXPECT_LT(Clock::now() - start, 1s);
+  EXPECT_EQ(server->Requests(), 3u);
+}
+
 // Each of these costs the client its byte time-out (2 s).
 TEST_F(SimServer, MissingRepliesEndInNoReply) {
   BuildDemo(device);
