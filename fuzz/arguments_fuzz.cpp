@@ -13,17 +13,18 @@ using namespace eklz::cli;
 
 namespace {
 
-const std::vector<OptionSpec>& AllOptions() {
-  static const std::vector<OptionSpec> all = [] {
-    std::vector<OptionSpec> v = {
-        {"port", "ИМЯ", "", ValueKind::Text, {}},
-        {"timeout", "МС", "", ValueKind::Integer, {}, 0, 32000},
-        {"quiet", "", "", ValueKind::Flag, {}},
-    };
+const OptionSpec kPort{"port", "ИМЯ", "", ValueKind::Text, {}};
+const OptionSpec kTimeout{"timeout", "МС", "", ValueKind::Integer, {}, 0, 32000};
+const OptionSpec kQuiet{"quiet", "", "", ValueKind::Flag, {}};
+
+// Every option any command declares, each name once, and a few global ones.
+const std::vector<const OptionSpec*>& AllOptions() {
+  static const std::vector<const OptionSpec*> all = [] {
+    std::vector<const OptionSpec*> v = {&kPort, &kTimeout, &kQuiet};
     for (const SubCommand& c : SubCommands()) {
-      for (const OptionSpec& o : c.options) {
+      for (const OptionSpec* o : c.options) {
         bool known = false;
-        for (const OptionSpec& k : v) known = known || k.name == o.name;
+        for (const OptionSpec* k : v) known = known || k->name == o->name;
         if (!known) v.push_back(o);
       }
     }
@@ -43,20 +44,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       args.back() += static_cast<char>(data[i]);
     }
   }
-  const std::vector<OptionSpec>& known = AllOptions();
+  const std::vector<const OptionSpec*>& known = AllOptions();
   try {
     const Arguments a(args, known);
-    a.Validate(known);
-    FindSubCommand(a.Command());
-    for (const OptionSpec& o : known) {
-      switch (o.kind) {
-        case ValueKind::Flag: a.Flag(o.name); break;
-        case ValueKind::Text: a.Text(o.name); break;
-        case ValueKind::Integer: a.Int64(o.name, 0); a.Int(o.name, 0); break;
-        case ValueKind::Number: a.Number(o.name, 0); break;
-        case ValueKind::Date: a.Date(o.name, {}); break;
-        case ValueKind::Time: a.Time(o.name, {}); break;
-        case ValueKind::Choice: a.Choice(o, 0); break;
+    a.Validate();
+    if (const SubCommand* c = FindSubCommand(a.Command()); c && c->check) {
+      // A command's joint checks read only its own options.
+      const Arguments own(args, [&] {
+        std::vector<const OptionSpec*> v = c->options;
+        v.insert(v.end(), {&kPort, &kTimeout, &kQuiet});
+        return v;
+      }());
+      own.Validate();
+      c->check(own);
+    }
+    for (const OptionSpec* o : known) {
+      switch (o->kind) {
+        case ValueKind::Flag: a.Flag(*o); break;
+        case ValueKind::Text: a.Text(*o); break;
+        case ValueKind::Integer: a.Int64(*o, 0); a.Int(*o, 0); break;
+        case ValueKind::Number: a.Number(*o, 0); break;
+        case ValueKind::Date: a.Date(*o, {}); break;
+        case ValueKind::Time: a.Time(*o, {}); break;
+        case ValueKind::Choice: a.Choice(*o, 0); break;
       }
     }
   } catch (const UsageError&) {
