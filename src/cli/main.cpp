@@ -32,7 +32,7 @@ const OptionSpec kBaud{"baud", "N", "скорость порта (по умол�
 const OptionSpec kTimeout{"timeout", "МС",
                           "тайм-аут порта: ожидание каждого байта ответа 2000 мс + МС "
                           "(по умолчанию 10)",
-                          ValueKind::Integer, {}, 0, 32000};
+                          ValueKind::Integer, {}, kMinPortTimeout, kMaxPortTimeout};
 const OptionSpec kSettings{"settings", "ФАЙЛ", "файл настроек (по умолчанию см. ниже)",
                            ValueKind::Text, {}};
 const OptionSpec kProtocol{"protocol", "ФАЙЛ",
