@@ -397,18 +397,23 @@ CommandGrid GridOf(const Arguments& a) {
   }
   CommandGrid grid;
   grid.SetCommandLength(static_cast<int>(cells.size()));
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (grid.SetValue(static_cast<int>(i) + 2, cells[i]) == CommandGrid::Edit::NotHex) {
-      throw UsageError("неверное значение параметра --bytes: " +
-                       std::string(CommandGrid::kNotHexMessage));
+  // A cell takes two hexadecimal digits; anything else is the option's fault,
+  // judged before the port is opened.
+  const auto put = [&grid](int column, const std::string& text, const char* option) {
+    std::string problem;
+    try {
+      const CommandGrid::Edit edit = grid.SetValue(column, text);
+      if (edit == CommandGrid::Edit::NotHex) problem = CommandGrid::kNotHexMessage;
+      if (edit == CommandGrid::Edit::Empty) problem = "пустое значение";
+    } catch (const TEKLZException& e) {
+      problem = e.what();
     }
-  }
-  if (a.Has(kLengthByte)) {
-    if (grid.SetValue(1, a.Text(kLengthByte)) == CommandGrid::Edit::NotHex) {
-      throw UsageError("неверное значение параметра --length: " +
-                       std::string(CommandGrid::kNotHexMessage));
+    if (!problem.empty()) {
+      throw UsageError(std::string("неверное значение параметра --") + option + ": " + problem);
     }
-  }
+  };
+  for (size_t i = 0; i < cells.size(); ++i) put(static_cast<int>(i) + 2, cells[i], "bytes");
+  if (a.Has(kLengthByte)) put(1, a.Text(kLengthByte), "length");
   return grid;
 }
 
