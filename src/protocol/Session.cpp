@@ -39,9 +39,8 @@ void EklzSession::OpenPort(const std::string& name, const std::string& rateText,
                          std::to_string(kMaxPortTimeout) + " мс");
   }
   const int32_t rate = ParseInt(rateText);
-  port_ = OpenSerialPort(name, static_cast<uint32_t>(rate), 8, 0, 0,
-                         StandardTimeouts(static_cast<uint32_t>(timeout)), kStandardFlagWord);
-  port_->SetCancelFlag(&cancel_);
+  AttachPort(OpenSerialPort(name, static_cast<uint32_t>(rate), 8, 0, 0,
+                            StandardTimeouts(static_cast<uint32_t>(timeout)), kStandardFlagWord));
 }
 
 void EklzSession::AttachPort(std::unique_ptr<TRSPort> port) {
