@@ -6,6 +6,7 @@
 
 #include "FuzzSupport.h"
 #include "cli/Arguments.h"
+#include "cli/GlobalOptions.h"
 #include "cli/SubCommands.h"
 
 using namespace eklz;
@@ -13,14 +14,10 @@ using namespace eklz::cli;
 
 namespace {
 
-const OptionSpec kPort{"port", "ИМЯ", "", ValueKind::Text, {}};
-const OptionSpec kTimeout{"timeout", "МС", "", ValueKind::Integer, {}, 0, 32000};
-const OptionSpec kQuiet{"quiet", "", "", ValueKind::Flag, {}};
-
-// Every option any command declares, each name once, and a few global ones.
+// Every option the command line declares, each name once.
 const std::vector<const OptionSpec*>& AllOptions() {
   static const std::vector<const OptionSpec*> all = [] {
-    std::vector<const OptionSpec*> v = {&kPort, &kTimeout, &kQuiet};
+    std::vector<const OptionSpec*> v = kGlobalOptions;
     for (const SubCommand& c : SubCommands()) {
       for (const OptionSpec* o : c.options) {
         bool known = false;
@@ -52,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // A command's joint checks read only its own options.
       const Arguments own(args, [&] {
         std::vector<const OptionSpec*> v = c->options;
-        v.insert(v.end(), {&kPort, &kTimeout, &kQuiet});
+        v.insert(v.end(), kGlobalOptions.begin(), kGlobalOptions.end());
         return v;
       }());
       own.Validate();
