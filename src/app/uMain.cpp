@@ -31,6 +31,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include "app/CommandGridPanel.h"
@@ -555,9 +556,22 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   queryArea_->setCurrentIndex(kParamsTab);
   RunExtraStep(item.extra, false);
   WriteLastCmd();
+  ShowCurrentInTaskList(item);
   if (item.extra == ExtraStep::GridChecksum) RefreshCommandGrid();
   ShowHelpPage(QString::fromUtf8(item.helpPage));
   UpdateActions();
+}
+
+// The task list marks the command whose panel is up, also when start-up
+// chose it: keyboard use then starts from it.
+void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) {
+  const int index = static_cast<int>(&item - Catalogue().data());
+  for (QTreeWidgetItemIterator it(taskList_); *it; ++it) {
+    if ((*it)->data(0, kItemRole).toInt() == index && !(*it)->isHidden()) {
+      taskList_->setCurrentItem(*it);
+      return;
+    }
+  }
 }
 
 void TfmMain::RunExtraStep(ExtraStep step, bool before) {

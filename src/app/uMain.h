@@ -110,6 +110,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void ApplyGroupStates();
   void ShowHelpPage(const QString& page);
   void WriteLastCmd();
+  void ShowCurrentInTaskList(const CatalogueItem& item);
   void RunExtraStep(ExtraStep step, bool before);
   void OpenLinkAtStartUp();
   void FlushOutput();

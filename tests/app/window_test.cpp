@@ -226,6 +226,8 @@ TEST_F(Window, StartUpAlwaysSelectsTheSaleAndAFailedLinkBlinks) {
   Open();
   EXPECT_EQ(window->CurrentCmd(), 0x10);
   EXPECT_EQ(RaisedPanel(), "pnSale");
+  ASSERT_NE(Find<QTreeWidget>("rzTaskList")->currentItem(), nullptr);
+  EXPECT_EQ(Find<QTreeWidget>("rzTaskList")->currentItem()->text(0), "Продажа");
   EXPECT_EQ(LastCmd(SettingsPath()), 16);
   EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Невозможно установить соединение");
   EXPECT_FALSE(window->Session().LinkOpen());
