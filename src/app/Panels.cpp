@@ -381,12 +381,20 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
   panel->setAccessibleName(QString::fromUtf8(def.title));
   auto* column = new QVBoxLayout(panel);
 
-  auto* title = new QLabel(QString::fromUtf8(def.title), panel);
+  // The title and code label share the top band with the button: the band
+  // is as tall as the button and ends short of it.
+  auto* band = new QWidget(panel);
+  band->setMinimumHeight(kExecButtonHeight);
+  column->addWidget(band);
+  auto* header = new QVBoxLayout(band);
+  header->setContentsMargins(0, 0, kExecButtonWidth + 2 * kExecButtonMargin, 0);
+  auto* title = new QLabel(QString::fromUtf8(def.title), band);
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);
-  column->addWidget(title);
-  if (def.codeLabel) column->addWidget(new QLabel(QString::fromUtf8(def.codeLabel), panel));
+  title->setWordWrap(true);
+  header->addWidget(title);
+  if (def.codeLabel) header->addWidget(new QLabel(QString::fromUtf8(def.codeLabel), band));
   auto* separator = new QFrame(panel);
   separator->setFrameShape(QFrame::HLine);
   separator->setFrameShadow(QFrame::Sunken);

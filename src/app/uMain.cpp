@@ -295,7 +295,7 @@ QWidget* TfmMain::BuildParamsTab() {
 
   execQuery_ = new QPushButton("Выполнить", paramsTab_);
   execQuery_->setObjectName("btExecQuery");
-  execQuery_->setFixedSize(160, 35);
+  execQuery_->setFixedSize(kExecButtonWidth, kExecButtonHeight);
   connect(execQuery_, &QPushButton::clicked, this, &TfmMain::btExecQueryClick);
   paramsTab_->installEventFilter(this);
 
@@ -514,7 +514,7 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (watched == paramsTab_ && event->type() == QEvent::Resize) {
     // "Выполнить" stays at the top right of the tab.
-    execQuery_->move(paramsTab_->width() - execQuery_->width() - 8, 8);
+    execQuery_->move(paramsTab_->width() - execQuery_->width() - kExecButtonMargin, kExecButtonMargin);
     execQuery_->raise();
   } else if ((watched == mainArea_ || watched == rightArea_) && event->type() == QEvent::Resize) {
     // The splitter spreads the new size by its own rule first; the shares

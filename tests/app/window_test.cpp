@@ -124,6 +124,19 @@ TEST_F(Window, EveryTaskListItemSelectsItsCommandPanelAndHelpPage) {
     EXPECT_EQ(browser->source().toLocalFile(),
               QString::fromStdString(dir.File("Docs")) + "/" + c.helpPage + ".htm");
     EXPECT_EQ(LastCmd(SettingsPath()), c.code);
+    // Nothing of the panel lies under "Выполнить": no field, and no label's text.
+    auto* exec = Find<QPushButton>("btExecQuery");
+    for (QWidget* w : Find<QWidget>(c.panel)->findChildren<QWidget*>()) {
+      if (!w->isVisible() || !w->findChildren<QWidget*>().isEmpty()) continue;
+      QRect at(w->mapTo(exec->parentWidget(), QPoint(0, 0)), w->size());
+      if (auto* label = qobject_cast<QLabel*>(w)) {
+        at = label->fontMetrics()
+                 .boundingRect(label->contentsRect(), Qt::TextWordWrap, label->text())
+                 .translated(at.topLeft());
+      }
+      EXPECT_FALSE(at.intersects(exec->geometry()))
+          << w->metaObject()->className() << " " << w->objectName().toStdString();
+    }
   }
 }
 
