@@ -69,9 +69,6 @@ struct PanelSpec {
 const std::vector<PanelSpec>& PanelTable();
 const std::vector<FormChoice>& FormChoices();
 
-// Builds the panel widget: title in bold, code label, separator line, then
-// the fields, each label the buddy of its field. The panel's accessible name
-// is its title.
 // The window's "Выполнить" button sits over the top right corner of the
 // parameter tab, `kExecButtonMargin` from its edges; a panel keeps its title
 // and code label clear of it.
@@ -79,6 +76,9 @@ inline constexpr int kExecButtonWidth = 160;
 inline constexpr int kExecButtonHeight = 35;
 inline constexpr int kExecButtonMargin = 8;
 
+// Builds the panel widget: title in bold, code label, separator line, then
+// the fields, each label the buddy of its field. The panel's accessible name
+// is its title.
 QWidget* BuildPanel(const PanelSpec& def, QWidget* parent);
 
 }  // namespace eklz::app

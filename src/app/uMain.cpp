@@ -514,7 +514,8 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (watched == paramsTab_ && event->type() == QEvent::Resize) {
     // "Выполнить" stays at the top right of the tab.
-    execQuery_->move(paramsTab_->width() - execQuery_->width() - kExecButtonMargin, kExecButtonMargin);
+    execQuery_->move(paramsTab_->width() - execQuery_->width() - kExecButtonMargin,
+                     kExecButtonMargin);
     execQuery_->raise();
   } else if ((watched == mainArea_ || watched == rightArea_) && event->type() == QEvent::Resize) {
     // The splitter spreads the new size by its own rule first; the shares
