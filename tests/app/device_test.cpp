@@ -262,15 +262,26 @@ TEST_F(Conversions, StornoOfADiscountSendsTheDiscountCode) {
 
 TEST_F(WithSimulator, ClosingTheProgressDialogEndsTheDumpAfterAWholePage) {
   ChooseDumpRange("0", "8191");
+  const uint64_t requestsBefore = sim.server->Requests();
   QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   QWidget* dialog = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
   QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
   WaitIdle();
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
-  const qsizetype lines = ResultLines().size();
-  EXPECT_LT(lines, 8 * 8192);
-  EXPECT_EQ(lines % 8, 0) << "every page shown has its eight lines";
+  const QStringList lines = ResultLines();
+  EXPECT_LT(lines.size(), 8 * 8192);
+  // Every page shown has its eight lines. A cancel that lands after the next
+  // page's two opening lines were written refuses that page's request, so
+  // those two lines may close the view; nothing of the page went out.
+  const qsizetype pages = lines.size() / 8;
+  if (lines.size() % 8 == 2) {
+    EXPECT_EQ(lines.mid(pages * 8),
+              (QStringList{"Запрос дампа архива:", "    Страница №" + QString::number(pages)}));
+  } else {
+    EXPECT_EQ(lines.size() % 8, 0) << "every page shown has its eight lines";
+  }
+  EXPECT_EQ(sim.server->Requests() - requestsBefore, static_cast<uint64_t>(pages));
 }
 
 TEST_F(WithSimulator, MassDocumentsLogByTheirOwnCheckBoxes) {
