@@ -1,6 +1,7 @@
 #include "protocol/Exchange.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "protocol/CodePage.h"
@@ -70,6 +71,32 @@ uint8_t ReadOneByte(EklzSession& session, bool logExchange) {
   return raw[0];
 }
 
+// Takes one more byte when the device sends one within the one-byte wait;
+// false when the line stays silent. Silence is an answer here, not a failure.
+bool ReadFollowingByte(EklzSession& session, uint8_t& byte) {
+  TRSPort& port = session.Port();
+  return port.TakeBuffered(&byte, 1) == 1 || port.ReadByteWait(&byte, kByteWaitMs) == 1;
+}
+
+// The data of a page reply that carries an error answer. A device may send
+// the answer alone (L = 01, then the checksum) or, as with a good answer,
+// followed by a whole page: both have L = 01, so what follows the first byte
+// decides. Returns false for the short form, whose checksum is `first`.
+bool ReadErrorPage(EklzSession& session, Reply& reply, uint8_t& first, bool logExchange) {
+  first = ReadOneByte(session, logExchange);
+  uint8_t second = 0;
+  if (!ReadFollowingByte(session, second)) return false;
+  if (logExchange) session.AppendProtocolLine("<== " + BytesToHex(&second, 1).substr(0, 2));
+  std::string restText;
+  Bytes rest;
+  ReadBytes(session, kPageSize - 2, restText, &rest, logExchange);
+  reply.data = {first, second};
+  reply.data.insert(reply.data.end(), rest.begin(), rest.end());
+  reply.dataText = BytesToHex(reply.data);
+  reply.dataText.pop_back();
+  return true;
+}
+
 [[noreturn]] void Cancel(EklzSession& session, const char* message, bool quiet) {
   session.AppendResultLine(message, quiet);
   session.AppendResultLine(kCancelled, quiet);
@@ -113,13 +140,17 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
   // come would report a silent device instead of the device's answer. The
   // near-full bit alone is no error.
   const bool errorAnswer = DecodeAnswerCode(reply.answerByte).Code != 0;
+  std::optional<uint8_t> shortChecksum;
   switch (shape.count) {
     case ReplyShape::DataCount::FromLength:
       ReadBytes(session, reply.length - 1, reply.dataText, &reply.data, logExchange);
       break;
     case ReplyShape::DataCount::DumpPage:
       // A page is 512 data bytes, so L is the low byte of 513.
-      if (errorAnswer) {
+      if (errorAnswer && reply.length == kPageLength) {
+        uint8_t first = 0;
+        if (!ReadErrorPage(session, reply, first, logExchange)) shortChecksum = first;
+      } else if (errorAnswer) {
         ReadBytes(session, reply.length - 1, reply.dataText, &reply.data, logExchange);
       } else if (reply.length != kPageLength) {
         Cancel(session, kBadAnswerText, quiet);
@@ -134,7 +165,7 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
       }
       break;
   }
-  const uint8_t checksum = ReadOneByte(session, logExchange);
+  const uint8_t checksum = shortChecksum ? *shortChecksum : ReadOneByte(session, logExchange);
 
   const uint8_t expected = static_cast<uint8_t>(reply.length ^ reply.answerByte ^
                                                 XorBytes(reply.data.data(), reply.data.size()));

@@ -34,9 +34,10 @@ void ReadReplyBytes(EklzSession& session, int count, std::string& text, bool log
 struct ReplyShape {
   enum class DataCount {
     FromLength,  // L - 1 data bytes (one read, also when that is 0 or less)
-    DumpPage,    // a page: 512 data bytes with a good answer (L = 0x01); L - 1
-                 // with an error answer; any other L with a good answer is an
-                 // incorrect reply
+    DumpPage,    // a page: 512 data bytes with a good answer (L = 0x01); with an
+                 // error answer and L = 0x01 a page or nothing, as the line
+                 // shows, otherwise L - 1; any other L with a good answer is
+                 // an incorrect reply
     Fixed        // exactly `fixedCount` data bytes with a good answer, L - 1 with
                  // an error answer; no read at all when `fixedCount` is 0
   };

@@ -35,7 +35,7 @@ const std::string kNoStx = "Не распознан STX ответа";
 const std::string kBadChecksum = "Некорректная контрольная сумма ответа";
 
 enum class Scenario { Status, Report, Dump };
-enum class Fault { Silence, Garbage, Nak, StxByte, HangUp, BadChecksum, ErrorAnswer };
+enum class Fault { Silence, Garbage, Nak, StxByte, HangUp, BadChecksum, ErrorAnswer, ErrorAnswerWithPage };
 enum class Shape { FromLength, Fixed20, Page };
 
 // A byte position of the faulty reply; kFetch is the first byte of the
@@ -44,7 +44,7 @@ enum Position : int { kAck, kStx, kLength, kAnswer, kFirstData, kMiddleData, kLa
 const char* const kPositionNames[] = {"Ack",      "Stx",      "Length",   "Answer", "FirstData",
                                       "MiddleData", "LastData", "Checksum", "Fetch"};
 const char* const kFaultNames[] = {"Silence", "Garbage",     "Nak",        "StxByte",
-                                   "HangUp",  "BadChecksum", "ErrorAnswer"};
+                                   "HangUp",  "BadChecksum", "ErrorAnswer", "ErrorAnswerWithPage"};
 const char* const kScenarioNames[] = {"Status", "Report", "Dump"};
 
 Bytes Page(int n) {
@@ -75,16 +75,23 @@ Outcome ReadByTheRules(const Bytes& r, Shape shape) {
   const uint8_t length = r[2], answer = r[3];
   const bool error = (answer & 0x7F) != 0;
   size_t count = length > 0 ? length - 1u : 0u;
+  // A page reply with an error answer has L = 01 whether a page follows or
+  // not: the reader waits one byte time for the page's second byte.
+  bool waitedForMore = false;
   if (!error && shape == Shape::Fixed20) count = 20;
-  if (!error && shape == Shape::Page) {
-    if (length != 0x01) return {kBadAnswer, false, true, 4};
-    count = 512;
+  if (shape == Shape::Page && length == 0x01) {
+    if (error && r.size() <= 5) {
+      waitedForMore = true;
+    } else {
+      count = 512;
+    }
   }
+  if (!error && shape == Shape::Page && length != 0x01) return {kBadAnswer, false, true, 4};
   if (r.size() < 4 + count + 1) return missing();
   const uint8_t sum = static_cast<uint8_t>(length ^ answer ^ XorBytes(r.data() + 4, count));
   const size_t consumed = 4 + count + 1;
-  if (sum != r[4 + count]) return {kBadChecksum, false, false, consumed};
-  if (error) return {DecodeAnswerCode(answer).Message, false, false, consumed};
+  if (sum != r[4 + count]) return {kBadChecksum, waitedForMore, false, consumed};
+  if (error) return {DecodeAnswerCode(answer).Message, waitedForMore, false, consumed};
   return {"", false, false, consumed};
 }
 
@@ -150,6 +157,7 @@ class FaultMatrix : public CommandTest, public ::testing::WithParamInterface<Cas
       case Fault::StxByte: r[at] = at == 1 ? 0x03 : 0x02; break;  // a wrong or a stray STX
       case Fault::BadChecksum: r.back() ^= 0xFF; break;
       case Fault::ErrorAnswer: r = DeviceReply(0x02); break;
+      case Fault::ErrorAnswerWithPage: r = DeviceReply(0x03, Page(1)); break;
     }
     return r;
   }
@@ -246,6 +254,7 @@ std::vector<Case> AllCases() {
       }
     }
     cases.push_back({s, kAnswer, Fault::ErrorAnswer});
+    if (s == Scenario::Dump) cases.push_back({s, kAnswer, Fault::ErrorAnswerWithPage});
     cases.push_back({s, kChecksum, Fault::BadChecksum});
     if (s == Scenario::Report) {
       cases.push_back({s, kFetch, Fault::ErrorAnswer});
