@@ -34,6 +34,8 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include <string_view>
+
 #include "app/CommandGridPanel.h"
 #include "app/Dispatcher.h"
 #include "app/DumpPanels.h"
@@ -42,6 +44,7 @@
 #include "app/Panels.h"
 #include "app/ProgressDUMP.h"
 #include "app/RepairRequestForm.h"
+#include "app/StatusPane.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "commands/Link.h"
@@ -73,6 +76,14 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, cons
   b->setAccessibleName(accessibleName);
   bar->addWidget(b);
   return b;
+}
+
+// The form choice of a panel, or nullptr for a panel without one.
+const FormChoice* PanelFormChoice(const char* panel) {
+  for (const PanelSpec& def : PanelTable()) {
+    if (std::string_view(def.name) == panel) return def.formChoice;
+  }
+  return nullptr;
 }
 
 void SetNow(QWidget* root, const char* dateName, const char* timeName) {
@@ -187,17 +198,18 @@ void TfmMain::BuildStatusBar() {
   bar->setObjectName("sbStatusBar");
   bar->setSizeGripEnabled(false);
   setStatusBar(bar);
-  auto pane = [bar](const char* name, int width, const QString& accessible) {
-    auto* l = new QLabel(bar);
+  // Each pane is read out as its caption and its text ("Время: 9:41").
+  auto pane = [bar](const char* name, int width, const QString& caption) {
+    auto* l = new StatusPane(caption, bar);
     l->setObjectName(name);
     if (width > 0) l->setFixedWidth(width);
-    l->setAccessibleName(accessible);
     return l;
   };
   statusConn_ = pane("StatusConn", 241, "Состояние соединения");
   statusConn_->setText("Нет связи");
   statusExchange_ = pane("StatusDataExchange", 256, "Состояние обмена");
-  QLabel* rest = pane("RzStatusPane1", 0, "");
+  auto* rest = new QLabel(bar);
+  rest->setObjectName("RzStatusPane1");
   clock_ = pane("RzClockStatus1", 55, "Время");
   clock_->setAlignment(Qt::AlignCenter);
   bar->addWidget(statusConn_);
@@ -325,6 +337,13 @@ void TfmMain::BuildTaskList() {
     item->setHidden(items[i].hidden);
   }
   taskList_->expandAll();
+  // Moving through the list with the keys raises each item's panel as a
+  // click does; a mouse press leaves the choice to its release.
+  connect(taskList_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (!item || taskListPressed_ || showingCurrent_) return;
+    const int index = item->data(0, kItemRole).toInt();
+    if (index >= 0) SelectCommand(Catalogue()[static_cast<size_t>(index)]);
+  });
   taskList_->viewport()->installEventFilter(this);
   taskList_->installEventFilter(this);
 }
@@ -352,6 +371,9 @@ void TfmMain::ConnectPanelHandlers() {
     paramsTab_->findChild<QWidget*>("edStornoDepNum")->setEnabled(item);
     paramsTab_->findChild<QWidget*>("edStornoCnt")->setEnabled(item);
   });
+  connect(paramsTab_->findChild<QComboBox*>("cbAskReportType"), &QComboBox::currentIndexChanged,
+          this, &TfmMain::cbAskReportTypeChange);
+  cbAskReportTypeChange();
   // btStandartSettingsExcangeClick: the rate and time-out of a new EKLZ.
   connect(paramsTab_->findChild<QPushButton*>("btStandartSettingsExcange"), &QPushButton::clicked,
           this, [this] {
@@ -489,7 +511,10 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 // --- Command selection ----------------------------------------------------------------
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+  if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    taskListPressed_ = true;
+  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    taskListPressed_ = false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     QTreeWidgetItem* item = taskList_->itemAt(mouse->position().toPoint());
     if (item && mouse->button() == Qt::LeftButton) {
@@ -554,6 +579,12 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
   execQuery_->raise();
   currentCmd_ = item.code;
+  // The form sent is the form the panel shows as chosen.
+  if (const FormChoice* choice = PanelFormChoice(item.panel)) {
+    if (paramsTab_->findChild<QRadioButton*>(choice->text)->isChecked()) {
+      currentCmd_ = static_cast<uint8_t>(choice->code + 0x80);
+    }
+  }
   queryArea_->setCurrentIndex(kParamsTab);
   RunExtraStep(item.extra, false);
   WriteLastCmd();
@@ -569,7 +600,9 @@ void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) {
   const int index = static_cast<int>(&item - Catalogue().data());
   for (QTreeWidgetItemIterator it(taskList_); *it; ++it) {
     if ((*it)->data(0, kItemRole).toInt() == index && !(*it)->isHidden()) {
+      showingCurrent_ = true;
       taskList_->setCurrentItem(*it);
+      showingCurrent_ = false;
       return;
     }
   }
@@ -595,8 +628,7 @@ void TfmMain::RunExtraStep(ExtraStep step, bool before) {
         paramsTab_->findChild<QDateTimeEdit*>("dteAskReportFrom")->setDate(today);
         paramsTab_->findChild<QDateTimeEdit*>("dteAskReportTo")->setDate(today);
         paramsTab_->findChild<QComboBox*>("cbAskReportType")->setCurrentIndex(4);
-        paramsTab_->findChild<QWidget*>("edAskReportSesionFrom")->setEnabled(false);
-        paramsTab_->findChild<QWidget*>("edAskReportTo")->setEnabled(false);
+        cbAskReportTypeChange();
       }
       break;
     case ExtraStep::RepairRequest:
@@ -608,6 +640,20 @@ void TfmMain::RunExtraStep(ExtraStep step, bool before) {
     case ExtraStep::GridChecksum:
     case ExtraStep::None:
       break;
+  }
+}
+
+// The report type enables the range fields it uses: none for the types 0 to
+// 3, the dates for 4 and 5, the shift numbers for 6 and 7.
+void TfmMain::cbAskReportTypeChange() {
+  const int type = paramsTab_->findChild<QComboBox*>("cbAskReportType")->currentIndex();
+  const bool byDates = type == 4 || type == 5;
+  const bool byShifts = type == 6 || type == 7;
+  for (const char* name : {"dteAskReportFrom", "dteAskReportTo"}) {
+    paramsTab_->findChild<QWidget*>(name)->setEnabled(byDates);
+  }
+  for (const char* name : {"edAskReportSesionFrom", "edAskReportTo"}) {
+    paramsTab_->findChild<QWidget*>(name)->setEnabled(byShifts);
   }
 }
 
