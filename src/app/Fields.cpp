@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QValidator>
 
 #include "protocol/Errors.h"
@@ -75,6 +77,19 @@ class AmountValidator : public QValidator {
   QRegularExpression shape_;
 };
 
+// A line edit's size for `widest` and a digit more (the cursor's room).
+QSize FieldSizeFor(const QLineEdit& edit, const QString& widest) {
+  QStyleOptionFrame option;
+  option.initFrom(&edit);
+  option.lineWidth = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+  const QMargins margins = edit.textMargins();
+  const int width = edit.fontMetrics().horizontalAdvance(widest + "0") + margins.left() +
+                    margins.right() + 2 * 2;  // the line edit's own inner margins
+  const QSize contents(width, edit.QLineEdit::sizeHint().height());
+  return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &option, contents, &edit).expandedTo(
+      QSize(0, edit.QLineEdit::sizeHint().height()));
+}
+
 }  // namespace
 
 IntegerEdit::IntegerEdit(long long minimum, long long maximum, long long value, bool grouping,
@@ -115,6 +130,13 @@ long long IntegerEdit::Value() const {
 
 void IntegerEdit::Normalize() { SetValue(Value()); }
 
+QSize IntegerEdit::sizeHint() const {
+  const QString widest = grouping_ ? GroupDigits(maximum_) : QString::number(maximum_);
+  QSize size = FieldSizeFor(*this, widest);
+  size.setHeight(QLineEdit::sizeHint().height());
+  return size;
+}
+
 DecimalEdit::DecimalEdit(const AmountLimit& limit, bool withDefault, QWidget* parent)
     : QLineEdit(parent), limit_(limit) {
   setValidator(new AmountValidator(limit, this));
@@ -132,6 +154,14 @@ void DecimalEdit::Normalize() {
     setText(QString::number(static_cast<double>(v), 'f', limit_.places).replace('.', ','));
   } catch (const EConvertError&) {
   }
+}
+
+QSize DecimalEdit::sizeHint() const {
+  const QString widest =
+      QString::number(limit_.maxUnits).insert(QString::number(limit_.maxUnits).size() - limit_.places, ',');
+  QSize size = FieldSizeFor(*this, widest);
+  size.setHeight(QLineEdit::sizeHint().height());
+  return size;
 }
 
 DateEdit::DateEdit(const QDate& date, QWidget* parent) : QDateEdit(date, parent) {

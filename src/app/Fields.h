@@ -22,6 +22,8 @@ class IntegerEdit : public QLineEdit {
 
   long long Minimum() const { return minimum_; }
   long long Maximum() const { return maximum_; }
+  // As wide as the largest number of the range needs.
+  QSize sizeHint() const override;
   // What a value outside the range is refused with.
   QString RangeMessage() const;
   // The text without group separators: what the number reads as.
@@ -52,6 +54,8 @@ class DecimalEdit : public QLineEdit {
   DecimalEdit(const AmountLimit& limit, bool withDefault, QWidget* parent = nullptr);
 
   int Places() const { return limit_.places; }
+  // As wide as the largest amount needs.
+  QSize sizeHint() const override;
   const AmountLimit& Limit() const { return limit_; }
 
  private:

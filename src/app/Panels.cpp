@@ -13,11 +13,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTableWidget>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/Fields.h"
 #include "commands/Activation.h"
@@ -271,6 +276,78 @@ const std::vector<PanelSpec>& PanelTable() {
 
 namespace {
 
+// A check box or radio button whose caption wraps onto more lines when the
+// panel is narrower than the caption, instead of being cut off.
+template <typename Base, QStyle::PrimitiveElement kIndicator, QStyle::SubElement kIndicatorRect,
+          QStyle::SubElement kContentsRect>
+class WrappingButton : public Base {
+ public:
+  WrappingButton(const QString& text, QWidget* parent) : Base(text, parent) {
+    // A button keeps the width of its caption by default; this one may be
+    // narrower and taller.
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred, this->sizePolicy().controlType());
+    policy.setHeightForWidth(true);
+    this->setSizePolicy(policy);
+  }
+
+  // As narrow as the caption's longest word allows.
+  QSize minimumSizeHint() const override {
+    int word = 0;
+    for (const QString& w : this->text().split(' ', Qt::SkipEmptyParts)) {
+      word = std::max(word, this->fontMetrics().horizontalAdvance(w));
+    }
+    const int width = TextLeft() + word + 2;
+    return {width, heightForWidth(width)};
+  }
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override {
+    const QRect text = this->fontMetrics().boundingRect(
+        QRect(0, 0, std::max(1, width - TextLeft()), 100000), Qt::TextWordWrap, this->text());
+    return std::max(Base::sizeHint().height(), text.height() + 4);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    this->initStyleOption(&option);
+    // The indicator beside the first line of the caption.
+    QStyleOptionButton indicator = option;
+    indicator.rect = this->style()->subElementRect(kIndicatorRect, &option, this);
+    const int lineHeight = std::max(indicator.rect.height(), this->fontMetrics().height() + 4);
+    indicator.rect.moveTop((lineHeight - indicator.rect.height()) / 2);
+    painter.drawPrimitive(kIndicator, indicator);
+    const QRect text(TextLeft(), 2, this->width() - TextLeft(), this->height() - 4);
+    this->style()->drawItemText(&painter, text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                option.palette, this->isEnabled(), this->text(),
+                                QPalette::WindowText);
+    if (this->hasFocus()) {
+      QStyleOptionFocusRect focus;
+      focus.QStyleOption::operator=(option);
+      focus.rect = this->fontMetrics()
+                       .boundingRect(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                     this->text())
+                       .adjusted(-1, -1, 1, 1);
+      painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+  }
+  // The whole caption is clickable, on every line.
+  bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+
+ private:
+  int TextLeft() const {
+    QStyleOptionButton option;
+    this->initStyleOption(&option);
+    return this->style()->subElementRect(kContentsRect, &option, this).left();
+  }
+};
+
+using WrappingCheckBox = WrappingButton<QCheckBox, QStyle::PE_IndicatorCheckBox,
+                                        QStyle::SE_CheckBoxIndicator, QStyle::SE_CheckBoxContents>;
+using WrappingRadioButton =
+    WrappingButton<QRadioButton, QStyle::PE_IndicatorRadioButton, QStyle::SE_RadioButtonIndicator,
+                   QStyle::SE_RadioButtonContents>;
+
 QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
   const QString label = QString::fromUtf8(f.label);
   switch (f.kind) {
@@ -312,12 +389,13 @@ QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
       return w;
     }
     case FieldKind::Check: {
-      auto* w = new QCheckBox(label, panel);
+      // A check box beside a field keeps its caption on one line.
+      QCheckBox* w = f.beside ? new QCheckBox(label, panel) : new WrappingCheckBox(label, panel);
       w->setChecked(f.value != 0);
       return w;
     }
     case FieldKind::Radio: {
-      auto* w = new QRadioButton(label, panel);
+      auto* w = new WrappingRadioButton(label, panel);
       w->setChecked(f.value != 0);
       return w;
     }
@@ -400,11 +478,24 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
   separator->setFrameShadow(QFrame::Sunken);
   column->addWidget(separator);
 
-  if (def.formChoice) AddRadioPair(panel, column, *def.formChoice);
+  // The fields scroll below the band, so that a small window still shows
+  // them all and none of them passes under the button.
+  auto* scroll = new QScrollArea(panel);
+  scroll->setObjectName(QString(def.name) + "Fields");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setFocusPolicy(Qt::NoFocus);
+  column->addWidget(scroll, 1);
+  auto* body = new QWidget(scroll);
+  auto* fields = new QVBoxLayout(body);
+  fields->setContentsMargins(0, 0, 0, 0);
+  scroll->setWidget(body);
+
+  if (def.formChoice) AddRadioPair(body, fields, *def.formChoice);
 
   auto* grid = new QGridLayout;
   grid->setColumnStretch(2, 1);
-  column->addLayout(grid);
+  fields->addLayout(grid);
   int row = -1;
   QHBoxLayout* line = nullptr;
   bool stretchLine = true;
@@ -414,11 +505,11 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
   QButtonGroup* radios = nullptr;
   QString lastCaption;
   for (const FieldSpec& f : def.fields) {
-    QWidget* w = CreateField(f, panel);
+    QWidget* w = CreateField(f, body);
     if (*f.name) w->setObjectName(f.name);
     w->setEnabled(f.enabled);
     if (f.kind == FieldKind::Radio) {
-      if (!radios) radios = new QButtonGroup(panel);
+      if (!radios) radios = new QButtonGroup(body);
       radios->addButton(static_cast<QRadioButton*>(w));
     } else {
       radios = nullptr;
@@ -428,7 +519,7 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
     if (IsButtonLike(f.kind)) {
       lastCaption = labelText;
     } else if (!labelText.isEmpty()) {
-      label = new QLabel(labelText, panel);
+      label = new QLabel(labelText, body);
       label->setBuddy(w);
       w->setAccessibleName(labelText);
     } else if (!lastCaption.isEmpty() && f.kind != FieldKind::Grid) {
@@ -456,7 +547,7 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
     }
   }
   closeLine();
-  column->addStretch(1);
+  fields->addStretch(1);
   return panel;
 }
 

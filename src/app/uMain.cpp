@@ -20,10 +20,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
@@ -77,6 +77,26 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, cons
   bar->addWidget(b);
   return b;
 }
+
+// Task-list items wrap onto more lines when the list is narrower than their
+// caption: an item is as tall as its caption needs at the list's width.
+class WrappingItemDelegate : public QStyledItemDelegate {
+ public:
+  explicit WrappingItemDelegate(QTreeView* view) : QStyledItemDelegate(view), view_(view) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    int depth = view_->rootIsDecorated() ? 1 : 0;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) ++depth;
+    QStyleOptionViewItem at = option;
+    // The style wraps the caption only within a valid rectangle.
+    at.rect = QRect(0, 0, std::max(1, view_->viewport()->width() - depth * view_->indentation()),
+                    std::max(1, at.rect.height()));
+    return QStyledItemDelegate::sizeHint(at, index);
+  }
+
+ private:
+  QTreeView* view_;
+};
 
 // The form choice of a panel, or nullptr for a panel without one.
 const FormChoice* PanelFormChoice(const char* panel) {
@@ -296,14 +316,8 @@ QWidget* TfmMain::BuildParamsTab() {
   panels_ = new QStackedWidget(paramsTab_);
   panels_->setObjectName("pnPanels");
   layout->addWidget(panels_);
-  // Each panel scrolls on its own, so that a small window still shows it whole.
-  for (const PanelSpec& def : PanelTable()) {
-    auto* scroll = new QScrollArea(panels_);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(BuildPanel(def, scroll));
-    panels_->addWidget(scroll);
-  }
+  // Each panel scrolls its fields on its own (BuildPanel).
+  for (const PanelSpec& def : PanelTable()) panels_->addWidget(BuildPanel(def, panels_));
 
   execQuery_ = new QPushButton("Выполнить", paramsTab_);
   execQuery_->setObjectName("btExecQuery");
@@ -321,6 +335,9 @@ void TfmMain::BuildTaskList() {
   taskList_->setHeaderHidden(true);
   taskList_->setRootIsDecorated(true);
   taskList_->setExpandsOnDoubleClick(false);
+  taskList_->setWordWrap(true);
+  taskList_->setTextElideMode(Qt::ElideNone);
+  taskList_->setItemDelegate(new WrappingItemDelegate(taskList_));
   for (const TaskGroup& g : TaskGroups()) {
     auto* item = new QTreeWidgetItem(taskList_, {QString::fromUtf8(g.caption)});
     item->setData(0, kItemRole, -1);
@@ -511,7 +528,10 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 // --- Command selection ----------------------------------------------------------------
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonPress) {
+  if (watched == taskList_->viewport() && event->type() == QEvent::Resize) {
+    // The items' heights follow the list's width.
+    taskList_->doItemsLayout();
+  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonPress) {
     taskListPressed_ = true;
   } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
     taskListPressed_ = false;
@@ -573,8 +593,7 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   queryArea_->setTabVisible(kResultTab, false);
   queryArea_->setTabVisible(kProtocolTab, false);
   for (int i = 0; i < panels_->count(); ++i) {
-    auto* scroll = static_cast<QScrollArea*>(panels_->widget(i));
-    if (scroll->widget()->objectName() == item.panel) panels_->setCurrentIndex(i);
+    if (panels_->widget(i)->objectName() == item.panel) panels_->setCurrentIndex(i);
   }
   if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
   execQuery_->raise();

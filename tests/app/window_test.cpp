@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -48,10 +47,7 @@ class Window : public WindowTest {
  protected:
   void SetUp() override { WriteSettings(kOffline); }
 
-  QString RaisedPanel() {
-    auto* scroll = qobject_cast<QScrollArea*>(Find<QStackedWidget>("pnPanels")->currentWidget());
-    return scroll ? scroll->widget()->objectName() : QString();
-  }
+  QString RaisedPanel() { return Find<QStackedWidget>("pnPanels")->currentWidget()->objectName(); }
   bool ExecEnabled() { return Find<QPushButton>("btExecQuery")->isEnabled(); }
   void Fill(const char* view, const QStringList& lines) {
     Find<app::LogView>(view)->AppendLines(lines.join('\n'), static_cast<int>(lines.size()));
