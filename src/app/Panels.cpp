@@ -296,8 +296,10 @@ class WrappingButton : public Base {
     for (const QString& w : this->text().split(' ', Qt::SkipEmptyParts)) {
       word = std::max(word, this->fontMetrics().horizontalAdvance(w));
     }
-    const int width = TextLeft() + word + 2;
-    return {width, heightForWidth(width)};
+    // One line high: the height at a given width is heightForWidth's, and a
+    // minimum as tall as the narrowest wrapping would make the panel scroll
+    // for nothing.
+    return {TextLeft() + word + 2, Base::sizeHint().height()};
   }
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override {
@@ -389,8 +391,7 @@ QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
       return w;
     }
     case FieldKind::Check: {
-      // A check box beside a field keeps its caption on one line.
-      QCheckBox* w = f.beside ? new QCheckBox(label, panel) : new WrappingCheckBox(label, panel);
+      auto* w = new WrappingCheckBox(label, panel);
       w->setChecked(f.value != 0);
       return w;
     }
@@ -490,6 +491,9 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
   auto* fields = new QVBoxLayout(body);
   fields->setContentsMargins(0, 0, 0, 0);
   scroll->setWidget(body);
+  // The fields lie on the panel's own background.
+  scroll->viewport()->setAutoFillBackground(false);
+  body->setAutoFillBackground(false);
 
   if (def.formChoice) AddRadioPair(body, fields, *def.formChoice);
 
