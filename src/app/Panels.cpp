@@ -525,6 +525,8 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
     } else if (!labelText.isEmpty()) {
       label = new QLabel(labelText, body);
       label->setBuddy(w);
+      // A long label may take two lines when the panel is narrow.
+      label->setWordWrap(labelText.size() > 30);
       w->setAccessibleName(labelText);
     } else if (!lastCaption.isEmpty() && f.kind != FieldKind::Grid) {
       // A count beside its check box ("Выполнить скидку, в количестве:").
