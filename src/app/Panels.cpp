@@ -543,7 +543,10 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
     closeLine();
     ++row;
     line = new QHBoxLayout;
-    stretchLine = f.kind != FieldKind::Memo && f.kind != FieldKind::Grid;
+    // Memos, the grid and the long lists (report types, text bindings, whose
+    // items are long) take the panel's width.
+    stretchLine = f.kind != FieldKind::Memo && f.kind != FieldKind::Grid &&
+                  !(f.kind == FieldKind::List && f.items.size() > 6);
     line->addWidget(w, stretchLine ? 0 : 1);
     if (label) {
       grid->addWidget(label, row, 0);
