@@ -34,7 +34,7 @@ QString WithoutGroups(QString text) {
 // completed and is raised to the minimum when editing ends.
 class IntegerValidator : public QValidator {
  public:
-  IntegerValidator(const IntegerEdit& edit) : QValidator(const_cast<IntegerEdit*>(&edit)), edit_(edit) {}
+  explicit IntegerValidator(const IntegerEdit& edit) : QValidator(const_cast<IntegerEdit*>(&edit)), edit_(edit) {}
 
   State validate(QString& input, int&) const override {
     static const QRegularExpression kShape("^-?[0-9]*$");
