@@ -108,19 +108,29 @@ void CommandGridPanel::edSomeComandLenChange(int value) {
   ShowGrid();
 }
 
+// The message about a cell waits until the cell editor's keystroke is over:
+// a modal box moves the focus, the view closes and deletes the editor while
+// the box is up, and the keystroke would then go on in a deleted editor.
 void CommandGridPanel::StringGrid1SetEditText(int column, QLineEdit& editor) {
   const std::string text = editor.text().toStdString();
   try {
     if (grid_.SetValue(column, text) == CommandGrid::Edit::NotHex) {
       editor.clear();
       ShowGrid();
-      presenter_.ErrorMessage(panel_, CommandGrid::kNotHexMessage, CommandGrid::kNotHexCaption);
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            presenter_.ErrorMessage(panel_, CommandGrid::kNotHexMessage, CommandGrid::kNotHexCaption);
+          },
+          Qt::QueuedConnection);
       return;
     }
   } catch (const TEKLZException& e) {
     editor.setText(QString::fromStdString(grid_.Value(column)));
     ShowGrid();
-    presenter_.Error(panel_, QString::fromStdString(e.what()));
+    QMetaObject::invokeMethod(
+        this, [this, message = QString::fromStdString(e.what())] { presenter_.Error(panel_, message); },
+        Qt::QueuedConnection);
     return;
   }
   ShowGrid();

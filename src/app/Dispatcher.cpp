@@ -12,6 +12,7 @@
 
 #include "app/Fields.h"
 #include "app/RepairRequestForm.h"
+#include "commands/Limits.h"
 #include "commands/Activation.h"
 #include "commands/Arbitrary.h"
 #include "commands/ArchiveDump.h"
@@ -55,6 +56,22 @@ long long IntegerValue(const QWidget* w) {
   return qobject_cast<const QLineEdit*>(w)->text().toLongLong();
 }
 
+// A number field holds only what its range allows; a value outside it (set
+// other than by typing) is refused with the field's message, nothing sent.
+void RequireFieldRange(const QWidget* w, long long value) {
+  if (auto* edit = qobject_cast<const IntegerEdit*>(w)) {
+    if (value < edit->Minimum() || value > edit->Maximum()) {
+      throw TEKLZException(edit->RangeMessage().toStdString());
+    }
+  }
+}
+
+// A quantity or a sum within its limit, refused with the limit's message.
+long double RequireAmount(const QWidget* w, long double value) {
+  if (auto* edit = qobject_cast<const DecimalEdit*>(w)) AmountUnits(edit->Limit(), value);
+  return value;
+}
+
 }  // namespace
 
 int32_t PanelFields::Int(const char* name) const {
@@ -62,19 +79,26 @@ int32_t PanelFields::Int(const char* name) const {
   if (auto* spin = qobject_cast<QSpinBox*>(w)) return spin->value();
   const QString shown = Find<QLineEdit>(name)->text();
   const QString digits = qobject_cast<IntegerEdit*>(w) ? static_cast<IntegerEdit*>(w)->Digits() : shown;
+  int32_t value = 0;
   try {
-    return ParseInt(digits.toStdString());
+    value = ParseInt(digits.toStdString());
   } catch (const EConvertError&) {
     throw InvalidInteger(shown.toStdString());
   }
+  RequireFieldRange(w, value);
+  return value;
 }
 
 long double PanelFields::Float(const char* name) const {
-  return ParseFloat(Find<QLineEdit>(name)->text().toStdString());
+  QWidget* w = Widget(name);
+  return RequireAmount(w, ParseFloat(Find<QLineEdit>(name)->text().toStdString()));
 }
 
 uint8_t PanelFields::Nearest(const char* name) const {
-  return static_cast<uint8_t>(static_cast<long long>(IntegerValue(Widget(name))));
+  QWidget* w = Widget(name);
+  const long long value = IntegerValue(w);
+  RequireFieldRange(w, value);
+  return static_cast<uint8_t>(value);
 }
 
 double PanelFields::Value(const char* name) const {
@@ -82,9 +106,11 @@ double PanelFields::Value(const char* name) const {
   if (qobject_cast<DecimalEdit*>(w)) {
     const QString text = static_cast<DecimalEdit*>(w)->text();
     if (text.trimmed().isEmpty()) return 0;
-    return static_cast<double>(ParseFloat(text.toStdString()));
+    return static_cast<double>(RequireAmount(w, ParseFloat(text.toStdString())));
   }
-  return static_cast<double>(IntegerValue(w));
+  const long long value = IntegerValue(w);
+  RequireFieldRange(w, value);
+  return static_cast<double>(value);
 }
 
 bool PanelFields::State(const char* name) const { return Find<QAbstractButton>(name)->isChecked(); }

@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "app/Fields.h"
+#include "app/StatusPane.h"
 #include "app/uMain.h"
 #include "commands/PortSearch.h"
 #include "serial/PortList.h"
@@ -161,9 +162,8 @@ void TfmOptions::BuildControls() {
 
   // What the probe or search is doing, and the button that stops it.
   auto* progressRow = new QHBoxLayout;
-  progress_ = new QLabel(this);
+  progress_ = new StatusPane("Ход поиска", this);
   progress_->setObjectName("lbSearchProgress");
-  progress_->setAccessibleName("Ход поиска");
   progress_->setWordWrap(true);
   progress_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   stop_ = new QPushButton("Прервать поиск", this);

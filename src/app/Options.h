@@ -22,6 +22,7 @@ class QRadioButton;
 namespace eklz::app {
 
 class IntegerEdit;
+class StatusPane;
 class TfmMain;
 
 class TfmOptions : public QDialog {
@@ -68,7 +69,7 @@ class TfmOptions : public QDialog {
   QPushButton* probe_;
   QPushButton* search_;
   QPushButton* stop_;
-  QLabel* progress_;
+  StatusPane* progress_;
   QRadioButton* win1251_;
   QRadioButton* pc866_;
   QCheckBox* logTxt_;

@@ -13,11 +13,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTableWidget>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/Fields.h"
 #include "commands/Activation.h"
@@ -35,16 +40,18 @@ FieldSpec Field(FieldKind kind, const char* name, const char* label) {
   f.label = label;
   return f;
 }
-FieldSpec Int(const char* name, const char* label, long long min, long long max, long long def) {
+FieldSpec Int(const char* name, const char* label, const IntegerRange& range, long long def) {
   FieldSpec f = Field(FieldKind::Integer, name, label);
-  f.minimum = min;
-  f.maximum = max;
+  f.minimum = range.min;
+  f.maximum = range.max;
+  f.range = &range;
   f.value = def;
   return f;
 }
-FieldSpec Dec(const char* name, const char* label, int places) {
+FieldSpec Dec(const char* name, const char* label, const AmountLimit& limit) {
   FieldSpec f = Field(FieldKind::Decimal, name, label);
-  f.places = places;
+  f.places = limit.places;
+  f.amount = &limit;
   return f;
 }
 FieldSpec Date(const char* name, const char* label) { return Field(FieldKind::Date, name, label); }
@@ -96,7 +103,8 @@ const std::vector<const char*> kLengthItems = {"16 символов", "40 сим
 
 // The three fields of a document item: department, quantity, sum.
 std::vector<FieldSpec> ItemFields(const char* dep, const char* count, const char* sum) {
-  return {Int(dep, "Отдел", 1, 16, 1), Dec(count, "Количество", 3), Dec(sum, "Сумма", 2)};
+  return {Int(dep, "Отдел", kDepartmentRange, 1), Dec(count, "Количество", kQuantityLimit),
+          Dec(sum, "Сумма", kSumLimit)};
 }
 
 const FormChoice* Choice(uint8_t code) {
@@ -133,15 +141,15 @@ const std::vector<PanelSpec>& PanelTable() {
        ItemFields("edReturnSaleDepNum", "edReturnSaleCnt", "edReturnSaleSum")},
       {"pnReturnBuy", "Выполнить возврат покупки", "Код команды: 0x13",
        ItemFields("edReturnBuyDepNum", "edReturnBuyCnt", "edReturnBuySum")},
-      {"pnDiscount", "Выполнить скидку", "Код команды: 0x16", {Dec("edDiscountSum", "Сумма", 2)}},
-      {"pnMargin", "Выполнить наценку", "Код команды: 0x17", {Dec("edMarginSum", "Сумма", 2)}},
+      {"pnDiscount", "Выполнить скидку", "Код команды: 0x16", {Dec("edDiscountSum", "Сумма", kDiscountLimit)}},
+      {"pnMargin", "Выполнить наценку", "Код команды: 0x17", {Dec("edMarginSum", "Сумма", kMarginLimit)}},
       {"pnStorno", "Выполнить сторно", "Код команды: 0x18",
        {List("cbStornoDoc", "Сторнируемая команда", kDocumentItems, 0),
-        Int("edStornoDepNum", "Отдел", 1, 16, 1), Dec("edStornoCnt", "Количество", 3),
-        Dec("edStornoSum", "Сумма", 2)}},
+        Int("edStornoDepNum", "Отдел", kDepartmentRange, 1),
+        Dec("edStornoCnt", "Количество", kQuantityLimit), Dec("edStornoSum", "Сумма", kSumLimit)}},
       {"pnFinishDoc", "Выполнить завершение документа", "Код команды: 0x19",
        {Date("dteFinishDocDate", "Дата"), Time("dteFinishDocTime", "Время"),
-        Int("edFinishDocCodeOfOperator", "Код оператора", 1, 255, 1)},
+        Int("edFinishDocCodeOfOperator", "Код оператора", kOperatorRange, 1)},
        Choice(0x19)},
       {"pnAbort", "Выполнить отмену документа или отчёта", "Код команды: 0x06", {}},
       {"pnAskSN", "Запрос регистрационного номера ЭКЛЗ", "Код команды: 0x14 (0x94)", {},
@@ -149,21 +157,21 @@ const std::vector<PanelSpec>& PanelTable() {
       {"pnAskResultOfActivate", "Запрос итога активизации", "Код команды: 0x24 (0xA4)", {},
        Choice(0x24)},
       {"pnAskControlTape", "Выполнить запрос контрольной ленты", "Код команды: 0x20",
-       {Int("edShift", "№ смены:", 1, 100000000000000000LL, 1)}, Choice(0x20)},
+       {Int("edShift", "№ смены:", kShiftRange, 1)}, Choice(0x20)},
       {"pnAskDoc", "Выполнить запрос документа", "Код команды: 0x21(0xA1)",
-       {Int("edAskDocKPK", "№ КПК:", 0, 1000000000000000000LL, 0).NoGrouping()}, Choice(0x21)},
+       {Int("edAskDocKPK", "№ КПК:", kKpkRange, 0).NoGrouping()}, Choice(0x21)},
       {"pnAskResultOfSession", "Выполнить запрос итогов смены", "Код команды: 0x23",
-       {Int("edAskResultSesionNum", "№ смены:", 1, 9999999999999999LL, 1)}, Choice(0x23)},
+       {Int("edAskResultSesionNum", "№ смены:", kShiftRange, 1)}, Choice(0x23)},
       {"pnAskReport", "Выполнить запрос отчёта", "Код команды: 0x22",
        {List("cbAskReportType", "Тип отчета:", ReportTypeItems(), 0),
         Date("dteAskReportFrom", "Дата с:"), Date("dteAskReportTo", "дата по:"),
-        Int("edAskReportSesionFrom", "№ Смены с:", 0, 1000000000000000000LL, 0).NoGrouping(),
-        Int("edAskReportTo", "№ смены по:", 0, 1000000000000000000LL, 0).NoGrouping()},
+        Int("edAskReportSesionFrom", "№ Смены с:", kReportShiftRange, 0).NoGrouping(),
+        Int("edAskReportTo", "№ смены по:", kReportShiftRange, 0).NoGrouping()},
        Choice(0x22)},
       {"pnAskReportData", "Выполнить запрос данных отчёта или документа", "Код команды: 0x05", {}},
       {"pnCloseSession", "Выполнить закрытие смены", "Код команды: 0x09",
        {Date("dteCloseShiftDate", "Дата"), Time("dteCloseShiftTime", "Время"),
-        Int("edCloseShiftCodeOfOperator", "Код оператора", 1, 255, 1)}},
+        Int("edCloseShiftCodeOfOperator", "Код оператора", kOperatorRange, 1)}},
       {"pnAskStatus", "Запрос состояния ЭКЛЗ", "Код команды: 0x07",
        {Radio("rbStatus1",
               "Запрос итога документа, даты, времени, номера последнего КПК и номера ЭКЛЗ")
@@ -171,14 +179,14 @@ const std::vector<PanelSpec>& PanelTable() {
         Radio("rbStatus2", "Запрос итогов текущей смены")}},
       {"pnSomeText", "Ввод произвольного текста", "Код команды: 0x04",
        {List("cbSTLength", "Длина строки:", kLengthItems, 0),
-        Int("eiSTDepartNum", "Отдел:", 1, 99, 1),
+        Int("eiSTDepartNum", "Отдел:", kFreeTextDepartmentRange, 1),
         List("cbSTCode", "Код привязки:", BindingItems(), -1),
         Text("eiSTText", "Строка текста:", 16),
         Radio("rbSTPC866", "Сохранить строку в кодировке РС866").Checked(),
         Radio("rbSTWin1251", "Сохранить строку в кодировке Win1251")}},
       {"pnSetExchangeParams", "Установка параметров обмена", "Код команды: 0x02",
        {List("cbRateExcange", "Скорость обмена", RateItems(), -1),
-        Int("edTimeOut", "Тайм-аут", 2, 255, 10),
+        Int("edTimeOut", "Тайм-аут", kExchangeTimeoutRange, 10),
         Button("btStandartSettingsExcange", "Стандартные")}},
       {"pnActivate", "Активизация", "Код команды: 0x01",
        {Date("dteDateActivate", "Дата активизации"), Time("dteTimeActivate", "Время активизации"),
@@ -192,8 +200,8 @@ const std::vector<PanelSpec>& PanelTable() {
       {"pnAskDumpArchiv", "Выполнить запрос дампа архива", "Код команды: 0x03",
        {Radio("rbAskDumpOnePage", "Только одна страница дампа архива").Checked(),
         Radio("rbAskDumpManyPages", "Диапазон страниц дампа архива"),
-        Int("eiAskDumpNumPageFrom", "№ первой страницы дампа архива:", 0, 8192, 0).NoGrouping(),
-        Int("eiAskDumpNumPageTo", "№ последней страницы дампа архива:", 0, 8192, 0)
+        Int("eiAskDumpNumPageFrom", "№ первой страницы дампа архива:", kPageRange, 0).NoGrouping(),
+        Int("eiAskDumpNumPageTo", "№ последней страницы дампа архива:", kPageRange, 0)
             .NoGrouping()
             .Disabled(),
         Check("chAskDumpArchivInFile", "Сохранять дамп в отдельный файл"),
@@ -206,26 +214,26 @@ const std::vector<PanelSpec>& PanelTable() {
       {"pnAutoCreateDocs", "Массовое создание документов", nullptr,
        {Check("ChBAutoDocLogoTXT", "Сохранять протокол обмена в текстовом виде").Checked(),
         Check("ChBAutoDocLogoHex", "Сохранять протокол обмена в шестнадцатиричном виде").Checked(),
-        Int("RzNumericEdit5", "Количество документов:", 1, 10000, 1),
+        Int("RzNumericEdit5", "Количество документов:", kDocumentCountRange, 1),
         List("cbAutuCreateTypeDocs", "Тип документа:",
              {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки"}, 0),
         Check("ChBAutoDocRandomTypeDoc", "Случайный тип документа").Beside(),
-        Int("edAutoCreateNumDep", "Отдел:", 1, 16, 1),
+        Int("edAutoCreateNumDep", "Отдел:", kDepartmentRange, 1),
         Check("ChBAutoDocRandomDep", "Случайный отдел").Beside(),
-        Dec("edAutoCreateKol", "Количество:", 3),
+        Dec("edAutoCreateKol", "Количество:", kQuantityLimit),
         Check("ChBAutoDocRandomKol", "Случайное количество").Beside(),
-        Dec("edAutoCreateSumma", "Сумма:", 2),
+        Dec("edAutoCreateSumma", "Сумма:", kSumLimit),
         Check("ChBAutoDocRandomSumma", "Случайная сумма документа").Beside(),
-        Int("edAutoCreateRotNum", "Количество повтора операции в документе:", 1, 10000, 1),
-        Check("RzCheckBox1", "Случайным образом").Beside(),
+        Int("edAutoCreateRotNum", "Количество повтора операции в документе:", kRepetitionRange, 1),
+        Check("RzCheckBox1", "Случайным образом").Beside().Named("Количество повтора случайным образом"),
         Check("ChBAutoDocMakeDiskont", "Выполнить скидку, в количестве:"),
-        Int("edAutoCreateKolDiskont", "", 1, 10000, 1).Beside(),
-        Dec("edAutoCreateDiskontSumma", "на сумму:", 2).Beside(),
-        Check("ChBAutoDocMakeDiskontRND", "Случайным образом").Beside(),
+        Int("edAutoCreateKolDiskont", "", kDiscountCountRange, 1).Beside().Named("Количество скидок"),
+        Dec("edAutoCreateDiskontSumma", "на сумму:", kDiscountLimit).Beside().Named("Сумма скидки"),
+        Check("ChBAutoDocMakeDiskontRND", "Случайным образом").Beside().Named("Скидки случайным образом"),
         Check("ChBAutoDocMakeMargin", "Выполнить наценку, в количестве:"),
-        Int("edAutoCreateKolDiskontMargin", "", 1, 10000, 1).Beside(),
-        Dec("edAutoCreateMarginSumma", "на сумму:", 2).Beside(),
-        Check("ChBAutoDocMakeMarginRND", "Случайным образом").Beside()}},
+        Int("edAutoCreateKolDiskontMargin", "", kMarginCountRange, 1).Beside().Named("Количество наценок"),
+        Dec("edAutoCreateMarginSumma", "на сумму:", kMarginLimit).Beside().Named("Сумма наценки"),
+        Check("ChBAutoDocMakeMarginRND", "Случайным образом").Beside().Named("Наценки случайным образом")}},
       {"pnAutoTest", "Выполнить программу тестирования", nullptr,
        {Radio("rbAutoTestDigits", "В числовой форме").Checked(),
         Radio("rbAutoTestTXT", "В текстовой форме")}},
@@ -253,7 +261,8 @@ const std::vector<PanelSpec>& PanelTable() {
        {Radio("rbSomeComandDigits", "В числовой форме").Checked(),
         Radio("rbSomeComandTXT", "В текстовой форме"),
         Spin("edSomeComandLen", "Длина команды в байтах:", 1, 100, 1, 1),
-        Field(FieldKind::Grid, "StringGrid1", ""), Caption("В предполагаемом ответе:"),
+        Field(FieldKind::Grid, "StringGrid1", "").Named("Кадр команды"),
+        Caption("В предполагаемом ответе:"),
         Check("cbSomeComandMultifrag", "Несколько фрагментов"),
         Check("cbSomeComandSimpAnsv", "ЭКЛЗ не возвращает ни какой информации "),
         Check("cbSomeComandParseFrag",
@@ -267,19 +276,90 @@ const std::vector<PanelSpec>& PanelTable() {
 
 namespace {
 
+// A check box or radio button whose caption wraps onto more lines when the
+// panel is narrower than the caption, instead of being cut off.
+template <typename Base, QStyle::PrimitiveElement kIndicator, QStyle::SubElement kIndicatorRect,
+          QStyle::SubElement kContentsRect>
+class WrappingButton : public Base {
+ public:
+  WrappingButton(const QString& text, QWidget* parent) : Base(text, parent) {
+    // A button keeps the width of its caption by default; this one may be
+    // narrower and taller.
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred, this->sizePolicy().controlType());
+    policy.setHeightForWidth(true);
+    this->setSizePolicy(policy);
+  }
+
+  // As narrow as the caption's longest word allows.
+  QSize minimumSizeHint() const override {
+    int word = 0;
+    for (const QString& w : this->text().split(' ', Qt::SkipEmptyParts)) {
+      word = std::max(word, this->fontMetrics().horizontalAdvance(w));
+    }
+    // One line high: the height at a given width is heightForWidth's, and a
+    // minimum as tall as the narrowest wrapping would make the panel scroll
+    // for nothing.
+    return {TextLeft() + word + 2, Base::sizeHint().height()};
+  }
+  bool hasHeightForWidth() const override { return true; }
+  int heightForWidth(int width) const override {
+    const QRect text = this->fontMetrics().boundingRect(
+        QRect(0, 0, std::max(1, width - TextLeft()), 100000), Qt::TextWordWrap, this->text());
+    return std::max(Base::sizeHint().height(), text.height() + 4);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    this->initStyleOption(&option);
+    // The indicator beside the first line of the caption.
+    QStyleOptionButton indicator = option;
+    indicator.rect = this->style()->subElementRect(kIndicatorRect, &option, this);
+    const int lineHeight = std::max(indicator.rect.height(), this->fontMetrics().height() + 4);
+    indicator.rect.moveTop((lineHeight - indicator.rect.height()) / 2);
+    painter.drawPrimitive(kIndicator, indicator);
+    const QRect text(TextLeft(), 2, this->width() - TextLeft(), this->height() - 4);
+    this->style()->drawItemText(&painter, text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                option.palette, this->isEnabled(), this->text(),
+                                QPalette::WindowText);
+    if (this->hasFocus()) {
+      QStyleOptionFocusRect focus;
+      focus.QStyleOption::operator=(option);
+      focus.rect = this->fontMetrics()
+                       .boundingRect(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                                     this->text())
+                       .adjusted(-1, -1, 1, 1);
+      painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+  }
+  // The whole caption is clickable, on every line.
+  bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+
+ private:
+  int TextLeft() const {
+    QStyleOptionButton option;
+    this->initStyleOption(&option);
+    return this->style()->subElementRect(kContentsRect, &option, this).left();
+  }
+};
+
+using WrappingCheckBox = WrappingButton<QCheckBox, QStyle::PE_IndicatorCheckBox,
+                                        QStyle::SE_CheckBoxIndicator, QStyle::SE_CheckBoxContents>;
+using WrappingRadioButton =
+    WrappingButton<QRadioButton, QStyle::PE_IndicatorRadioButton, QStyle::SE_RadioButtonIndicator,
+                   QStyle::SE_RadioButtonContents>;
+
 QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
   const QString label = QString::fromUtf8(f.label);
   switch (f.kind) {
     case FieldKind::Integer:
+      if (f.range) return new IntegerEdit(*f.range, f.value, f.grouping, panel);
       return new IntegerEdit(f.minimum, f.maximum, f.value, f.grouping, panel);
     case FieldKind::Decimal:
-      return new DecimalEdit(f.places, f.withDefault, panel);
-    case FieldKind::Date: {
-      auto* w = new QDateEdit(QDate::currentDate(), panel);
-      w->setDisplayFormat("dd.MM.yyyy");
-      w->setCalendarPopup(true);
-      return w;
-    }
+      return new DecimalEdit(*f.amount, f.withDefault, panel);
+    case FieldKind::Date:
+      return new DateEdit(QDate::currentDate(), panel);
     case FieldKind::Time: {
       auto* w = new QTimeEdit(QTime::currentTime(), panel);
       w->setDisplayFormat("H:mm");
@@ -311,12 +391,12 @@ QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
       return w;
     }
     case FieldKind::Check: {
-      auto* w = new QCheckBox(label, panel);
+      auto* w = new WrappingCheckBox(label, panel);
       w->setChecked(f.value != 0);
       return w;
     }
     case FieldKind::Radio: {
-      auto* w = new QRadioButton(label, panel);
+      auto* w = new WrappingRadioButton(label, panel);
       w->setChecked(f.value != 0);
       return w;
     }
@@ -340,7 +420,6 @@ QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
       w->horizontalHeader()->hide();
       w->verticalHeader()->hide();
       w->setFixedHeight(w->rowHeight(0) * 2 + 2 * w->frameWidth() + 2);
-      w->setAccessibleName("Команда");
       // The window shows the command grid's model; editing it comes with its
       // editing rules.
       w->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -400,11 +479,27 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
   separator->setFrameShadow(QFrame::Sunken);
   column->addWidget(separator);
 
-  if (def.formChoice) AddRadioPair(panel, column, *def.formChoice);
+  // The fields scroll below the band, so that a small window still shows
+  // them all and none of them passes under the button.
+  auto* scroll = new QScrollArea(panel);
+  scroll->setObjectName(QString(def.name) + "Fields");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setFocusPolicy(Qt::NoFocus);
+  column->addWidget(scroll, 1);
+  auto* body = new QWidget(scroll);
+  auto* fields = new QVBoxLayout(body);
+  fields->setContentsMargins(0, 0, 0, 0);
+  scroll->setWidget(body);
+  // The fields lie on the panel's own background.
+  scroll->viewport()->setAutoFillBackground(false);
+  body->setAutoFillBackground(false);
+
+  if (def.formChoice) AddRadioPair(body, fields, *def.formChoice);
 
   auto* grid = new QGridLayout;
   grid->setColumnStretch(2, 1);
-  column->addLayout(grid);
+  fields->addLayout(grid);
   int row = -1;
   QHBoxLayout* line = nullptr;
   bool stretchLine = true;
@@ -414,11 +509,11 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
   QButtonGroup* radios = nullptr;
   QString lastCaption;
   for (const FieldSpec& f : def.fields) {
-    QWidget* w = CreateField(f, panel);
+    QWidget* w = CreateField(f, body);
     if (*f.name) w->setObjectName(f.name);
     w->setEnabled(f.enabled);
     if (f.kind == FieldKind::Radio) {
-      if (!radios) radios = new QButtonGroup(panel);
+      if (!radios) radios = new QButtonGroup(body);
       radios->addButton(static_cast<QRadioButton*>(w));
     } else {
       radios = nullptr;
@@ -428,15 +523,18 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
     if (IsButtonLike(f.kind)) {
       lastCaption = labelText;
     } else if (!labelText.isEmpty()) {
-      label = new QLabel(labelText, panel);
+      label = new QLabel(labelText, body);
       label->setBuddy(w);
+      // A long label may take two lines when the panel is narrow.
+      label->setWordWrap(labelText.size() > 30);
       w->setAccessibleName(labelText);
-    } else if (*f.accessibleName) {
-      w->setAccessibleName(QString::fromUtf8(f.accessibleName));
-    } else if (!lastCaption.isEmpty()) {
+    } else if (!lastCaption.isEmpty() && f.kind != FieldKind::Grid) {
       // A count beside its check box ("Выполнить скидку, в количестве:").
       w->setAccessibleName(lastCaption);
     }
+    // A name of its own where the label or caption would not tell which
+    // field it is (two "на сумму:", three "Случайным образом").
+    if (*f.accessibleName) w->setAccessibleName(QString::fromUtf8(f.accessibleName));
     if (f.beside && line) {
       if (label) line->addWidget(label);
       line->addWidget(w);
@@ -445,7 +543,10 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
     closeLine();
     ++row;
     line = new QHBoxLayout;
-    stretchLine = f.kind != FieldKind::Memo && f.kind != FieldKind::Grid;
+    // Memos, the grid and the long lists (report types, text bindings, whose
+    // items are long) take the panel's width.
+    stretchLine = f.kind != FieldKind::Memo && f.kind != FieldKind::Grid &&
+                  !(f.kind == FieldKind::List && f.items.size() > 6);
     line->addWidget(w, stretchLine ? 0 : 1);
     if (label) {
       grid->addWidget(label, row, 0);
@@ -455,7 +556,7 @@ QWidget* BuildPanel(const PanelSpec& def, QWidget* parent) {
     }
   }
   closeLine();
-  column->addStretch(1);
+  fields->addStretch(1);
   return panel;
 }
 

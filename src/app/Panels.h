@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "commands/Limits.h"
+
 class QWidget;
 
 namespace eklz::app {
@@ -13,7 +15,7 @@ namespace eklz::app {
 enum class FieldKind {
   Integer,  // IntegerEdit
   Decimal,  // DecimalEdit
-  Date,     // date picker "dd.MM.yyyy"
+  Date,     // DateEdit, "dd.MM.yyyy"
   Time,     // time picker "H:mm"
   List,     // drop-down list accepting only its items
   Text,     // line of text, limited length
@@ -34,13 +36,15 @@ struct FieldSpec {
   long long minimum = 0;
   long long maximum = 0;
   long long value = 0;     // default of a number, checked state, selected list item (-1: none)
+  const IntegerRange* range = nullptr;  // an integer's shared range (else minimum..maximum)
+  const AmountLimit* amount = nullptr;  // a decimal's quantity or sum limit
   int places = 0;          // decimal places, text length, digit count
   bool grouping = true;    // integers shown with digit grouping
   bool withDefault = true; // a decimal field starts at zero (else empty)
   bool enabled = true;
   bool beside = false;     // placed in the row of the field before it
   const char* text = "";   // initial text of a text field
-  const char* accessibleName = "";  // for a field without a label
+  const char* accessibleName = "";  // for a field without a label, or one whose label is ambiguous
   std::vector<const char*> items;
 
   FieldSpec& Beside() { beside = true; return *this; }

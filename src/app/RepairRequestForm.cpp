@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPageLayout>
@@ -206,7 +207,8 @@ RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& params, MessagePr
   connect(panel->findChild<QCheckBox*>("RzCheckBox2"), &QCheckBox::toggled, this,
           &RepairRequestForm::RzCheckBox2Click);
 
-  // The print button, and beside it the preview and the PDF file.
+  // The print button, and below it the preview and the PDF file (three
+  // buttons in a row are wider than the panel at the window's first size).
   auto* print = panel->findChild<QPushButton*>("RzBitBtn1");
   connect(print, &QPushButton::clicked, this, &RepairRequestForm::RzBitBtn1Click);
   auto* preview = new QPushButton("Просмотр...", panel);
@@ -221,9 +223,15 @@ RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& params, MessagePr
   connect(pdf, &QPushButton::clicked, this, &RepairRequestForm::SaveAsPdf);
   for (QLayout* l : panel->findChildren<QLayout*>()) {
     auto* row = qobject_cast<QHBoxLayout*>(l);
-    if (row && row->indexOf(print) >= 0) {
-      row->insertWidget(row->indexOf(print) + 1, preview);
-      row->insertWidget(row->indexOf(preview) + 1, pdf);
+    auto* grid = row ? qobject_cast<QGridLayout*>(row->parent()) : nullptr;
+    if (grid && row->indexOf(print) >= 0) {
+      int at = 0, column = 0, rows = 0, columns = 0;
+      grid->getItemPosition(grid->indexOf(row), &at, &column, &rows, &columns);
+      auto* more = new QHBoxLayout;
+      more->addWidget(preview);
+      more->addWidget(pdf);
+      more->addStretch(1);
+      grid->addLayout(more, at + 1, column, rows, columns);
       break;
     }
   }

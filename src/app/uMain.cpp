@@ -20,10 +20,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
@@ -34,6 +34,8 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include <string_view>
+
 #include "app/CommandGridPanel.h"
 #include "app/Dispatcher.h"
 #include "app/DumpPanels.h"
@@ -42,6 +44,7 @@
 #include "app/Panels.h"
 #include "app/ProgressDUMP.h"
 #include "app/RepairRequestForm.h"
+#include "app/StatusPane.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "commands/Link.h"
@@ -73,6 +76,34 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, cons
   b->setAccessibleName(accessibleName);
   bar->addWidget(b);
   return b;
+}
+
+// Task-list items wrap onto more lines when the list is narrower than their
+// caption: an item is as tall as its caption needs at the list's width.
+class WrappingItemDelegate : public QStyledItemDelegate {
+ public:
+  explicit WrappingItemDelegate(QTreeView* view) : QStyledItemDelegate(view), view_(view) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    int depth = view_->rootIsDecorated() ? 1 : 0;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) ++depth;
+    QStyleOptionViewItem at = option;
+    // The style wraps the caption only within a valid rectangle.
+    at.rect = QRect(0, 0, std::max(1, view_->viewport()->width() - depth * view_->indentation()),
+                    std::max(1, at.rect.height()));
+    return QStyledItemDelegate::sizeHint(at, index);
+  }
+
+ private:
+  QTreeView* view_;
+};
+
+// The form choice of a panel, or nullptr for a panel without one.
+const FormChoice* PanelFormChoice(const char* panel) {
+  for (const PanelSpec& def : PanelTable()) {
+    if (std::string_view(def.name) == panel) return def.formChoice;
+  }
+  return nullptr;
 }
 
 void SetNow(QWidget* root, const char* dateName, const char* timeName) {
@@ -187,17 +218,18 @@ void TfmMain::BuildStatusBar() {
   bar->setObjectName("sbStatusBar");
   bar->setSizeGripEnabled(false);
   setStatusBar(bar);
-  auto pane = [bar](const char* name, int width, const QString& accessible) {
-    auto* l = new QLabel(bar);
+  // Each pane is read out as its caption and its text ("Время: 9:41").
+  auto pane = [bar](const char* name, int width, const QString& caption) {
+    auto* l = new StatusPane(caption, bar);
     l->setObjectName(name);
     if (width > 0) l->setFixedWidth(width);
-    l->setAccessibleName(accessible);
     return l;
   };
   statusConn_ = pane("StatusConn", 241, "Состояние соединения");
   statusConn_->setText("Нет связи");
   statusExchange_ = pane("StatusDataExchange", 256, "Состояние обмена");
-  QLabel* rest = pane("RzStatusPane1", 0, "");
+  auto* rest = new QLabel(bar);
+  rest->setObjectName("RzStatusPane1");
   clock_ = pane("RzClockStatus1", 55, "Время");
   clock_->setAlignment(Qt::AlignCenter);
   bar->addWidget(statusConn_);
@@ -284,14 +316,8 @@ QWidget* TfmMain::BuildParamsTab() {
   panels_ = new QStackedWidget(paramsTab_);
   panels_->setObjectName("pnPanels");
   layout->addWidget(panels_);
-  // Each panel scrolls on its own, so that a small window still shows it whole.
-  for (const PanelSpec& def : PanelTable()) {
-    auto* scroll = new QScrollArea(panels_);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(BuildPanel(def, scroll));
-    panels_->addWidget(scroll);
-  }
+  // Each panel scrolls its fields on its own (BuildPanel).
+  for (const PanelSpec& def : PanelTable()) panels_->addWidget(BuildPanel(def, panels_));
 
   execQuery_ = new QPushButton("Выполнить", paramsTab_);
   execQuery_->setObjectName("btExecQuery");
@@ -309,6 +335,9 @@ void TfmMain::BuildTaskList() {
   taskList_->setHeaderHidden(true);
   taskList_->setRootIsDecorated(true);
   taskList_->setExpandsOnDoubleClick(false);
+  taskList_->setWordWrap(true);
+  taskList_->setTextElideMode(Qt::ElideNone);
+  taskList_->setItemDelegate(new WrappingItemDelegate(taskList_));
   for (const TaskGroup& g : TaskGroups()) {
     auto* item = new QTreeWidgetItem(taskList_, {QString::fromUtf8(g.caption)});
     item->setData(0, kItemRole, -1);
@@ -325,6 +354,13 @@ void TfmMain::BuildTaskList() {
     item->setHidden(items[i].hidden);
   }
   taskList_->expandAll();
+  // Moving through the list with the keys raises each item's panel as a
+  // click does; a mouse press leaves the choice to its release.
+  connect(taskList_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (!item || taskListPressed_ || showingCurrent_) return;
+    const int index = item->data(0, kItemRole).toInt();
+    if (index >= 0) SelectCommand(Catalogue()[static_cast<size_t>(index)]);
+  });
   taskList_->viewport()->installEventFilter(this);
   taskList_->installEventFilter(this);
 }
@@ -352,6 +388,9 @@ void TfmMain::ConnectPanelHandlers() {
     paramsTab_->findChild<QWidget*>("edStornoDepNum")->setEnabled(item);
     paramsTab_->findChild<QWidget*>("edStornoCnt")->setEnabled(item);
   });
+  connect(paramsTab_->findChild<QComboBox*>("cbAskReportType"), &QComboBox::currentIndexChanged,
+          this, &TfmMain::cbAskReportTypeChange);
+  cbAskReportTypeChange();
   // btStandartSettingsExcangeClick: the rate and time-out of a new EKLZ.
   connect(paramsTab_->findChild<QPushButton*>("btStandartSettingsExcange"), &QPushButton::clicked,
           this, [this] {
@@ -489,7 +528,13 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 // --- Command selection ----------------------------------------------------------------
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+  if (watched == taskList_->viewport() && event->type() == QEvent::Resize) {
+    // The items' heights follow the list's width.
+    taskList_->doItemsLayout();
+  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    taskListPressed_ = true;
+  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    taskListPressed_ = false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     QTreeWidgetItem* item = taskList_->itemAt(mouse->position().toPoint());
     if (item && mouse->button() == Qt::LeftButton) {
@@ -548,12 +593,17 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   queryArea_->setTabVisible(kResultTab, false);
   queryArea_->setTabVisible(kProtocolTab, false);
   for (int i = 0; i < panels_->count(); ++i) {
-    auto* scroll = static_cast<QScrollArea*>(panels_->widget(i));
-    if (scroll->widget()->objectName() == item.panel) panels_->setCurrentIndex(i);
+    if (panels_->widget(i)->objectName() == item.panel) panels_->setCurrentIndex(i);
   }
   if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
   execQuery_->raise();
   currentCmd_ = item.code;
+  // The form sent is the form the panel shows as chosen.
+  if (const FormChoice* choice = PanelFormChoice(item.panel)) {
+    if (paramsTab_->findChild<QRadioButton*>(choice->text)->isChecked()) {
+      currentCmd_ = static_cast<uint8_t>(choice->code + 0x80);
+    }
+  }
   queryArea_->setCurrentIndex(kParamsTab);
   RunExtraStep(item.extra, false);
   WriteLastCmd();
@@ -569,7 +619,9 @@ void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) {
   const int index = static_cast<int>(&item - Catalogue().data());
   for (QTreeWidgetItemIterator it(taskList_); *it; ++it) {
     if ((*it)->data(0, kItemRole).toInt() == index && !(*it)->isHidden()) {
+      showingCurrent_ = true;
       taskList_->setCurrentItem(*it);
+      showingCurrent_ = false;
       return;
     }
   }
@@ -595,8 +647,7 @@ void TfmMain::RunExtraStep(ExtraStep step, bool before) {
         paramsTab_->findChild<QDateTimeEdit*>("dteAskReportFrom")->setDate(today);
         paramsTab_->findChild<QDateTimeEdit*>("dteAskReportTo")->setDate(today);
         paramsTab_->findChild<QComboBox*>("cbAskReportType")->setCurrentIndex(4);
-        paramsTab_->findChild<QWidget*>("edAskReportSesionFrom")->setEnabled(false);
-        paramsTab_->findChild<QWidget*>("edAskReportTo")->setEnabled(false);
+        cbAskReportTypeChange();
       }
       break;
     case ExtraStep::RepairRequest:
@@ -608,6 +659,20 @@ void TfmMain::RunExtraStep(ExtraStep step, bool before) {
     case ExtraStep::GridChecksum:
     case ExtraStep::None:
       break;
+  }
+}
+
+// The report type enables the range fields it uses: none for the types 0 to
+// 3, the dates for 4 and 5, the shift numbers for 6 and 7.
+void TfmMain::cbAskReportTypeChange() {
+  const int type = paramsTab_->findChild<QComboBox*>("cbAskReportType")->currentIndex();
+  const bool byDates = type == 4 || type == 5;
+  const bool byShifts = type == 6 || type == 7;
+  for (const char* name : {"dteAskReportFrom", "dteAskReportTo"}) {
+    paramsTab_->findChild<QWidget*>(name)->setEnabled(byDates);
+  }
+  for (const char* name : {"edAskReportSesionFrom", "edAskReportTo"}) {
+    paramsTab_->findChild<QWidget*>(name)->setEnabled(byShifts);
   }
 }
 

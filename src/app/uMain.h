@@ -37,6 +37,7 @@ namespace eklz::app {
 
 class CommandGridPanel;
 class LogView;
+class StatusPane;
 class TfmMyAbout;
 class TfmProgressDUMP;
 
@@ -87,6 +88,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void RzToolButton2Click();
   void SaveLogsClick();
   void RzToolButton3Click();
+  void cbAskReportTypeChange();
   void PrintPreview();
   void SaveAsPdf();
   // Renders both views onto `printer` as the print button does.
@@ -153,6 +155,8 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool blinkOn_ = false;
   bool closing_ = false;
   bool placementRestored_ = false;
+  bool taskListPressed_ = false;  // a mouse button is down on the task list
+  bool showingCurrent_ = false;   // the list is being set to the chosen item
   double taskListShare_ = 0.39;
   double queryAreaShare_ = 0.77;
 
@@ -166,9 +170,9 @@ class TfmMain : public QMainWindow, private ProgressHost {
   QToolButton* about_ = nullptr;
   QToolButton* options_ = nullptr;
   QToolButton* print_ = nullptr;
-  QLabel* statusConn_ = nullptr;
-  QLabel* statusExchange_ = nullptr;
-  QLabel* clock_ = nullptr;
+  StatusPane* statusConn_ = nullptr;
+  StatusPane* statusExchange_ = nullptr;
+  StatusPane* clock_ = nullptr;
   QSplitter* mainArea_ = nullptr;
   QSplitter* rightArea_ = nullptr;
   QTreeWidget* taskList_ = nullptr;

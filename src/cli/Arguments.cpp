@@ -110,6 +110,13 @@ void Arguments::Validate() const {
           throw BadValue(option, "не больше " + std::to_string(option.decimals) +
                                      " знаков после запятой");
         }
+        if (option.amount) {
+          try {
+            AmountUnits(*option.amount, Number(option, 0));
+          } catch (const TEKLZException& e) {
+            throw BadValue(option, e.what());
+          }
+        }
         break;
       }
       case ValueKind::Date: Date(option, {}); break;

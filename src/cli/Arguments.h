@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/Limits.h"
 #include "protocol/Regional.h"
 
 namespace eklz::cli {
@@ -32,6 +33,9 @@ struct OptionSpec {
   long long max = 2147483647LL;
   bool required = false;
   int decimals = -1;  // a Number: at most this many digits after the separator (-1: any)
+  // A Number that is a quantity or a sum: refused outside its limit with the
+  // limit's message.
+  const AmountLimit* amount = nullptr;
   // A Text: the reason the value is refused, or empty when it is good.
   std::string (*check)(const std::string& value) = nullptr;
 

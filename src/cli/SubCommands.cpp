@@ -10,6 +10,7 @@
 #include "commands/ArchiveDump.h"
 #include "commands/Documents.h"
 #include "commands/Information.h"
+#include "commands/Limits.h"
 #include "commands/PortSearch.h"
 #include "commands/Reports.h"
 #include "commands/Service.h"
@@ -34,13 +35,17 @@ OptionSpec IntOption(const char* name, const char* help, long long min = -214748
                      long long max = 2147483647LL) {
   return {name, "N", help, ValueKind::Integer, {}, min, max};
 }
-OptionSpec NumberOption(const char* name, const char* help, int decimals) {
+// A number the window takes in a field with the same range.
+OptionSpec IntOption(const char* name, const char* help, const IntegerRange& range) {
+  return IntOption(name, help, range.min, range.max);
+}
+// A quantity (three decimals) or a sum (two), within its limit.
+OptionSpec AmountOption(const char* name, const char* help, const AmountLimit& limit) {
   OptionSpec o{name, "ЧИСЛО", help, ValueKind::Number, {}};
-  o.decimals = decimals;
+  o.decimals = limit.places;
+  o.amount = &limit;
   return o;
 }
-// Money has two decimals on the line, quantities three.
-OptionSpec MoneyOption(const char* name, const char* help) { return NumberOption(name, help, 2); }
 OptionSpec DateOption(const char* name, const char* help) {
   return {name, "ДД.ММ.ГГГГ", help, ValueKind::Date, {}};
 }
@@ -85,15 +90,17 @@ void IgnoringOutput(F operation, A&&... args) {
 
 // Options shared by several commands.
 const OptionSpec kTextForm = FlagOption("text-form", "ответ в текстовой форме (код команды + 0x80)");
-const OptionSpec kDepartment = IntOption("department", "номер отдела (по умолчанию 1)", 0, 255);
-const OptionSpec kQuantity = NumberOption(
-    "quantity", "количество, до трёх знаков после \",\" или \".\" (по умолчанию 0)", 3);
-const OptionSpec kSum =
-    MoneyOption("sum", "сумма, копейки через \",\" или \".\" (по умолчанию 0)");
-const OptionSpec kOperator = IntOption("operator", "код оператора (по умолчанию 1)", 0, 255);
+const OptionSpec kDepartment =
+    IntOption("department", "номер отдела (по умолчанию 1)", kDepartmentRange);
+const OptionSpec kQuantity = AmountOption(
+    "quantity", "количество, до трёх знаков после \",\" или \".\" (по умолчанию 0)",
+    kQuantityLimit);
+const OptionSpec kSum = AmountOption(
+    "sum", "сумма, копейки через \",\" или \".\" (по умолчанию 0)", kSumLimit);
+const OptionSpec kOperator = IntOption("operator", "код оператора (по умолчанию 1)", kOperatorRange);
 const OptionSpec kDate = DateOption("date", "дата (по умолчанию сегодня)");
 const OptionSpec kTime = TimeOption("time", "время (по умолчанию сейчас)");
-const OptionSpec kShift = IntOption("shift", "номер смены (по умолчанию 1)", 0, 32767);
+const OptionSpec kShift = IntOption("shift", "номер смены (по умолчанию 1)", kShiftRange);
 
 // Options with a range are checked before the run, so this cannot fail.
 uint8_t Byte(const Invocation& in, const OptionSpec& option, int def) {
@@ -120,12 +127,17 @@ const SubCommand kReturnBuyCommand{"return-buy", "возврат покупки 
                                    {&kDepartment, &kQuantity, &kSum},
                                    [](Invocation& in) { Item(in, DoReturnBuy); }};
 
-const SubCommand kDiscountCommand{"discount", "скидка (0x16)", {&kSum}, [](Invocation& in) {
-                                    DoDiscount(in.session, in.args.Number(kSum, 0), in.quiet,
-                                               in.logExchange);
+const OptionSpec kDiscountAmount = AmountOption(
+    "sum", "сумма скидки, копейки через \",\" или \".\" (по умолчанию 0)", kDiscountLimit);
+const SubCommand kDiscountCommand{"discount", "скидка (0x16)", {&kDiscountAmount},
+                                  [](Invocation& in) {
+                                    DoDiscount(in.session, in.args.Number(kDiscountAmount, 0),
+                                               in.quiet, in.logExchange);
                                   }};
-const SubCommand kMarginCommand{"margin", "наценка (0x17)", {&kSum}, [](Invocation& in) {
-                                  DoMargin(in.session, in.args.Number(kSum, 0), in.quiet,
+const OptionSpec kMarginAmount = AmountOption(
+    "sum", "сумма наценки, копейки через \",\" или \".\" (по умолчанию 0)", kMarginLimit);
+const SubCommand kMarginCommand{"margin", "наценка (0x17)", {&kMarginAmount}, [](Invocation& in) {
+                                  DoMargin(in.session, in.args.Number(kMarginAmount, 0), in.quiet,
                                            in.logExchange);
                                 }};
 
@@ -172,12 +184,17 @@ const OptionSpec kEncoding = ChoiceOption(
     "encoding", "КОДИРОВКА",
     "кодировка строки (по умолчанию cp866; общие --win1251 и --cp866 на неё не влияют)",
     {"cp866", "win1251"});
+const OptionSpec kFreeTextDepartment =
+    IntOption("department", "номер отдела (по умолчанию 1)", kFreeTextDepartmentRange);
 const SubCommand kFreeTextCommand{
     "free-text", "ввод произвольного текста (0x04)",
-    {&kTextLength, &kDepartment, &kBinding, &kFreeText, &kEncoding}, [](Invocation& in) {
-      DoFreeText(in.session, in.args.Choice(kTextLength, 0), in.args.Int(kDepartment, 1),
-                 in.args.Choice(kBinding, -1), in.args.Text(kFreeText),
-                 in.args.Choice(kEncoding, 0) == 1, in.quiet, in.logExchange);
+    {&kTextLength, &kFreeTextDepartment, &kBinding, &kFreeText, &kEncoding}, [](Invocation& in) {
+      const int length = in.args.Choice(kTextLength, 0);
+      // The line shows the text as it goes to the device: cut to the line width.
+      const std::string text = Utf8Left(in.args.Text(kFreeText), length == 0 ? 16 : 40);
+      DoFreeText(in.session, length, in.args.Int(kFreeTextDepartment, 1),
+                 in.args.Choice(kBinding, -1), text, in.args.Choice(kEncoding, 0) == 1, in.quiet,
+                 in.logExchange);
     }};
 
 const SubCommand kCloseArchive{"close-archive", "закрытие архива (0x0A)", {}, [](Invocation& in) {
@@ -253,7 +270,7 @@ const SubCommand kActivate{
 const OptionSpec kRate = Required(ChoiceOption(
     "rate", "СКОРОСТЬ", "скорость обмена", {std::begin(kExchangeRates), std::end(kExchangeRates)}));
 const OptionSpec kExchangeTimeout =
-    IntOption("exchange-timeout", "тайм-аут ЭКЛЗ (по умолчанию 10)", 2, 255);
+    IntOption("exchange-timeout", "тайм-аут ЭКЛЗ (по умолчанию 10)", kExchangeTimeoutRange);
 const SubCommand kSetExchange{
     "set-exchange", "установка параметров обмена (0x02)", {&kRate, &kExchangeTimeout},
     [](Invocation& in) {
@@ -303,7 +320,7 @@ const SubCommand kControlTape{
                      in.quiet, in.logExchange);
     }};
 
-const OptionSpec kKpk = IntOption("kpk", "номер КПК (по умолчанию 0)", 0, 99999999);
+const OptionSpec kKpk = IntOption("kpk", "номер КПК (по умолчанию 0)", kKpkRange);
 const SubCommand kDocument{
     "document", "запрос документа (0x21, 0xA1)", {&kKpk, &kTextForm}, [](Invocation& in) {
       IgnoringOutput(AskDocument, in.session, in.args.Flag(kTextForm), in.args.Int64(kKpk, 0),
@@ -320,9 +337,9 @@ const OptionSpec kReportType = IntOption("type", "тип отчёта (по ум
 const OptionSpec kReportFrom = DateOption("from", "дата начала, типы 4 и 5 (по умолчанию сегодня)");
 const OptionSpec kReportTo = DateOption("to", "дата окончания, типы 4 и 5 (по умолчанию сегодня)");
 const OptionSpec kShiftFrom =
-    IntOption("shift-from", "смена начала, типы 6 и 7 (по умолчанию 0)", 0, 32767);
+    IntOption("shift-from", "смена начала, типы 6 и 7 (по умолчанию 0)", kReportShiftRange);
 const OptionSpec kShiftTo =
-    IntOption("shift-to", "смена окончания, типы 6 и 7 (по умолчанию 0)", 0, 32767);
+    IntOption("shift-to", "смена окончания, типы 6 и 7 (по умолчанию 0)", kReportShiftRange);
 const SubCommand kReport{
     "report", "запрос отчёта (0x22, 0xA2)",
     {&kReportType, &kReportFrom, &kReportTo, &kShiftFrom, &kShiftTo, &kTextForm},
@@ -347,9 +364,9 @@ const SubCommand kReport{
 
 // --- Archive dump and arbitrary command --------------------------------------
 
-const OptionSpec kPage = IntOption("page", "одна страница (по умолчанию 0)", 0, kArchivePages - 1);
-const OptionSpec kPageFrom = IntOption("from", "первая страница диапазона", 0, kArchivePages - 1);
-const OptionSpec kPageTo = IntOption("to", "последняя страница диапазона", 0, kArchivePages - 1);
+const OptionSpec kPage = IntOption("page", "одна страница (по умолчанию 0)", kPageRange);
+const OptionSpec kPageFrom = IntOption("from", "первая страница диапазона", kPageRange);
+const OptionSpec kPageTo = IntOption("to", "последняя страница диапазона", kPageRange);
 const OptionSpec kDumpFile = TextOption("file", "ФАЙЛ", "сохранять дамп в файл");
 const SubCommand kDump{
     "dump", "запрос дампа архива (0x03)", {&kPage, &kPageFrom, &kPageTo, &kDumpFile},
@@ -430,7 +447,8 @@ const SubCommand kCommand{
 
 // --- Procedures ---------------------------------------------------------------
 
-const OptionSpec kCount = IntOption("count", "количество документов (по умолчанию 1)", 1, 10000);
+const OptionSpec kCount =
+    IntOption("count", "количество документов (по умолчанию 1)", kDocumentCountRange);
 const OptionSpec kDocumentType =
     ChoiceOption("type", "ТИП", "тип документа (по умолчанию sale)",
                  {"sale", "buy", "return-sale", "return-buy"});
@@ -438,14 +456,16 @@ const OptionSpec kRandomType = FlagOption("random-type", "случайный т�
 const OptionSpec kRandomDepartment = FlagOption("random-department", "случайный отдел");
 const OptionSpec kRandomQuantity = FlagOption("random-quantity", "случайное количество");
 const OptionSpec kRandomSum = FlagOption("random-sum", "случайная сумма документа");
-const OptionSpec kRepeat =
-    IntOption("repeat", "количество повтора операции в документе (по умолчанию 1)", 0, 1000000);
+const OptionSpec kRepeat = IntOption(
+    "repeat", "количество повтора операции в документе (по умолчанию 1)", kRepetitionRange);
 const OptionSpec kRandomRepeat = FlagOption("random-repeat", "случайное количество повторов");
-const OptionSpec kDiscounts = IntOption("discounts", "выполнить скидку, в количестве N", 0, 1000000);
-const OptionSpec kDiscountSum = MoneyOption("discount-sum", "сумма скидки");
+const OptionSpec kDiscounts =
+    IntOption("discounts", "выполнить скидку, в количестве N", kDiscountCountRange);
+const OptionSpec kDiscountSum = AmountOption("discount-sum", "сумма скидки", kDiscountLimit);
 const OptionSpec kRandomDiscounts = FlagOption("random-discounts", "скидки случайным образом");
-const OptionSpec kMargins = IntOption("margins", "выполнить наценку, в количестве N", 0, 1000000);
-const OptionSpec kMarginSum = MoneyOption("margin-sum", "сумма наценки");
+const OptionSpec kMargins =
+    IntOption("margins", "выполнить наценку, в количестве N", kMarginCountRange);
+const OptionSpec kMarginSum = AmountOption("margin-sum", "сумма наценки", kMarginLimit);
 const OptionSpec kRandomMargins = FlagOption("random-margins", "наценки случайным образом");
 const OptionSpec kNoTextLog =
     FlagOption("no-text-log", "не выводить протокол обмена в текстовом виде");

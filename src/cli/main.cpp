@@ -37,6 +37,12 @@ std::string OptionHelp(const OptionSpec& o) {
   if (o.HasRange()) {
     help += "; от " + std::to_string(o.min) + " до " + std::to_string(o.max);
   }
+  if (o.amount) {
+    // The largest amount with its decimal comma: 99999999,99.
+    std::string most = std::to_string(o.amount->maxUnits);
+    most.insert(most.size() - static_cast<size_t>(o.amount->places), ",");
+    help += "; от 0 до " + most;
+  }
   if (o.required) help += " (обязательный)";
   return help;
 }

@@ -1,37 +1,24 @@
 #include "commands/Documents.h"
 
 #include "commands/Common.h"
+#include "commands/Limits.h"
 #include "protocol/Errors.h"
 
 namespace eklz {
 
 namespace {
 
-constexpr long double kMaxQuantity = 99999999;   // thousandths
-constexpr long double kMaxSum = 9999999999;      // hundredths
-
-const char* const kQuantityTooLarge = "Слишком большая величина количества товара";
-const char* const kSumTooLarge = "Слишком большая величина суммы";
-
 // The quantity field: thousandths, 8 BCD digits.
 std::string QuantityField(double quantity) {
-  if (quantity < 0) throw TEKLZException("Количество товара не может быть отрицательным");
-  const long double v = RoundHalfEven(static_cast<long double>(quantity) * 1000);
-  if (v > kMaxQuantity) throw TEKLZException(kQuantityTooLarge);
-  return BcdField(static_cast<int64_t>(v), 8);
+  return BcdField(AmountUnits(kQuantityLimit, static_cast<long double>(quantity)), 8);
 }
 
 // A money field: hundredths, 10 BCD digits; the messages name what the sum is.
-std::string SumField(double sum, const char* tooLarge, const char* negative) {
-  if (sum < 0) throw TEKLZException(negative);
-  const long double v = RoundHalfEven(static_cast<long double>(sum) * 100);
-  if (v > kMaxSum) throw TEKLZException(tooLarge);
-  return BcdField(static_cast<int64_t>(v), 10);
+std::string SumField(double sum, const AmountLimit& limit) {
+  return BcdField(AmountUnits(limit, static_cast<long double>(sum)), 10);
 }
 
-std::string ItemSumField(double sum) {
-  return SumField(sum, kSumTooLarge, "Сумма не может быть отрицательной");
-}
+std::string ItemSumField(double sum) { return SumField(sum, kSumLimit); }
 
 // Sale, purchase and both returns: one line of a document.
 std::string DoItem(EklzSession& s, uint8_t command, const char* heading, uint8_t department,
@@ -46,11 +33,10 @@ std::string DoItem(EklzSession& s, uint8_t command, const char* heading, uint8_t
 }
 
 std::string DoDocumentSum(EklzSession& s, uint8_t command, const char* heading, double sum,
-                          const char* tooLarge, const char* negative, bool quiet,
-                          bool logExchange) {
+                          const AmountLimit& limit, bool quiet, bool logExchange) {
   s.AppendResultLine(heading, quiet);
   s.AppendResultLine("    Сумма: " + FormatGeneral(sum), quiet);
-  return SendForResult(s, BuildRequest(command, SumField(sum, tooLarge, negative)),
+  return SendForResult(s, BuildRequest(command, SumField(sum, limit)),
                        ReplyDelivery::ResultOnly(), quiet, logExchange);
 }
 
@@ -91,15 +77,13 @@ std::string DoReturnBuy(EklzSession& s, uint8_t department, double quantity, dou
 }
 
 std::string DoDiscount(EklzSession& s, double sum, bool quiet, bool logExchange) {
-  return DoDocumentSum(s, code::kDiscount, "Выполнение скидки", sum,
-                       "Слишком большая величина скидки", "Сумма скидки не может быть отрицательной",
-                       quiet, logExchange);
+  return DoDocumentSum(s, code::kDiscount, "Выполнение скидки", sum, kDiscountLimit, quiet,
+                       logExchange);
 }
 
 std::string DoMargin(EklzSession& s, double sum, bool quiet, bool logExchange) {
-  return DoDocumentSum(s, code::kMarkup, "Выполнение наценки", sum,
-                       "Слишком большая величина наценки",
-                       "Сумма наценки не может быть отрицательной", quiet, logExchange);
+  return DoDocumentSum(s, code::kMarkup, "Выполнение наценки", sum, kMarginLimit, quiet,
+                       logExchange);
 }
 
 std::string DoStorno(EklzSession& s, uint8_t reversedCommand, uint8_t department, double sum,

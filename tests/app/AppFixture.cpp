@@ -16,6 +16,7 @@ namespace eklz::test {
 
 void FakePresenter::Error(QWidget*, const QString& message) {
   errors << QString::fromStdString(MessageBoxText(message.toStdString()));
+  if (whileMessageShown) whileMessageShown();
 }
 
 void FakePresenter::Information(QWidget*, const QString& text, const QString& caption) {
@@ -41,6 +42,7 @@ void FakePresenter::ShowModal(QDialog& dialog) {
 
 void FakePresenter::ErrorMessage(QWidget*, const QString& text, const QString& caption) {
   messages << caption + ": " + text;
+  if (whileMessageShown) whileMessageShown();
 }
 
 SimDevice::SimDevice(bool demo) {

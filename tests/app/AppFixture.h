@@ -44,6 +44,8 @@ class FakePresenter : public app::MessagePresenter {
   // Plays the operator in a modal dialog (the options dialog); the dialog's
   // result is what the operator left it with.
   std::function<void(QDialog&)> onModal;
+  // Runs while a message is up, as the message box's own event loop would.
+  std::function<void()> whileMessageShown;
 };
 
 // The simulated EKLZ on a pty of its own.

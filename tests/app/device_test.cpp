@@ -3,6 +3,7 @@
 // through the scripted pty peer.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -248,6 +249,95 @@ TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
   EXPECT_FALSE(init->isEnabled());
   EXPECT_TRUE(close->isEnabled());
+}
+
+// A number field takes no keystroke that would be rounded or refused when
+// sent: no third decimal of a sum, no digit beyond the largest value; a
+// typed "." is the decimal comma. What it shows is what goes out.
+TEST_F(Conversions, NumberFieldsTakeOnlyWhatCanBeSent) {
+  struct Case {
+    const char* item;
+    const char* field;
+    const char* keys;
+    QString shown;
+  } cases[] = {
+      {"Продажа", "edSaleCnt", "0,3755", "0,375"},
+      {"Продажа", "edSaleCnt", "1234567", "12345"},
+      {"Продажа", "edSaleDepNum", "17", "1"},
+      {"Продажа", "edSaleDepNum", "-3", "3"},
+      {"Запрос дампа архива", "eiAskDumpNumPageFrom", "8192", "819"},
+      {"Запрос контрольной ленты", "edShift", "32768", "3276"},
+      {"Продажа", "edSaleSum", "123456789", "12345678"},
+      {"Продажа", "edSaleSum", "0.375", "0,37"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    Choose(c.item);
+    auto* field = Find<QLineEdit>(c.field);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, c.keys);
+    EXPECT_EQ(field->text(), c.shown);
+  }
+  // "Выполнить" pressed straight from the sum field sends the sum shown.
+  Find<QLineEdit>("edSaleCnt")->setText("0,000");
+  Find<QLineEdit>("edSaleDepNum")->setText("1");
+  Execute();
+  ASSERT_EQ(peer->Requests().size(), 1u);
+  EXPECT_EQ(peer->Requests()[0], B("02 0B 10 01 00 00 00 00 00 00 00 00 37 2D"));
+}
+
+// A value outside its field's range (set other than by typing) is refused
+// with the field's message before anything is sent.
+TEST_F(Conversions, AValueOutsideItsFieldsRangeIsRefusedWithItsMessage) {
+  struct Case {
+    const char* item;
+    const char* field;
+    const char* text;
+    QString message;
+  } cases[] = {
+      {"Продажа", "edSaleDepNum", "17", "Номер отдела должен быть в пределах от 1 до 16."},
+      {"Продажа", "edSaleSum", "100000000", "Слишком большая величина суммы."},
+      {"Скидка", "edDiscountSum", "100000000", "Слишком большая величина скидки."},
+      {"Запрос дампа архива", "eiAskDumpNumPageFrom", "8192",
+       "Номер страницы дампа архива должен быть в пределах от 0 до 8191."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    presenter.errors.clear();
+    Choose(c.item);
+    auto* field = Find<QLineEdit>(c.field);
+    const QString good = field->text();
+    field->setText(c.text);
+    Execute();
+    EXPECT_EQ(presenter.errors, QStringList{c.message});
+    EXPECT_TRUE(ResultLines().isEmpty());
+    field->setText(good);
+  }
+  EXPECT_TRUE(peer->Requests().empty());
+}
+
+// A date typed over the whole selected field is taken as typed, also one
+// that section-wise editing would cut (29.02 while the year shown is not a
+// leap year).
+TEST_F(Conversions, ADateTypedOverTheWholeFieldIsTaken) {
+  Choose("Завершение документа");
+  auto* date = Find<QDateTimeEdit>("dteFinishDocDate");
+  struct Case {
+    const char* keys;
+    QDate date;
+  } cases[] = {{"01.03.2024", {2024, 3, 1}},
+               {"1.3.2024", {2024, 3, 1}},
+               {"29.02.2024", {2024, 2, 29}},
+               {"31122025", {2025, 12, 31}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    date->setDate({2026, 12, 11});
+    date->setFocus();
+    date->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(date, c.keys);
+    EXPECT_EQ(date->date(), c.date);
+  }
 }
 
 TEST_F(Conversions, StornoOfADiscountSendsTheDiscountCode) {

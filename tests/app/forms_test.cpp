@@ -2,6 +2,7 @@
 // panels and the repair request with its printed form, on real widgets.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDateTimeEdit>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -267,6 +269,8 @@ TEST_F(Options, ASearchStopsAtOnceWhenCancelled) {
       WaitDialogIdle(d, 2000);
       EXPECT_LT(timer.elapsed(), 500);
       EXPECT_EQ(progress->text(), "Поиск прерван");
+      // A screen reader reads what the line shows.
+      EXPECT_EQ(progress->accessibleName(), "Ход поиска: Поиск прерван");
       closed = d.isHidden();
       if (!closed) d.reject();
     });
@@ -304,6 +308,7 @@ class Grid : public WindowTest {
     editor->selectAll();
     QTest::keyClicks(editor, keys);
     QTest::keyClick(editor, Qt::Key_Return);
+    QTest::qWait(0);  // a cell's message comes once its keystroke is over
   }
 
   QTableWidget* table = nullptr;
@@ -354,6 +359,27 @@ TEST_F(Grid, ResizeValidationAndChecksum) {
   // Row 0 and column 0 cannot be edited.
   EXPECT_FALSE(table->item(0, 2)->flags() & Qt::ItemIsEditable);
   EXPECT_FALSE(table->item(1, 0)->flags() & Qt::ItemIsEditable);
+}
+
+// A message box runs its own event loop: the view closes the cell editor
+// that lost the focus to it and deletes it there. The keystroke that raised
+// the message must be over by then; the grid goes on working afterwards.
+TEST_F(Grid, AMessageBoxAboutACellLeavesTheGridWorking) {
+  presenter.whileMessageShown = [this] {
+    QDialog box(window.get());
+    QTimer::singleShot(100, &box, &QDialog::accept);
+    box.exec();
+  };
+  for (const char* keys : {"G", "123"}) {
+    SCOPED_TRACE(keys);
+    Type(2, keys);
+    QTest::qWait(200);
+  }
+  EXPECT_EQ(presenter.messages, QStringList{"Сообщение: Вы ввели не 16-тиричное чило"});
+  EXPECT_EQ(presenter.errors, QStringList{"Должно быть только две цифры."});
+  presenter.whileMessageShown = nullptr;
+  Type(2, "7");
+  EXPECT_EQ(Row(1), "02 01 7 06");
 }
 
 TEST_F(Grid, TheTextFormDisablesFragmentDecodingOnBothPanels) {

@@ -1,6 +1,7 @@
 // The window without a device: navigation, the tab rule, start-up and
 // shutdown, saving and printing the views, the about box.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -10,7 +11,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -21,8 +21,10 @@
 
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "AppFixture.h"
+#include "app/Catalogue.h"
 #include "app/Panels.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
@@ -48,10 +50,7 @@ class Window : public WindowTest {
  protected:
   void SetUp() override { WriteSettings(kOffline); }
 
-  QString RaisedPanel() {
-    auto* scroll = qobject_cast<QScrollArea*>(Find<QStackedWidget>("pnPanels")->currentWidget());
-    return scroll ? scroll->widget()->objectName() : QString();
-  }
+  QString RaisedPanel() { return Find<QStackedWidget>("pnPanels")->currentWidget()->objectName(); }
   bool ExecEnabled() { return Find<QPushButton>("btExecQuery")->isEnabled(); }
   void Fill(const char* view, const QStringList& lines) {
     Find<app::LogView>(view)->AppendLines(lines.join('\n'), static_cast<int>(lines.size()));
@@ -153,9 +152,17 @@ TEST_F(Window, HiddenItemsAndAMissingHelpFolder) {
   EXPECT_TRUE(Find<QTextBrowser>("WebBrowser")->toPlainText().isEmpty());
 }
 
+QString AccessibleName(QWidget* w) {
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+  return face ? face->text(QAccessible::Name) : QString();
+}
+
+// Every field is named, by its label where it has one, and no two fields of
+// a panel share a name (two "на сумму:", three "Случайным образом").
 TEST_F(Window, EveryPanelAndFieldCanBeFoundByAScreenReader) {
   Open();
   EXPECT_EQ(Find<QWidget>("rzTaskList")->accessibleName(), "Список команд");
+  EXPECT_EQ(AccessibleName(Find<QWidget>("StringGrid1")), "Кадр команды");
   for (const app::PanelSpec& def : app::PanelTable()) {
     SCOPED_TRACE(def.name);
     QWidget* panel = Find<QWidget>(def.name);
@@ -163,12 +170,16 @@ TEST_F(Window, EveryPanelAndFieldCanBeFoundByAScreenReader) {
     EXPECT_EQ(panel->accessibleName(), QString::fromUtf8(def.title));
     QSet<QWidget*> buddies;
     for (QLabel* label : panel->findChildren<QLabel*>()) buddies.insert(label->buddy());
+    QSet<QString> names;
     for (const app::FieldSpec& f : def.fields) {
       if (!*f.name) continue;
       QWidget* field = panel->findChild<QWidget*>(f.name);
       ASSERT_NE(field, nullptr) << f.name;
+      const QString name = AccessibleName(field);
+      EXPECT_FALSE(name.isEmpty()) << f.name;
+      EXPECT_FALSE(names.contains(name)) << f.name << " is named like another field: " << name.toStdString();
+      names.insert(name);
       if (qobject_cast<QAbstractButton*>(field)) continue;  // named by its own caption
-      EXPECT_FALSE(field->accessibleName().isEmpty()) << f.name;
       if (*f.label) {
         EXPECT_TRUE(buddies.contains(field)) << f.name << " has no label buddy";
       }
@@ -176,22 +187,92 @@ TEST_F(Window, EveryPanelAndFieldCanBeFoundByAScreenReader) {
   }
 }
 
-TEST_F(Window, FormChoicesSetTheTextCodeUntilTheNextSelection) {
+// What the status panes show is what a screen reader reads; nothing the Tab
+// key stops at is nameless.
+TEST_F(Window, StatusPanesAndTabStopsAreReadAsTheyShow) {
   Open();
-  Choose("Завершение документа");
-  QTest::mouseClick(Find<QRadioButton>("rbAskFinishDocTxt"), Qt::LeftButton);
-  EXPECT_EQ(window->CurrentCmd(), 0x99);
-  QTest::mouseClick(Find<QRadioButton>("rbAskFinishDocDigits"), Qt::LeftButton);
-  EXPECT_EQ(window->CurrentCmd(), 0x19);
+  struct Case {
+    const char* pane;
+    QString caption;
+  } cases[] = {{"StatusConn", "Состояние соединения"},
+               {"StatusDataExchange", "Состояние обмена"},
+               {"RzClockStatus1", "Время"}};
+  for (const Case& c : cases) {
+    auto* pane = Find<QLabel>(c.pane);
+    EXPECT_EQ(AccessibleName(pane), pane->text().isEmpty() ? c.caption : c.caption + ": " + pane->text());
+  }
+  EXPECT_FALSE(Find<QLabel>("StatusConn")->text().isEmpty());
+  for (const char* item : {"Продажа", "Запрос отчета", "Массовое создание документов "}) {
+    Choose(item);
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+      // A widget that hands its focus on (a tab widget, a picker's text) is no stop of its own.
+      if (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy()) continue;
+      EXPECT_FALSE(AccessibleName(w).isEmpty())
+          << item << ": " << w->metaObject()->className() << " " << w->objectName().toStdString();
+    }
+  }
+}
 
-  // The text form stays chosen on the panel but a selection sets the numeric code.
-  Choose("Запрос регистрационного номера");
-  QTest::mouseClick(Find<QRadioButton>("rbAskSNTxt"), Qt::LeftButton);
-  EXPECT_EQ(window->CurrentCmd(), 0x94);
-  Choose("Продажа");
-  Choose("Запрос регистрационного номера");
+// On every panel with the pair, the form that shows as chosen is the code
+// set, by a click on the pair and when the item is chosen again later.
+TEST_F(Window, TheFormShownIsTheFormSent) {
+  Open();
+  for (const app::PanelSpec& def : app::PanelTable()) {
+    if (!def.formChoice) continue;
+    SCOPED_TRACE(def.name);
+    QString caption;
+    for (const app::CatalogueItem& item : app::Catalogue()) {
+      if (!item.hidden && std::string_view(item.panel) == def.name) caption = QString::fromUtf8(item.caption);
+    }
+    const int code = def.formChoice->code;
+    Choose(caption);
+    EXPECT_EQ(window->CurrentCmd(), code);
+    QTest::mouseClick(Find<QRadioButton>(def.formChoice->text), Qt::LeftButton);
+    EXPECT_EQ(window->CurrentCmd(), code + 0x80);
+    Choose("Продажа");
+    Choose(caption);
+    EXPECT_TRUE(Find<QRadioButton>(def.formChoice->text)->isChecked());
+    EXPECT_EQ(window->CurrentCmd(), code + 0x80);
+    QTest::mouseClick(Find<QRadioButton>(def.formChoice->digits), Qt::LeftButton);
+    EXPECT_EQ(window->CurrentCmd(), code);
+  }
+}
+
+// Types 0-3 use no range, 4 and 5 the dates, 6 and 7 the shift numbers.
+TEST_F(Window, TheReportTypeEnablesTheRangeItUses) {
+  Open();
+  Choose("Запрос отчета");
+  auto* type = Find<QComboBox>("cbAskReportType");
+  for (int t = 0; t < 8; ++t) {
+    SCOPED_TRACE(t);
+    type->setCurrentIndex(t);
+    for (const char* date : {"dteAskReportFrom", "dteAskReportTo"}) {
+      EXPECT_EQ(Find<QWidget>(date)->isEnabled(), t == 4 || t == 5) << date;
+    }
+    for (const char* shift : {"edAskReportSesionFrom", "edAskReportTo"}) {
+      EXPECT_EQ(Find<QWidget>(shift)->isEnabled(), t >= 6) << shift;
+    }
+  }
+}
+
+// Up and down in the task list raise each item's panel as a click does; a
+// group heading changes nothing.
+TEST_F(Window, ArrowKeysInTheTaskListRaiseEachItemsPanel) {
+  Open();
+  auto* tree = Find<QTreeWidget>("rzTaskList");
+  tree->setFocus();
+  QTest::keyClick(tree, Qt::Key_Down);
+  EXPECT_EQ(RaisedPanel(), "pnBuy");
+  EXPECT_EQ(window->CurrentCmd(), 0x11);
+  EXPECT_EQ(LastCmd(SettingsPath()), 0x11);
+  QTest::keyClick(tree, Qt::Key_Up);
+  EXPECT_EQ(RaisedPanel(), "pnSale");
+  Choose("Отмена действия");
+  QTest::keyClick(tree, Qt::Key_Down);  // onto the heading "Отчёты"
+  EXPECT_EQ(RaisedPanel(), "pnAbort");
+  QTest::keyClick(tree, Qt::Key_Down);
+  EXPECT_EQ(RaisedPanel(), "pnAskSN");
   EXPECT_EQ(window->CurrentCmd(), 0x14);
-  EXPECT_TRUE(Find<QRadioButton>("rbAskSNTxt")->isChecked());
 }
 
 TEST_F(Window, ChoosingTheReportResetsDatesTypeAndShiftFields) {

@@ -171,6 +171,9 @@ TEST_F(Cli, EachGroupPrintsTheResultViewLines) {
        [](EklzSession& s) { DoSale(s, 2, 1.5, 10.25, false, true); }},
       {{"free-text", "--binding", "sale", "--text", "Привет"},
        [](EklzSession& s) { DoFreeText(s, 0, 1, 0, "Привет", false, false, true); }},
+      // A longer text shows as it is sent: cut to the line width.
+      {{"free-text", "--binding", "sale", "--text", "Привет, как дела сегодня?"},
+       [](EklzSession& s) { DoFreeText(s, 0, 1, 0, "Привет, как дела", false, false, true); }},
       {{"status"}, [](EklzSession& s) { AskStatus(s, false, true); }},
       {{"reg-number", "--text-form"},
        [](EklzSession& s) { std::string r; AskRegNumber(s, true, false, true, r); }},
@@ -304,8 +307,8 @@ TEST_F(Cli, UsageErrorsNameTheOptionAndSendNothing) {
       {{"sale", "--sum", "abc"},
        "eklz: неверное значение параметра --sum: 'abc' is not a valid floating point value\n"},
       {{"sale", "--colour", "red"}, "eklz: неизвестный параметр --colour\n"},
-      {{"sale", "--department", "300"},
-       "eklz: неверное значение параметра --department: допустимо от 0 до 255\n"},
+      {{"sale", "--department", "17"},
+       "eklz: неверное значение параметра --department: допустимо от 1 до 16\n"},
       {{"finish-document", "--date", "31.02.2026"},
        "eklz: неверное значение параметра --date: '31.02.2026' is not a valid date\n"},
       {{"set-exchange", "--rate", "14400"},
@@ -341,7 +344,7 @@ TEST_F(Cli, ValuesAreJudgedBeforeThePortOpens) {
       {{"command", "--bytes", "07", "--length", ""}, "неверное значение параметра --length: пустое значение"},
       {{"command", "--bytes", "07", "--length", "123"},
        "неверное значение параметра --length: Должно быть только две цифры"},
-      {{"control-tape", "--shift", "32768"}, "неверное значение параметра --shift: допустимо от 0 до 32767"},
+      {{"control-tape", "--shift", "32768"}, "неверное значение параметра --shift: допустимо от 1 до 32767"},
       {{"document", "--kpk", "100000000"}, "неверное значение параметра --kpk: допустимо от 0 до 99999999"},
       {{"report", "--type", "8"}, "неверное значение параметра --type: допустимо от 0 до 7"},
       {{"set-exchange", "--rate", "9600", "--exchange-timeout", "1"},
@@ -364,6 +367,16 @@ TEST_F(Cli, ValuesAreJudgedBeforeThePortOpens) {
       {{"sale", "--quantity", "0.0001"},
        "неверное значение параметра --quantity: не больше 3 знаков после запятой"},
       {{"command", "--bytes", "07 zz"}, "неверное значение параметра --bytes: Вы ввели не 16-тиричное чило"},
+      // Amounts outside their limits, with the message the window gives.
+      {{"sale", "--sum", "-5"}, "неверное значение параметра --sum: Сумма не может быть отрицательной"},
+      {{"sale", "--sum", "99999999999999"}, "неверное значение параметра --sum: Слишком большая величина суммы"},
+      {{"sale", "--quantity", "100000"},
+       "неверное значение параметра --quantity: Слишком большая величина количества товара"},
+      {{"discount", "--sum", "100000000"}, "неверное значение параметра --sum: Слишком большая величина скидки"},
+      {{"mass-documents", "--margin-sum", "-1"},
+       "неверное значение параметра --margin-sum: Сумма наценки не может быть отрицательной"},
+      {{"free-text", "--binding", "sale", "--department", "100"},
+       "неверное значение параметра --department: допустимо от 1 до 99"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"--settings", Path("eklz.ini"), "--port", Path("no-such-port")};
@@ -371,10 +384,12 @@ TEST_F(Cli, ValuesAreJudgedBeforeThePortOpens) {
     const Outcome o = RunRaw(args);
     EXPECT_EQ(o.status, 2) << c.message;
     EXPECT_EQ(o.err, "eklz: " + c.message + "\n");
+    EXPECT_EQ(o.out, "") << c.message;
   }
   // Good values of the same kinds pass the checks and reach the port.
   for (const std::vector<std::string>& good :
        {std::vector<std::string>{"sale", "--sum", "1,50", "--quantity", "0,125"},
+        std::vector<std::string>{"sale", "--sum", "99999999.99", "--quantity", "99999,999", "--department", "16"},
         with(activation, {"--line-width", "40", "--name", "ОЧЕНЬ ДЛИННОЕ ИМЯ"})}) {
     std::vector<std::string> args = {"--settings", Path("eklz.ini"), "--port", Path("no-such-port")};
     args.insert(args.end(), good.begin(), good.end());
@@ -401,6 +416,7 @@ TEST_F(Cli, HelpStatesRangesAndRequiredOptions) {
       {{"-h"}, {"Использование: eklz", "2000 мс + МС", "--encoding", "eklz-tester.ini", "128 + номер сигнала"}},
       {{"help"}, {"Использование: eklz"}},
       {{"help", "dump"}, {"--page N", "; от 0 до 8191"}},
+      {{"help", "sale"}, {"; от 1 до 16", "; от 0 до 99999,999", "; от 0 до 99999999,99"}},
       {{"free-text", "-h"}, {"--binding КОД", "(обязательный)"}},
       {{"report", "--help"}, {"  4    полный по датам по закрытиям смен", "; от 0 до 7"}},
       {{"command", "--help"}, {"код команды не меняется"}},
