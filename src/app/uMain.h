@@ -16,6 +16,7 @@
 #include "commands/Arbitrary.h"
 #include "protocol/Session.h"
 
+class QAction;
 class QLabel;
 class QPrinter;
 class QPushButton;
@@ -73,8 +74,20 @@ class TfmMain : public QMainWindow, private ProgressHost {
   // thread (one at a time), the request that stops the job in flight, the
   // connection pane and the presenter.
   void StartJob(std::function<void(EklzSession&)> operation, Worker::Done done);
+  // Asks the job in flight to stop (the stop button and Escape): the
+  // exchange in progress completes, a dump ends after its page.
   void CancelJob();
   void SetConnectionStatus(const QString& caption, std::optional<bool> blinking);
+  // Puts the window's link back as its settings say after the options
+  // dialog tried other ports: `open` reopens it from the settings (the
+  // connection pane then tells how that went), otherwise it is closed.
+  void RestoreLink(bool open);
+  // The link the options dialog found is the one the settings now name.
+  void KeepLink();
+
+  // A stop request of the system (SIGTERM and the like): the window closes
+  // as the operator's close does, without the save question.
+  void CloseBySignal();
   MessagePresenter& Presenter() { return *presenter_; }
 
   // Handlers of the window's controls, under their component names.
@@ -112,7 +125,11 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void WriteLastCmd();
   void ShowCurrentInTaskList(const CatalogueItem& item);
   void RunExtraStep(ExtraStep step, bool before);
-  void OpenLinkAtStartUp();
+  void StartUp(bool first);
+  void OpenLinkFromSettings();
+  void ShowLinkFailure(const JobOutcome& outcome);
+  void RecordJobEnd(const JobOutcome& outcome);
+  void WarnSettingsNotWritten(const std::exception& e);
   void FlushOutput();
   void UpdateActions();
   void SetPortButtons(bool initEnabled, bool closeEnabled);
@@ -152,6 +169,8 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool blinking_ = false;
   bool blinkOn_ = false;
   bool closing_ = false;
+  bool closeWithoutPrompt_ = false;
+  bool settingsWarned_ = false;
   bool placementRestored_ = false;
   double taskListShare_ = 0.39;
   double queryAreaShare_ = 0.77;
@@ -166,9 +185,11 @@ class TfmMain : public QMainWindow, private ProgressHost {
   QToolButton* about_ = nullptr;
   QToolButton* options_ = nullptr;
   QToolButton* print_ = nullptr;
+  QAction* stopJob_ = nullptr;
   QLabel* statusConn_ = nullptr;
   QLabel* statusExchange_ = nullptr;
   QLabel* clock_ = nullptr;
+  QLabel* statusRest_ = nullptr;
   QSplitter* mainArea_ = nullptr;
   QSplitter* rightArea_ = nullptr;
   QTreeWidget* taskList_ = nullptr;
