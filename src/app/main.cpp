@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(eklz::app::kAppTitle);
   QApplication::setApplicationDisplayName(eklz::app::kAppTitle);
+  // Russian regional settings, always: also the dates and sizes of Qt's dialogs.
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   QTranslator qtRussian;
   LoadQtRussian(app, qtRussian);
 

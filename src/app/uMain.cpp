@@ -1,5 +1,9 @@
 #include "app/uMain.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -771,23 +775,22 @@ void TfmMain::RecordJobEnd(const JobOutcome& outcome) {
   const int done = sink_->PagesDone();
   const int total = sink_->PagesTotal();
   QString text;
+  QString pane;
   if (outcome.failed && !outcome.cancelled) {
-    text = outcome.message;
+    text = QString::fromStdString(MessageBoxText(outcome.message.toStdString()));
+    pane = outcome.message;
   } else if (done >= 0 && done < total) {
     text = "Дамп прерван: " + QString::fromStdString(PagesWrittenText(done, total));
+    pane = QString("Дамп прерван (%1 из %2)").arg(done).arg(total);
   } else if (outcome.cancelled) {
-    text = outcome.message;
+    text = pane = outcome.message;
   } else {
     return;
   }
   const QStringList lines = text.split("\r\n");
-  statusExchange_->setText(lines.join(' '));
+  statusExchange_->setText(pane.split("\r\n").join(' '));
   statusExchange_->setToolTip(lines.join('\n'));
-  if (sink_->JobResultLines() == 0) return;
-  // A failure reads as its message box did; a stop as the pane says.
-  if (outcome.failed && !outcome.cancelled) text = QString::fromStdString(MessageBoxText(text.toStdString()));
-  const QStringList shown = text.split("\r\n");
-  result_->AppendLines(shown.join('\n'), static_cast<int>(shown.size()));
+  if (sink_->JobResultLines() > 0) result_->AppendLines(lines.join('\n'), static_cast<int>(lines.size()));
 }
 
 void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done done) {
@@ -799,11 +802,21 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
       },
       [this, done = std::move(done)](const JobOutcome& outcome) {
         FlushOutput();
+        ReturnFreedMemory();
         JobOutcome shown = outcome;
         if (sink_->ProgressCancelled()) shown.cancelled = true;
         if (closing_) return;
         done(shown);
       });
+}
+
+// The blocks a long job's text went through on its way to the views (the
+// worker's batches, grown many times over) are free now; the C library
+// keeps freed memory of other threads' arenas unless asked to give it back.
+void TfmMain::ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  ::malloc_trim(0);
+#endif
 }
 
 // Asks the job in flight to stop: every port wait ends at once, and a dump

@@ -131,6 +131,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void RecordJobEnd(const JobOutcome& outcome);
   void WarnSettingsNotWritten(const std::exception& e);
   void FlushOutput();
+  static void ReturnFreedMemory();
   void UpdateActions();
   void SetPortButtons(bool initEnabled, bool closeEnabled);
   void MoveViewsToHistories();
