@@ -12,6 +12,7 @@
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,6 +35,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -545,7 +547,14 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     CancelJob();
     if (worker_->WaitJob(10000)) {
       // Deliver the job's end now, so that the window is idle from here on.
-      QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
+      // The worker posts it just after it has left the job.
+      QElapsedTimer posted;
+      posted.start();
+      for (;;) {
+        QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
+        if (!JobRunning() || posted.elapsed() >= 1000) break;
+        QThread::msleep(1);
+      }
     }
     FlushOutput();
   }
@@ -757,13 +766,15 @@ void TfmMain::btExecQueryClick() {
   }
   StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess),
                                       failed = std::move(run.afterFailure)](const JobOutcome& outcome) {
+    // The record comes first: the pane already names the failure while its
+    // message box is up.
+    RecordJobEnd(outcome);
     if (outcome.failed) {
       if (failed) failed();
       if (!outcome.cancelled) ShowError(outcome.message);
     } else if (after) {
       after();
     }
-    RecordJobEnd(outcome);
   });
 }
 
@@ -778,7 +789,8 @@ void TfmMain::RecordJobEnd(const JobOutcome& outcome) {
   QString pane;
   if (outcome.failed && !outcome.cancelled) {
     text = QString::fromStdString(MessageBoxText(outcome.message.toStdString()));
-    pane = outcome.message;
+    pane = outcome.systemCode != 0 ? QString::fromStdString(PortFailureReason(outcome.systemCode))
+                                   : outcome.message;
   } else if (done >= 0 && done < total) {
     text = "Дамп прерван: " + QString::fromStdString(PagesWrittenText(done, total));
     pane = QString("Дамп прерван (%1 из %2)").arg(done).arg(total);

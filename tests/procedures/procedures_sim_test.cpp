@@ -222,9 +222,12 @@ TEST(FullDumpAgainstTheSimulator, ACancelFromAnotherThreadKeepsWholePagesAndRest
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     sim.session.RequestCancel();
   });
-  {
+  try {
     EklzSession::RunScope run(sim.session);
     RunFullDump(sim.session, file, true, true, true);
+  } catch (const EOperationCancelled&) {
+    // The cancel landed in a wait for a reply (a busy machine): the speed is
+    // set back all the same, and the run says it was stopped.
   }
   canceller.join();
   const auto size = fs::file_size(file);
