@@ -822,9 +822,9 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
       });
 }
 
-// The blocks a long job's text went through on its way to the views (the
-// worker's batches, grown many times over) are free now; the C library
-// keeps freed memory of other threads' arenas unless asked to give it back.
+// The blocks a job's text went through on its way to the views (the
+// worker's batches) and the views' previous documents are free by now; the C
+// library keeps freed memory for reuse unless asked to return it.
 void TfmMain::ReturnFreedMemory() {
 #if defined(__GLIBC__)
   ::malloc_trim(0);
