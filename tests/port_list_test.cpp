@@ -75,7 +75,7 @@ TEST_F(PortListTest, ClassicNamesThenTheDevicesThatExistWithWhatTheSystemKnows) 
     std::string description;
   };
   const std::vector<Row> expected = {
-      {"COM1", true, "драйвер serial8250"},
+      {"COM1", true, "встроенный последовательный порт"},
       {"COM2", false, "нет на этом компьютере"},
       {"COM3", false, "нет на этом компьютере"},
       {"COM4", false, "нет на этом компьютере"},

@@ -10,6 +10,7 @@
 
 #include "protocol/Errors.h"
 #include "serial/Port.h"
+#include "serial/SystemErrors.h"
 #include "support/Pty.h"
 
 namespace eklz {
@@ -42,8 +43,28 @@ TEST(Port, AMissingDeviceRaisesTheSystemError) {
   } catch (const ESystemError& e) {
     EXPECT_EQ(e.Code(), ENOENT);
     EXPECT_EQ(std::string(e.what()),
-              "System Error.  Code: 2.\r\n" + std::string(std::strerror(ENOENT)));
+              "System Error.  Code: 2.\r\nНет такого файла или каталога");
   }
+}
+
+// Every error a serial port meets reads in Russian, whatever locale the
+// machine has; the few words of the status bar tell the cases apart.
+TEST(Port, SystemErrorsOfAPortReadInRussian) {
+  struct Row {
+    int code;
+    const char* reason;
+  };
+  const Row rows[] = {{ENOENT, "Порт не найден"},        {EACCES, "Нет доступа к порту"},
+                      {EBUSY, "Порт занят"},             {EIO, "Ошибка ввода-вывода порта"},
+                      {ENOTTY, "Это не последовательный порт"}, {ENXIO, "Порт без устройства"}};
+  for (const Row& r : rows) {
+    const std::string message = SystemErrorMessage(r.code);
+    EXPECT_NE(message, std::strerror(r.code)) << r.code;
+    EXPECT_TRUE(static_cast<unsigned char>(message[0]) >= 0xD0) << message;  // Cyrillic
+    EXPECT_EQ(PortFailureReason(r.code), r.reason);
+  }
+  EXPECT_NE(PortFailureContext("COM1", EACCES).find("dialout"), std::string::npos);
+  EXPECT_EQ(PortFailureContext("COM1", EBUSY), "\nПорт: COM1 (/dev/ttyS0)");
 }
 
 TEST(Port, ASecondOpenOfAHeldPortFailsAsBusy) {

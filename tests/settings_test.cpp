@@ -250,6 +250,19 @@ TEST(SettingsPath, SharedFileBesideTheProgramOrInTheUsersConfigFolder) {
   s.ComPort = "COM2";
   SaveSettings(path, s);  // creates the folder
   EXPECT_EQ(LoadSettings(path).ComPort, "COM2");
+
+  // An installed copy (help pages in ../share, none beside it) uses the
+  // configuration folder even when its own folder can be written (root).
+  const fs::path bin = dir / "usr" / "bin";
+  fs::create_directories(bin);
+  fs::create_directories(dir / "usr" / "share" / "eklz-tester" / "Docs");
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const std::string installed = TesterSettingsPath((bin / "eklz-tester").string());
+  fs::create_directories(bin / "Docs");  // a copy with its pages beside it is no installed one
+  const std::string copied = TesterSettingsPath((bin / "eklz-tester").string());
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(installed, (config / "eklz-tester" / "eklz-tester.ini").string());
+  EXPECT_EQ(copied, (bin / "eklz-tester.ini").string());
 }
 
 TEST(HelpPage, BesideTheProgramFirstThenTheSharedFolderElseTheMissingPathBeside) {

@@ -210,9 +210,24 @@ void TfmOptions::FillPortList() {
 
 void TfmOptions::Run(TfmMain& window) {
   TfmOptions dialog(window);
+  dialog.linkWasOpen_ = window.Session().LinkOpen();
   dialog.FillFrom(window.Session().settings);
   window.Presenter().ShowModal(dialog);
-  if (dialog.result() == QDialog::Accepted) dialog.CopyTo(window.Session().settings);
+  const bool accepted = dialog.result() == QDialog::Accepted;
+  if (accepted) dialog.CopyTo(window.Session().settings);
+  if (!dialog.portTried_) return;
+  // A probe or search left the window on the port it tried last. The window
+  // goes back to the port, rate and time-out of its settings: open when it
+  // was open before or when the settings now name the port where the EKLZ
+  // answered, closed otherwise.
+  const Settings& s = window.Session().settings;
+  const bool onFound = accepted && !dialog.foundPort_.empty() && dialog.foundPort_ == s.ComPort &&
+                       dialog.foundRate_ == s.BoundRate && dialog.foundTimeout_ == s.TimeOuts;
+  if (onFound) {
+    window.KeepLink();
+  } else {
+    window.RestoreLink(dialog.linkWasOpen_);
+  }
 }
 
 void TfmOptions::FillFrom(const Settings& s) {
@@ -270,6 +285,7 @@ void TfmOptions::RzBitBtn1Click() {
   const std::string rate = rate_->currentText().toStdString();
   const int timeout = TimeoutValue();
   auto found = std::make_shared<bool>(false);
+  portTried_ = true;
   SetBusy(true);
   progress_->setText(QString("Проверка: %1, %2").arg(Text(port), Text(rate)));
   window_.StartJob(
@@ -278,20 +294,28 @@ void TfmOptions::RzBitBtn1Click() {
         s.OpenPort(port, rate, timeout);
         *found = ProbeEklz(s);
       },
-      [this, found, guard = QPointer<TfmOptions>(this)](const JobOutcome& outcome) {
+      [this, found, port, rate, timeout, guard = QPointer<TfmOptions>(this)](const JobOutcome& outcome) {
         if (!guard) return;
         SetBusy(false);
         progress_->clear();
         if (outcome.cancelled) {
           progress_->setText("Проверка прервана");
         } else if (outcome.failed) {
-          // The port could not be created: the status pane stays as it was.
           window_.Presenter().Error(this, outcome.message);
         } else {
           window_.Presenter().Information(
               this, *found ? "ЭКЛЗ успешно обнаружена" : "ЭКЛЗ не обнаружена", "Сообщение");
-          window_.SetConnectionStatus("Соединение установлено", false);
+          // The pane tells the truth: a port where no EKLZ answered is no link.
+          if (*found) {
+            window_.SetConnectionStatus("Соединение установлено", false);
+            foundPort_ = port;
+            foundRate_ = rate;
+            foundTimeout_ = timeout;
+          } else {
+            foundPort_.clear();
+          }
         }
+        if (outcome.failed || !*found) BackToSettingsLink();
         if (closeWhenIdle_) QDialog::reject();
       });
 }
@@ -303,6 +327,8 @@ void TfmOptions::RzBitBtn2Click() {
   for (int i = 0; i < rate_->count(); ++i) rates.push_back(rate_->itemText(i).toStdString());
   const int timeout = TimeoutValue();
   auto result = std::make_shared<PortSearchResult>();
+  portTried_ = true;
+  foundPort_.clear();
   SetBusy(true);
   progress_->setText("Поиск ЭКЛЗ...");
   QPointer<TfmOptions> guard(this);
@@ -320,7 +346,7 @@ void TfmOptions::RzBitBtn2Click() {
   };
   window_.StartJob(
       [=](EklzSession& s) { *result = FindEklz(s, ports, rates, timeout, onStep); },
-      [this, result, guard](const JobOutcome& outcome) {
+      [this, result, timeout, guard](const JobOutcome& outcome) {
         if (!guard) return;
         SetBusy(false);
         if (outcome.cancelled) {
@@ -333,6 +359,10 @@ void TfmOptions::RzBitBtn2Click() {
           window_.Presenter().Information(this, "ЭКЛЗ успешно обнаружена", "Сообщение");
           SetListText(*port_, Text(result->port));
           SetListText(*rate_, Text(result->rate));
+          foundPort_ = result->port;
+          foundRate_ = result->rate;
+          foundTimeout_ = timeout;
+          window_.SetConnectionStatus("Соединение установлено", false);
         } else {
           QString text = "ЭКЛЗ не найдена";
           if (!result->failed.empty()) {
@@ -341,8 +371,16 @@ void TfmOptions::RzBitBtn2Click() {
           }
           progress_->setText(text);
         }
+        if (outcome.failed || !result->found) BackToSettingsLink();
         if (closeWhenIdle_) QDialog::reject();
       });
+}
+
+// A probe or search that found nothing leaves the window where its settings
+// say, not on the port tried last.
+void TfmOptions::BackToSettingsLink() {
+  portTried_ = false;
+  window_.RestoreLink(linkWasOpen_);
 }
 
 void TfmOptions::CancelSearch() {

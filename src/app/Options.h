@@ -58,10 +58,18 @@ class TfmOptions : public QDialog {
   void FillPortList();
   int TimeoutValue() const;
   void SetBusy(bool busy);
+  void BackToSettingsLink();
 
   TfmMain& window_;
   bool busy_ = false;
   bool closeWhenIdle_ = false;
+  // The window's link when the dialog opened, whether a probe or search has
+  // taken the window's port since, and where an EKLZ answered last.
+  bool linkWasOpen_ = false;
+  bool portTried_ = false;
+  std::string foundPort_;
+  std::string foundRate_;
+  int foundTimeout_ = 0;
 
   QComboBox* port_;
   QComboBox* rate_;

@@ -35,6 +35,14 @@ void Worker::Run(Job job, Done done) {
           outcome.failed = true;
           outcome.cancelled = true;
           outcome.message = QString::fromStdString(e.what());
+        } catch (const ESystemError& e) {
+          outcome.failed = true;
+          outcome.systemCode = e.Code();
+          outcome.message = QString::fromStdString(e.what());
+        } catch (const EConvertError& e) {
+          outcome.failed = true;
+          outcome.conversion = true;
+          outcome.message = QString::fromStdString(e.what());
         } catch (const std::exception& e) {
           outcome.failed = true;
           outcome.message = QString::fromStdString(e.what());
@@ -75,7 +83,15 @@ void AppendLine(QString& text, int& count, const std::string& line) {
 }
 }  // namespace
 
+void WindowSink::ResetProgress() {
+  cancelled_ = false;
+  jobResultLines_ = 0;
+  pagesDone_ = -1;
+  pagesTotal_ = 0;
+}
+
 void WindowSink::ResultLine(const std::string& line) {
+  ++jobResultLines_;
   std::lock_guard lock(mutex_);
   AppendLine(pending_.result, pending_.resultLines, line);
 }
@@ -101,8 +117,9 @@ namespace {
 // posted to the GUI thread, only the closed flag is read directly.
 class PostedDumpProgress : public DumpProgress {
  public:
-  PostedDumpProgress(QObject* context, ProgressHost& host, const std::atomic<bool>& cancelled)
-      : context_(context), host_(host), cancelled_(cancelled),
+  PostedDumpProgress(QObject* context, ProgressHost& host, WindowSink& sink,
+                     const std::atomic<bool>& cancelled)
+      : context_(context), host_(host), sink_(sink), cancelled_(cancelled),
         state_(std::make_shared<DumpProgressState>()) {}
   ~PostedDumpProgress() override {
     if (!shown_) return;
@@ -119,11 +136,13 @@ class PostedDumpProgress : public DumpProgress {
     QMetaObject::invokeMethod(context_, [h = &host_, s = state_] { h->UpdateDumpProgress(s); },
                               Qt::QueuedConnection);
   }
+  void SetPages(int done, int total) override { sink_.NotePages(done, total); }
   bool Visible() const override { return !state_->closed && !cancelled_; }
 
  private:
   QObject* context_;
   ProgressHost& host_;
+  WindowSink& sink_;
   const std::atomic<bool>& cancelled_;
   std::shared_ptr<DumpProgressState> state_;
   bool shown_ = false;
@@ -132,7 +151,7 @@ class PostedDumpProgress : public DumpProgress {
 }  // namespace
 
 std::unique_ptr<DumpProgress> WindowSink::CreateDumpProgress() {
-  return std::make_unique<PostedDumpProgress>(context_, host_, cancelled_);
+  return std::make_unique<PostedDumpProgress>(context_, host_, *this, cancelled_);
 }
 
 }  // namespace eklz::app

@@ -24,6 +24,8 @@ struct JobOutcome {
   bool failed = false;
   bool cancelled = false;
   QString message;
+  int systemCode = 0;       // the error number of a system failure (ESystemError)
+  bool conversion = false;  // a text that is no number (EConvertError)
 };
 
 // Runs one job at a time on its own thread.
@@ -94,8 +96,18 @@ class WindowSink : public OutputSink {
 
   // Makes every progress display report itself closed (a cancelled job).
   void CloseProgress() { cancelled_ = true; }
-  void ResetProgress() { cancelled_ = false; }
+  // A new job: nothing cancelled, no lines written, no dump seen.
+  void ResetProgress();
   bool ProgressCancelled() const { return cancelled_; }
+  // Result lines the job has written so far.
+  int JobResultLines() const { return jobResultLines_; }
+  // The pages of the job's last dump: done and asked for (-1, 0: no dump).
+  void NotePages(int done, int total) {
+    pagesDone_ = done;
+    pagesTotal_ = total;
+  }
+  int PagesDone() const { return pagesDone_; }
+  int PagesTotal() const { return pagesTotal_; }
 
   void ResultLine(const std::string& line) override;
   void ProtocolLine(const std::string& line) override;
@@ -109,6 +121,9 @@ class WindowSink : public OutputSink {
   std::mutex mutex_;
   Batch pending_;
   std::atomic<bool> cancelled_{false};
+  std::atomic<int> jobResultLines_{0};
+  std::atomic<int> pagesDone_{-1};
+  std::atomic<int> pagesTotal_{0};
 };
 
 }  // namespace eklz::app

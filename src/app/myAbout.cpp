@@ -46,7 +46,7 @@ TfmMyAbout::TfmMyAbout(QUrl homePage, QWidget* parent)
 
   QLabel* label2 = PlacedLabel(this, "Label2", QRect(4, 96, 300, 40));
   label2->setWordWrap(true);
-  label2->setText("Утилита для тестирования ЭКЛЗ v. 1.4.1");
+  label2->setText(QString("Утилита для тестирования ЭКЛЗ v. %1").arg(EKLZ_VERSION));
   QFont bold = font();
   bold.setPixelSize(13);
   bold.setBold(true);
@@ -54,7 +54,7 @@ TfmMyAbout::TfmMyAbout(QUrl homePage, QWidget* parent)
   label2->setStyleSheet("color: teal;");
 
   QLabel* label5 = PlacedLabel(this, "Label5", QRect(155, 229, 150, 14));
-  label5->setText(QString("eklz-tester, версия %1").arg(EKLZ_TESTER_VERSION));
+  label5->setText(QString("eklz-tester, версия %1").arg(EKLZ_VERSION));
   QFont small = font();
   small.setPixelSize(8);
   label5->setFont(small);

@@ -1,11 +1,18 @@
 #include "app/uMain.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QAction>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -23,10 +30,12 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -47,9 +56,11 @@
 #include "app/StatusPane.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
+#include "commands/ArchiveDump.h"
 #include "commands/Link.h"
 #include "procedures/MassDocuments.h"
 #include "protocol/Errors.h"
+#include "serial/SystemErrors.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 
@@ -193,6 +204,23 @@ void TfmMain::BuildToolbar() {
   saveLogs_->setToolTip("Сохранить протокол в файл");
   about_ = ToolButton(bar, "RzToolButton1", "help-about", ":/icons/about.png", "О программе");
   options_ = ToolButton(bar, "RzToolButton2", "preferences-system", ":/icons/options.png", "Параметры");
+  // Stops the job in flight, as closing the dump progress does; Escape too.
+  stopJob_ = new QAction(QIcon::fromTheme("process-stop", style()->standardIcon(QStyle::SP_BrowserStop)),
+                         "Прервать выполнение", this);
+  stopJob_->setObjectName("actStopJob");
+  stopJob_->setToolTip("Прервать выполнение (Esc)");
+  stopJob_->setShortcut(QKeySequence(Qt::Key_Escape));
+  stopJob_->setShortcutContext(Qt::WindowShortcut);
+  stopJob_->setEnabled(false);
+  connect(stopJob_, &QAction::triggered, this, [this] {
+    if (JobRunning()) CancelJob();
+  });
+  bar->addSeparator();
+  bar->addAction(stopJob_);
+  if (QWidget* b = bar->widgetForAction(stopJob_)) {
+    b->setObjectName("BtnStopJob");
+    b->setAccessibleName("Прервать выполнение");
+  }
   auto* spacer = new QWidget(bar);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   bar->addWidget(spacer);
@@ -230,6 +258,7 @@ void TfmMain::BuildStatusBar() {
   statusExchange_ = pane("StatusDataExchange", 256, "Состояние обмена");
   auto* rest = new QLabel(bar);
   rest->setObjectName("RzStatusPane1");
+  statusRest_ = rest;
   clock_ = pane("RzClockStatus1", 55, "Время");
   clock_->setAlignment(Qt::AlignCenter);
   bar->addWidget(statusConn_);
@@ -401,28 +430,35 @@ void TfmMain::ConnectPanelHandlers() {
 
 // --- Start-up and shutdown ----------------------------------------------------------
 
-void TfmMain::FormCreate() {
+void TfmMain::FormCreate() { StartUp(true); }
+
+// The start-up sequence; `first` at the program's start. Run again from the
+// toolbar it reopens the link from the stored settings but keeps the command
+// the operator is on, the histories and the command grid.
+void TfmMain::StartUp(bool first) {
   aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath("Docs/")), this);
   presenter_->ShowModal(*aboutBox_);
 
   session_->settings = LoadSettings(env_.settingsPath.toStdString());
+  session_->settingsFile = env_.settingsPath.toStdString();
   ApplyGroupStates();
 
-  SelectCommand(SaleItem());
+  if (first) SelectCommand(SaleItem());
 
   if (session_->settings.Connected) {
-    OpenLinkAtStartUp();
+    OpenLinkFromSettings();
   } else {
     SetPortButtons(true, false);
   }
 
-  resultHistory_.clear();
-  protocolHistory_.clear();
-
-  gridPanel_->Reset();
+  if (first) {
+    resultHistory_.clear();
+    protocolHistory_.clear();
+    gridPanel_->Reset();
+  }
 }
 
-void TfmMain::OpenLinkAtStartUp() {
+void TfmMain::OpenLinkFromSettings() {
   StartJob(
       [](EklzSession& s) {
         try {
@@ -434,12 +470,58 @@ void TfmMain::OpenLinkAtStartUp() {
       },
       [this](const JobOutcome& outcome) {
         if (outcome.failed) {
-          SetConnectionStatus("Невозможно установить соединение", true);
+          ShowLinkFailure(outcome);
         } else {
           SetConnectionStatus("Соединение установлено", false);
+          statusConn_->setToolTip(QString());
           SetPortButtons(false, true);
         }
       });
+}
+
+// The link did not open: the connection pane blinks its caption, the
+// exchange pane names the reason in a few words and the connection pane's
+// hint holds the whole message with what to do about it.
+void TfmMain::ShowLinkFailure(const JobOutcome& outcome) {
+  SetConnectionStatus("Невозможно установить соединение", true);
+  const Settings& s = session_->settings;
+  QString reason;
+  QString details = QString(outcome.message).replace("\r\n", "\n");
+  if (outcome.systemCode != 0) {
+    reason = QString::fromStdString(PortFailureReason(outcome.systemCode));
+    details += QString::fromStdString(PortFailureContext(s.ComPort, outcome.systemCode));
+  } else if (outcome.conversion) {
+    reason = "Скорость BoundRate не число";
+    details = "Скорость обмена BoundRate в файле настроек не число: " + details;
+  } else if (outcome.cancelled) {
+    reason = "Соединение прервано";
+  } else {
+    reason = outcome.message.section("\r\n", 0, 0);
+  }
+  statusExchange_->setText(reason);
+  statusExchange_->setToolTip(details);
+  statusConn_->setToolTip(details);
+}
+
+void TfmMain::KeepLink() {
+  SetConnectionStatus("Соединение установлено", false);
+  statusConn_->setToolTip(QString());
+  SetPortButtons(false, true);
+}
+
+void TfmMain::RestoreLink(bool open) {
+  if (JobRunning()) return;
+  if (open) {
+    OpenLinkFromSettings();
+    return;
+  }
+  // A pane that never showed a link keeps its caption.
+  if (session_->LinkOpen()) {
+    session_->ClosePort();
+    SetConnectionStatus("Нет соединения", false);
+    statusConn_->setToolTip(QString());
+  }
+  SetPortButtons(true, false);
 }
 
 void TfmMain::ApplyGroupStates() {
@@ -504,11 +586,18 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     CancelJob();
     if (worker_->WaitJob(10000)) {
       // Deliver the job's end now, so that the window is idle from here on.
-      QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
+      // The worker posts it just after it has left the job.
+      QElapsedTimer posted;
+      posted.start();
+      for (;;) {
+        QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
+        if (!JobRunning() || posted.elapsed() >= 1000) break;
+        QThread::msleep(1);
+      }
     }
     FlushOutput();
   }
-  if (!ViewsEmpty() && presenter_->AskSaveViews(this)) {
+  if (!closeWithoutPrompt_ && !ViewsEmpty() && presenter_->AskSaveViews(this)) {
     if (SaveViews() == SaveResult::Failed) {
       closing_ = false;
       event->ignore();
@@ -519,7 +608,9 @@ void TfmMain::closeEvent(QCloseEvent* event) {
     SavePlacement();
     FormDestroy();
   } catch (const std::exception& e) {
-    ShowError(QString::fromStdString(e.what()));
+    // Said once: a file the window already reported is not reported again.
+    if (!settingsWarned_ && !closeWithoutPrompt_) ShowError(QString::fromStdString(e.what()));
+    settingsWarned_ = true;
   }
   closing_ = true;
   event->accept();
@@ -682,9 +773,20 @@ void TfmMain::WriteLastCmd() {
     ini.WriteInteger("TfmMain", "LastCmd", currentCmd_);
     ini.Save();
   } catch (const std::exception& e) {
-    // The selection itself works without the file; the next write tries again.
-    qWarning("%s", e.what());
+    // The selection itself works without the file.
+    WarnSettingsNotWritten(e);
   }
+}
+
+// A settings file that cannot be written is said once, in the status bar;
+// the window keeps running on the settings it read.
+void TfmMain::WarnSettingsNotWritten(const std::exception& e) {
+  if (settingsWarned_) return;
+  settingsWarned_ = true;
+  statusRest_->setText("Файл настроек не записывается");
+  statusRest_->setToolTip(QString::fromStdString(e.what()) +
+                          "\nНастройки этого сеанса не будут сохранены.");
+  statusRest_->setAccessibleName("Файл настроек не записывается");
 }
 
 void TfmMain::ShowHelpPage(const QString& page) {
@@ -729,6 +831,9 @@ void TfmMain::btExecQueryClick() {
   }
   StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess),
                                       failed = std::move(run.afterFailure)](const JobOutcome& outcome) {
+    // The record comes first: the pane already names the failure while its
+    // message box is up.
+    RecordJobEnd(outcome);
     if (outcome.failed) {
       if (failed) failed();
       if (!outcome.cancelled) ShowError(outcome.message);
@@ -736,6 +841,33 @@ void TfmMain::btExecQueryClick() {
       after();
     }
   });
+}
+
+// A command that failed or was stopped says so where its lines are: the
+// failure's text (as the message box showed it) or what the stop left is the
+// last line of the result view, when the command wrote any, and the exchange
+// pane names it instead of the last read.
+void TfmMain::RecordJobEnd(const JobOutcome& outcome) {
+  const int done = sink_->PagesDone();
+  const int total = sink_->PagesTotal();
+  QString text;
+  QString pane;
+  if (outcome.failed && !outcome.cancelled) {
+    text = QString::fromStdString(MessageBoxText(outcome.message.toStdString()));
+    pane = outcome.systemCode != 0 ? QString::fromStdString(PortFailureReason(outcome.systemCode))
+                                   : outcome.message;
+  } else if (done >= 0 && done < total) {
+    text = "Дамп прерван: " + QString::fromStdString(PagesWrittenText(done, total));
+    pane = QString("Дамп прерван (%1 из %2)").arg(done).arg(total);
+  } else if (outcome.cancelled) {
+    text = pane = outcome.message;
+  } else {
+    return;
+  }
+  const QStringList lines = text.split("\r\n");
+  statusExchange_->setText(pane.split("\r\n").join(' '));
+  statusExchange_->setToolTip(lines.join('\n'));
+  if (sink_->JobResultLines() > 0) result_->AppendLines(lines.join('\n'), static_cast<int>(lines.size()));
 }
 
 void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done done) {
@@ -747,11 +879,21 @@ void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done
       },
       [this, done = std::move(done)](const JobOutcome& outcome) {
         FlushOutput();
+        ReturnFreedMemory();
         JobOutcome shown = outcome;
         if (sink_->ProgressCancelled()) shown.cancelled = true;
         if (closing_) return;
         done(shown);
       });
+}
+
+// The blocks a job's text went through on its way to the views (the
+// worker's batches) and the views' previous documents are free by now; the C
+// library keeps freed memory for reuse unless asked to return it.
+void TfmMain::ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  ::malloc_trim(0);
+#endif
 }
 
 // Asks the job in flight to stop: every port wait ends at once, and a dump
@@ -779,6 +921,7 @@ void TfmMain::UpdateActions() {
   btnInitPort_->setEnabled(idle && initPortEnabled_);
   btnClosePort_->setEnabled(idle && closePortEnabled_);
   options_->setEnabled(idle && optionsHandler_ != nullptr);
+  stopJob_->setEnabled(!idle);
 }
 
 void TfmMain::SetPortButtons(bool initEnabled, bool closeEnabled) {
@@ -806,7 +949,23 @@ void TfmMain::ShowError(const QString& message) { presenter_->Error(this, messag
 
 void TfmMain::BtnInitPortClick() {
   if (JobRunning()) return;
-  FormCreate();
+  StartUp(false);
+}
+
+void TfmMain::CloseBySignal() {
+  closeWithoutPrompt_ = true;
+  // A modal dialog (a message, the options) is closed first; its own loop
+  // must end before the window's close can end the program.
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+    QTimer::singleShot(50, this, &TfmMain::CloseBySignal);
+    return;
+  }
+  close();
 }
 
 void TfmMain::BtnClosePortClick() {

@@ -16,6 +16,7 @@
 #include "commands/Arbitrary.h"
 #include "protocol/Session.h"
 
+class QAction;
 class QLabel;
 class QPrinter;
 class QPushButton;
@@ -74,8 +75,20 @@ class TfmMain : public QMainWindow, private ProgressHost {
   // thread (one at a time), the request that stops the job in flight, the
   // connection pane and the presenter.
   void StartJob(std::function<void(EklzSession&)> operation, Worker::Done done);
+  // Asks the job in flight to stop (the stop button and Escape): the
+  // exchange in progress completes, a dump ends after its page.
   void CancelJob();
   void SetConnectionStatus(const QString& caption, std::optional<bool> blinking);
+  // Puts the window's link back as its settings say after the options
+  // dialog tried other ports: `open` reopens it from the settings (the
+  // connection pane then tells how that went), otherwise it is closed.
+  void RestoreLink(bool open);
+  // The link the options dialog found is the one the settings now name.
+  void KeepLink();
+
+  // A stop request of the system (SIGTERM and the like): the window closes
+  // as the operator's close does, without the save question.
+  void CloseBySignal();
   MessagePresenter& Presenter() { return *presenter_; }
 
   // Handlers of the window's controls, under their component names.
@@ -114,8 +127,13 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void WriteLastCmd();
   void ShowCurrentInTaskList(const CatalogueItem& item);
   void RunExtraStep(ExtraStep step, bool before);
-  void OpenLinkAtStartUp();
+  void StartUp(bool first);
+  void OpenLinkFromSettings();
+  void ShowLinkFailure(const JobOutcome& outcome);
+  void RecordJobEnd(const JobOutcome& outcome);
+  void WarnSettingsNotWritten(const std::exception& e);
   void FlushOutput();
+  static void ReturnFreedMemory();
   void UpdateActions();
   void SetPortButtons(bool initEnabled, bool closeEnabled);
   void MoveViewsToHistories();
@@ -154,6 +172,8 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool blinking_ = false;
   bool blinkOn_ = false;
   bool closing_ = false;
+  bool closeWithoutPrompt_ = false;
+  bool settingsWarned_ = false;
   bool placementRestored_ = false;
   bool taskListPressed_ = false;  // a mouse button is down on the task list
   bool showingCurrent_ = false;   // the list is being set to the chosen item
@@ -170,9 +190,11 @@ class TfmMain : public QMainWindow, private ProgressHost {
   QToolButton* about_ = nullptr;
   QToolButton* options_ = nullptr;
   QToolButton* print_ = nullptr;
+  QAction* stopJob_ = nullptr;
   StatusPane* statusConn_ = nullptr;
   StatusPane* statusExchange_ = nullptr;
   StatusPane* clock_ = nullptr;
+  QLabel* statusRest_ = nullptr;
   QSplitter* mainArea_ = nullptr;
   QSplitter* rightArea_ = nullptr;
   QTreeWidget* taskList_ = nullptr;

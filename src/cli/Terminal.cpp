@@ -235,7 +235,7 @@ void TerminalSink::Close() {
 
 std::string TerminalSink::StopReport() const {
   if (pagesDone_ >= 0) {
-    return "записано " + std::to_string(pagesDone_) + " страниц из " + std::to_string(pagesTotal_);
+    return PagesWrittenText(pagesDone_, pagesTotal_);
   }
   return "отправлено запросов: " + std::to_string(requests_);
 }

@@ -20,6 +20,7 @@
 #include "commands/Link.h"
 #include "protocol/Errors.h"
 #include "serial/Port.h"
+#include "serial/SystemErrors.h"
 #include "settings/Settings.h"
 
 namespace eklz::cli {
@@ -113,18 +114,6 @@ int Fail(int status, const std::string& message) {
   return status;
 }
 
-// The lines that follow a port's system error: which port, and what to do
-// about a refused access.
-std::string PortContext(const std::string& port, int code) {
-  const std::string path = PortDevicePath(port);
-  std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
-  if (code == EACCES || code == EPERM) {
-    text += "\nНет прав на порт: добавьте пользователя в группу dialout "
-            "(sudo usermod -aG dialout ИМЯ) и войдите в систему заново";
-  }
-  return text;
-}
-
 // A port given as a relative path is kept as an absolute one, so that the
 // saved settings work from any folder. "COMn" names stay as they are.
 std::string AbsolutePort(const std::string& port) {
@@ -171,6 +160,7 @@ int Run(const SubCommand& command, const Arguments& a) {
 
     TerminalSink sink(a.Text(kProtocol));
     EklzSession session(sink, settings);
+    session.settingsFile = settingsPath;
     // --protocol records the exchange whatever the settings' LogHEX says.
     Invocation in{session, a, settings.quiet(), sink.WritesProtocol(), settingsPath, a.Has(kPort)};
     CancelOnSecondSignal(&session);
@@ -184,7 +174,7 @@ int Run(const SubCommand& command, const Arguments& a) {
     } catch (const UsageError& e) {
       status = Fail(2, e.what());
     } catch (const ESystemError& e) {
-      status = Fail(1, MessageBoxText(e.what()) + PortContext(session.settings.ComPort, e.Code()));
+      status = Fail(1, MessageBoxText(e.what()) + PortFailureContext(session.settings.ComPort, e.Code()));
     } catch (const std::exception& e) {
       status = Fail(1, MessageBoxText(e.what()));
     }

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
 
 #include "commands/Common.h"
 #include "protocol/Errors.h"
+#include "serial/SystemErrors.h"
 
 namespace eklz {
 
@@ -20,7 +20,7 @@ class DumpFile {
   explicit DumpFile(const std::string& name) : name_(name) {
     fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) {
-      throw EInOutError("Невозможно создать файл дампа \"" + name + "\": " + std::strerror(errno));
+      throw EInOutError("Невозможно создать файл дампа \"" + name + "\": " + SystemErrorMessage(errno));
     }
   }
   ~DumpFile() {
@@ -47,7 +47,7 @@ class DumpFile {
 
  private:
   [[noreturn]] void Fail(int err) {
-    throw EInOutError("Ошибка записи в файл дампа \"" + name_ + "\": " + std::strerror(err));
+    throw EInOutError("Ошибка записи в файл дампа \"" + name_ + "\": " + SystemErrorMessage(err));
   }
 
   std::string name_;
@@ -104,6 +104,10 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
     ++done;
   }
   if (file) file->Close();
+}
+
+std::string PagesWrittenText(int done, int total) {
+  return "записано " + std::to_string(done) + " страниц из " + std::to_string(total);
 }
 
 }  // namespace eklz

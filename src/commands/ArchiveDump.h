@@ -21,4 +21,7 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
                     int toPage, bool onePage, bool quiet, bool logExchange,
                     std::string& pageData);
 
+// What a stopped dump has done: "записано N страниц из M".
+std::string PagesWrittenText(int done, int total);
+
 }  // namespace eklz

@@ -1,10 +1,45 @@
 #include "commands/Link.h"
 
+#include "commands/Activation.h"
 #include "commands/Documents.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/Errors.h"
+#include "settings/Settings.h"
 
 namespace eklz {
 
+namespace {
+
+void SetBackARaisedRate(EklzSession& s) {
+  if (s.settingsFile.empty()) return;
+  const std::optional<RaisedRate> raised = ReadRaisedRate(s.settingsFile);
+  if (!raised) return;
+  const Settings& wanted = s.settings;
+  const int rateIndex = ExchangeRateIndex(wanted.BoundRate);
+  if ((raised->rate != wanted.BoundRate || raised->timeout != wanted.TimeOuts) && rateIndex >= 0) {
+    try {
+      s.OpenPort(wanted.ComPort, raised->rate, raised->timeout);
+      std::string result;
+      DoSetExchangeParams(s, wanted.ComPort, rateIndex, wanted.TimeOuts, wanted.BoundRate, true,
+                          false, result);
+    } catch (const TEKLZException&) {
+      // No answer at the raised rate: the device is still at the settings' rate.
+    } catch (const EConvertError&) {
+      // A record that names no rate.
+    }
+    s.ClosePort();
+  }
+  try {
+    ClearRaisedRate(s.settingsFile);
+  } catch (const std::exception&) {
+    // A file that cannot be written: the next start asks once more.
+  }
+}
+
+}  // namespace
+
 void OpenLink(EklzSession& s) {
+  SetBackARaisedRate(s);
   s.OpenPort(s.settings.ComPort, s.settings.BoundRate, s.settings.TimeOuts);
   s.Output().ConnectionStatus("Соединение установлено");
   if (s.settings.EKLZAbort) DoAbort(s, true, false);

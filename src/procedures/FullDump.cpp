@@ -3,6 +3,7 @@
 #include "commands/Activation.h"
 #include "commands/ArchiveDump.h"
 #include "protocol/Errors.h"
+#include "settings/Settings.h"
 
 namespace eklz {
 
@@ -30,6 +31,8 @@ void RunFullDump(EklzSession& s, const std::string& fileName, bool raiseSpeed, b
   const std::string oldRate = s.settings.BoundRate;
   const int oldTimeout = s.settings.TimeOuts;
   if (raiseSpeed) {
+    // Recorded first: a program killed from here on still finds the device.
+    if (!s.settingsFile.empty()) RecordRaisedRate(s.settingsFile, {"19200", 20});
     std::string result;
     DoSetExchangeParams(s, s.settings.ComPort, 3, 20, "19200", quiet, logExchange, result);
   }
@@ -48,6 +51,7 @@ void RunFullDump(EklzSession& s, const std::string& fileName, bool raiseSpeed, b
     // back: the EKLZ must not be left at 19200.
     EklzSession::CleanupScope cleanup(s);
     RestoreSpeed(s, oldRate, oldTimeout, quiet, logExchange);
+    if (!s.settingsFile.empty()) ClearRaisedRate(s.settingsFile);
   }
   if (cancelled) throw EOperationCancelled();
 }

@@ -21,7 +21,7 @@ class EConvertError : public std::runtime_error {
 };
 
 // An operating-system failure of the serial port:
-// "System Error.  Code: %d.\r\n%s".
+// "System Error.  Code: %d.\r\n%s" (built by serial/SystemErrors.h).
 class ESystemError : public std::runtime_error {
  public:
   ESystemError(int code, const std::string& message);
@@ -44,9 +44,6 @@ class EOperationCancelled : public std::runtime_error {
  public:
   EOperationCancelled();
 };
-
-// Builds the system error for errno value `code` ("System Error.  Code: ...").
-ESystemError SystemError(int code);
 
 // "'<text>' is not a valid integer value".
 EConvertError InvalidInteger(const std::string& text);

@@ -147,6 +147,9 @@ class EklzSession {
   };
 
   Settings settings;
+  // The settings file that records a raised line rate while a run has the
+  // device switched to it (settings/Settings.h, RaisedRate); empty: none.
+  std::string settingsFile;
   TAnswerInfo LastAnswer;
 
   // Values last decoded from the EKLZ, printed on the repair request.

@@ -117,7 +117,12 @@ std::string SerialPortInfo::Description() const {
   if (!present) return "нет на этом компьютере";
   std::vector<std::string> parts;
   if (!linkTarget.empty()) parts.push_back("ссылка на " + linkTarget);
-  if (!driver.empty()) parts.push_back("драйвер " + driver);
+  if (driver == "port" || driver == "serial8250" || driver == "serial") {
+    // The kernel's own drivers of the ports on the board: not worth a name.
+    parts.push_back("встроенный последовательный порт");
+  } else if (!driver.empty()) {
+    parts.push_back("драйвер " + driver);
+  }
   if (!usbVendorId.empty()) parts.push_back("USB " + usbVendorId + ":" + usbProductId);
   if (!manufacturer.empty()) parts.push_back(manufacturer);
   if (!product.empty()) parts.push_back(product);

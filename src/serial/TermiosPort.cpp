@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "protocol/Errors.h"
+#include "serial/SystemErrors.h"
 #include "serial/LineSpeed.h"
 #include "serial/PortSpeed.h"
 

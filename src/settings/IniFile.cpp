@@ -195,6 +195,13 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
   target->lines.insert(at, {key, value, {}});
 }
 
+void IniFile::DeleteKey(const std::string& section, const std::string& key) {
+  for (Section& s : sections_) {
+    if (!SameName(s.name, section)) continue;
+    std::erase_if(s.lines, [&](const Line& l) { return !l.key.empty() && SameName(l.key, key); });
+  }
+}
+
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
   WriteString(section, key, std::to_string(value));
 }
@@ -246,6 +253,8 @@ void IniFile::Save() const {
   const std::string bytes = Encoded();
 
   const EInOutError failure("Unable to write to " + path_);
+  // A file made read-only stays as it is (a rename would replace it).
+  if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0) throw failure;
   MakeParentFolders(path_);
   const std::string temp = path_ + ".tmp";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -35,6 +35,8 @@ class IniFile {
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, int value);
   void WriteBool(const std::string& section, const std::string& key, bool value);
+  // Removes the key (every line of it) from the section; the section stays.
+  void DeleteKey(const std::string& section, const std::string& key);
 
   // The bytes Save writes. Raises TEKLZException for a value that the file's
   // encoding (Windows-1251) cannot hold.

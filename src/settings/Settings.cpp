@@ -82,6 +82,29 @@ void SaveChangedSettings(const std::string& path, const Settings& before, const 
   ini.Save();
 }
 
+void RecordRaisedRate(const std::string& path, const RaisedRate& raised) {
+  IniFile ini(path);
+  ini.WriteString(kOptions, "RaisedRate", raised.rate);
+  ini.WriteInteger(kOptions, "RaisedTimeOuts", raised.timeout);
+  ini.Save();
+}
+
+void ClearRaisedRate(const std::string& path) {
+  IniFile ini(path);
+  if (ini.ReadString(kOptions, "RaisedRate", "").empty()) return;
+  ini.DeleteKey(kOptions, "RaisedRate");
+  ini.DeleteKey(kOptions, "RaisedTimeOuts");
+  ini.Save();
+}
+
+std::optional<RaisedRate> ReadRaisedRate(const std::string& path) {
+  const IniFile ini(path);
+  RaisedRate raised{ini.ReadString(kOptions, "RaisedRate", ""),
+                    ini.ReadInteger(kOptions, "RaisedTimeOuts", 0)};
+  if (raised.rate.empty()) return std::nullopt;
+  return raised;
+}
+
 std::string SettingsPathForExecutable(const std::string& executablePath) {
   const size_t slash = executablePath.find_last_of('/');
   const size_t dot = executablePath.find_last_of('.');
@@ -93,10 +116,17 @@ std::string TesterSettingsPath(const std::string& executablePath) {
   const size_t slash = executablePath.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "." : executablePath.substr(0, slash + 1);
   const std::string beside = (slash == std::string::npos ? "" : dir) + kTesterSettingsName;
-  // An existing writable file, or a writable folder to create it in, keeps the
-  // settings beside the program.
-  if (access(beside.c_str(), W_OK) == 0 ||
-      (access(beside.c_str(), F_OK) != 0 && access(dir.c_str(), W_OK) == 0)) {
+  // An installed copy (its help pages in ../share, none beside it) keeps the
+  // settings of each user in that user's configuration folder, also when run
+  // by root, who could write into the program's folder.
+  std::error_code ignored;
+  const bool installed = !std::filesystem::is_directory(dir + "Docs", ignored) &&
+                         std::filesystem::is_directory(dir + "../share/eklz-tester/Docs", ignored);
+  // A file beside the program that can be read is the program's settings,
+  // even when it cannot be written (the front ends say so when they save);
+  // without a file, a writable folder takes a new one.
+  if (!installed && (access(beside.c_str(), R_OK) == 0 ||
+                     (access(beside.c_str(), F_OK) != 0 && access(dir.c_str(), W_OK) == 0))) {
     return beside;
   }
   std::string config;

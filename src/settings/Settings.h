@@ -2,6 +2,7 @@
 // rules, and where the file lies.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "settings/SettingsRecord.h"
@@ -30,15 +31,31 @@ void SaveSettings(const std::string& path, const Settings& settings);
 // it is; with nothing changed the file is not touched. Raises as SaveSettings.
 void SaveChangedSettings(const std::string& path, const Settings& before, const Settings& after);
 
+// The line rate and time-out a run has switched the device to and not yet
+// set back (a full dump at 19200). Kept in the settings file from just before
+// the device is switched until it is set back, so that a program ended
+// without its clean-up (kill -9, power loss) still finds the device.
+struct RaisedRate {
+  std::string rate;
+  int timeout = 0;
+};
+// Raise as SaveSettings.
+void RecordRaisedRate(const std::string& path, const RaisedRate& raised);
+void ClearRaisedRate(const std::string& path);
+// The record, when the file holds one.
+std::optional<RaisedRate> ReadRaisedRate(const std::string& path);
+
 // The settings file of an executable: its path with the extension replaced by ".ini".
 std::string SettingsPathForExecutable(const std::string& executablePath);
 
 // The settings file that the desktop program and the command line share:
-// "eklz-tester.ini" in the folder of `executablePath`. When that folder cannot
-// be written (an installed copy), the file lives in the user's configuration
-// folder instead: $XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini, or
-// ~/.config/eklz-tester/eklz-tester.ini without XDG_CONFIG_HOME (the folder is
-// created on demand by the first save).
+// "eklz-tester.ini" in the folder of `executablePath` when a file there can be
+// read (written or not) or, without a file, the folder can be written. An
+// installed copy (help pages in ../share/eklz-tester/Docs and none beside it),
+// or a program whose folder takes no file, keeps the file in the user's
+// configuration folder instead: $XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini,
+// or ~/.config/eklz-tester/eklz-tester.ini without XDG_CONFIG_HOME (the folder
+// is created on demand by the first save).
 std::string TesterSettingsPath(const std::string& executablePath);
 
 // The help page `page` (a task-list item's page name, without folder and

@@ -13,19 +13,24 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
 #include "AppFixture.h"
 #include "app/Catalogue.h"
+#include "app/StopSignals.h"
 #include "app/Views.h"
 #include "commands/ArchiveDump.h"
 #include "commands/Documents.h"
 #include "commands/Reports.h"
 #include "commands/Status.h"
 #include "procedures/Autotest.h"
+#include "settings/IniFile.h"
 #include "support/Pty.h"
 #include "support/SimSession.h"
 
@@ -175,9 +180,33 @@ TEST_F(WindowTest, ASilentDeviceKeepsTheWindowServedAndEndsInAMessage) {
   probe.stop();
   EXPECT_LT(worst, 120);
   EXPECT_EQ(presenter.errors, QStringList{"Устройство не отвечает."});
-  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Нет ответа");
+  // The failure is on record after the lines the command wrote, and the
+  // exchange pane names it.
+  EXPECT_EQ(ResultLines().last(), "Устройство не отвечает.");
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Устройство не отвечает");
   EXPECT_TRUE(Find<QPushButton>("btExecQuery")->isEnabled());
   EXPECT_TRUE(Find<QToolButton>("BtnClosePort")->isEnabled());
+}
+
+// Escape in the window stops a command that waits for a silent device at
+// once; the view and the exchange pane say it was stopped.
+TEST_F(WindowTest, EscapeStopsAWaitAtOnce) {
+  PtyPair pty;
+  ConnectTo(pty.SlavePath());
+  Open();
+  Choose("Запрос состояния ЭКЛЗ");
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ASSERT_TRUE(window->JobRunning());
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QElapsedTimer clock;
+  clock.start();
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  WaitIdle(1500);
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_EQ(ResultLines().last(), "Операция прервана");
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Операция прервана");
 }
 
 class Conversions : public WindowTest {
@@ -239,12 +268,14 @@ TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   EXPECT_TRUE(init->isEnabled());
   EXPECT_FALSE(close->isEnabled());
 
-  // Opening again runs the whole start-up: the about box, the sale, the link.
+  // Opening again runs the start-up: the about box and the link; the
+  // operator stays on the command he was on.
   Choose("Сторно");
   QTest::mouseClick(init, Qt::LeftButton);
   WaitIdle();
   EXPECT_EQ(presenter.modals.size(), 2);
-  EXPECT_EQ(window->CurrentCmd(), 0x10);
+  EXPECT_EQ(window->CurrentCmd(), 0x18);
+  EXPECT_EQ(Find<QTreeWidget>("rzTaskList")->currentItem()->text(0), "Сторно");
   EXPECT_TRUE(window->Session().LinkOpen());
   EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
   EXPECT_FALSE(init->isEnabled());
@@ -350,28 +381,46 @@ TEST_F(Conversions, StornoOfADiscountSendsTheDiscountCode) {
   EXPECT_EQ(peer->Requests()[0][3], 0x16);
 }
 
-TEST_F(WithSimulator, ClosingTheProgressDialogEndsTheDumpAfterAWholePage) {
-  ChooseDumpRange("0", "8191");
-  const uint64_t requestsBefore = sim.server->Requests();
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  QWidget* dialog = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
-  QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
-  WaitIdle();
-  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
-  const QStringList lines = ResultLines();
-  EXPECT_LT(lines.size(), 8 * 8192);
-  // Every page shown has its eight lines. A cancel that lands after the next
-  // page's two opening lines were written refuses that page's request, so
-  // those two lines may close the view; nothing of the page went out.
-  const qsizetype pages = lines.size() / 8;
-  if (lines.size() % 8 == 2) {
-    EXPECT_EQ(lines.mid(pages * 8),
-              (QStringList{"Запрос дампа архива:", "    Страница №" + QString::number(pages)}));
-  } else {
-    EXPECT_EQ(lines.size() % 8, 0) << "every page shown has its eight lines";
+// Closing the progress dialog and the stop button both stop a dump after a
+// whole page; the view's last line and the exchange pane say how many pages
+// were written.
+TEST_F(WithSimulator, StoppingADumpEndsItAfterAWholePageAndSaysWhatItWrote) {
+  for (const char* how : {"dialog", "button"}) {
+    SCOPED_TRACE(how);
+    ChooseDumpRange("0", "8191");
+    const uint64_t requestsBefore = sim.server->Requests();
+    QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+    QWidget* dialog = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
+    if (how == std::string("dialog")) {
+      QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+    } else if (how == std::string("button")) {
+      auto* stop = Find<QToolButton>("BtnStopJob");
+      ASSERT_TRUE(stop->isEnabled());
+      QTest::mouseClick(stop, Qt::LeftButton);
+    }
+    WaitIdle();
+    EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+    EXPECT_FALSE(Find<QToolButton>("BtnStopJob")->isEnabled());
+    QStringList lines = ResultLines();
+    ASSERT_FALSE(lines.isEmpty());
+    const QString last = lines.takeLast();
+    EXPECT_LT(lines.size(), 8 * 8192);
+    // Every page shown has its eight lines. A cancel that lands after the next
+    // page's two opening lines were written refuses that page's request, so
+    // those two lines may come before the last line; nothing of the page went out.
+    const qsizetype pages = lines.size() / 8;
+    if (lines.size() % 8 == 2) {
+      EXPECT_EQ(lines.mid(pages * 8),
+                (QStringList{"Запрос дампа архива:", "    Страница №" + QString::number(pages)}));
+    } else {
+      EXPECT_EQ(lines.size() % 8, 0) << "every page shown has its eight lines";
+    }
+    EXPECT_EQ(sim.server->Requests() - requestsBefore, static_cast<uint64_t>(pages));
+    const QString report = QString("Дамп прерван: записано %1 страниц из 8192").arg(pages);
+    EXPECT_EQ(last, report);
+    EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), QString("Дамп прерван (%1 из 8192)").arg(pages));
   }
-  EXPECT_EQ(sim.server->Requests() - requestsBefore, static_cast<uint64_t>(pages));
 }
 
 TEST_F(WithSimulator, MassDocumentsLogByTheirOwnCheckBoxes) {
@@ -397,6 +446,36 @@ TEST_F(WithSimulator, ClosingDuringADumpStopsItThenAsks) {
   EXPECT_EQ(presenter.questions, 1);
   EXPECT_TRUE(presenter.errors.isEmpty());
   EXPECT_LT(ResultLines().size(), 8 * 8192);
+}
+
+// SIGTERM during a full dump at 19200 ends the window as closing it does:
+// the dump stops after its page, the device is set back to 9600, the file
+// holds whole pages, the settings are saved and nothing is asked.
+TEST_F(WithSimulator, AStopSignalDuringARaisedDumpSetsTheSpeedBackAndSavesTheSettings) {
+  app::InstallStopSignals(window.get(), [this](int) { window->CloseBySignal(); });
+  Choose("Весь дамп архива");
+  Find<QCheckBox>("chAllDumpMaxSpeed")->setChecked(true);
+  const std::string file = dir.File("all.bin");
+  Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QWidget*>("TfmProgressDUMP"); }, 5000));
+  EXPECT_EQ(sim.device.BaudRate(), 19200u);
+  ::raise(SIGTERM);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 10000));
+  ::signal(SIGTERM, SIG_DFL);
+  ::signal(SIGINT, SIG_DFL);
+  ::signal(SIGHUP, SIG_DFL);
+  EXPECT_FALSE(window->JobRunning());
+  EXPECT_EQ(presenter.questions, 0);
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  const IniFile ini(SettingsPath());
+  EXPECT_EQ(ini.ReadString("Options", "BoundRate", ""), "9600");
+  EXPECT_EQ(ini.ReadString("Options", "RaisedRate", ""), "");
+  EXPECT_TRUE(ini.ReadBool("fmMainFormState", "Saved", false));
+  const auto size = std::filesystem::file_size(file);
+  EXPECT_EQ(size % 512, 0u);
+  EXPECT_LT(size, 8192u * 512u);
 }
 
 }  // namespace

@@ -164,8 +164,9 @@ TEST_F(Options, TabOrderFollowsTheControlTable) {
 }
 
 // The probe at the simulator's rate finds it; at another rate (the
-// simulator ignores requests at the wrong speed) it does not. Either way the
-// port stays open and the status pane says so; the settings do not change.
+// simulator ignores requests at the wrong speed) it does not. The settings
+// do not change, and after Cancel the window is back as its settings say:
+// it had no link, so it has none and the status pane says so.
 TEST_F(Options, AProbeFindsTheSimulatorOnlyAtItsRate) {
   SimAt sim(19200);
   WriteSettings(kOffline);
@@ -187,11 +188,47 @@ TEST_F(Options, AProbeFindsTheSimulatorOnlyAtItsRate) {
       QTest::mouseClick(In<QPushButton>(d, "RzBitBtn4"), Qt::LeftButton);
     });
     EXPECT_EQ(presenter.messages, QStringList{c.message});
-    EXPECT_TRUE(window->Session().LinkOpen());
-    EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+    EXPECT_FALSE(window->Session().LinkOpen());
+    EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Нет соединения");
     EXPECT_EQ(window->Session().settings.BoundRate, "9600");
   }
   EXPECT_TRUE(presenter.errors.isEmpty());
+}
+
+// A window on the simulator of its settings: a probe of another port, where
+// an EKLZ answers or none does, and Cancel leave it on the simulator, which
+// then answers its commands.
+TEST_F(Options, AfterAProbeAndCancelTheWindowIsOnThePortOfItsSettings) {
+  SimAt own(9600);
+  SimAt other(9600);
+  PtyPair silent;
+  ConnectTo(own.server->SlavePath());
+  Open();
+  struct Case {
+    std::string port;
+    const char* message;
+  } cases[] = {{silent.SlavePath(), "Сообщение: ЭКЛЗ не обнаружена"},
+               {other.server->SlavePath(), "Сообщение: ЭКЛЗ успешно обнаружена"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    presenter.messages.clear();
+    WithDialog([&](app::TfmOptions& d) {
+      In<QComboBox>(d, "RzComboBox1")->setEditText(QString::fromStdString(c.port));
+      QTest::mouseClick(In<QPushButton>(d, "RzBitBtn1"), Qt::LeftButton);
+      WaitDialogIdle(d);
+      QTest::mouseClick(In<QPushButton>(d, "RzBitBtn4"), Qt::LeftButton);
+    });
+    WaitIdle();
+    EXPECT_EQ(presenter.messages, QStringList{c.message});
+    ASSERT_TRUE(window->Session().LinkOpen());
+    EXPECT_EQ(window->Session().Port().Name(), own.server->SlavePath());
+    EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+    const uint64_t before = own.server->Requests();
+    Choose("Запрос состояния ЭКЛЗ");
+    Execute();
+    EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+    EXPECT_EQ(own.server->Requests(), before + 1);
+  }
 }
 
 TEST_F(Options, AProbeOnARateThatIsNotANumberShowsTheConversionError) {

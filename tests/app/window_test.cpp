@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QComboBox>
+#include <QDialog>
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
@@ -19,16 +20,22 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 #include <string_view>
 
 #include "AppFixture.h"
 #include "app/Catalogue.h"
+#include "app/Fields.h"
 #include "app/Panels.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "settings/IniFile.h"
+#include "support/Pty.h"
 
 namespace eklz::test {
 namespace {
@@ -332,6 +339,79 @@ TEST_F(Window, StartUpAlwaysSelectsTheSaleAndAFailedLinkBlinks) {
 
   window->close();
   EXPECT_EQ(IniFile(SettingsPath()).ReadString("Options", "BoundRate", ""), "abc");
+}
+
+// A port that does not open: the connection pane blinks its caption as
+// before, the exchange pane names the reason in a few words, and the
+// connection pane's hint holds the system's message with the port.
+TEST_F(Window, APortThatDoesNotOpenSaysWhy) {
+  PtyPair held;
+  const int holder = ::open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  const std::string plain = dir.File("not-a-port");
+  std::ofstream(plain) << "x";
+  struct Case {
+    std::string port;
+    std::string extra;  // further settings lines
+    QString reason;
+    QString hint;  // the start of the hint
+  } cases[] = {
+      {held.SlavePath(), "", "Порт занят", "System Error.  Code: 16.\nУстройство или ресурс занято"},
+      {plain, "", "Это не последовательный порт", "System Error.  Code: 25."},
+      {dir.File("none"), "", "Порт не найден", "System Error.  Code: 2.\nНет такого файла или каталога"},
+      {held.SlavePath(), "TimeOuts=50000\n",
+       "Значение TimeOuts (тайм-аут порта) должно быть в пределах от 2 до 32000 мс",
+       "Значение TimeOuts"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason.toStdString());
+    WriteSettings("[Options]\nComPort=" + c.port + "\n" + c.extra);
+    Open();
+    EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Невозможно установить соединение");
+    EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), c.reason);
+    const QString hint = Find<QLabel>("StatusConn")->toolTip();
+    EXPECT_TRUE(hint.startsWith(c.hint)) << hint.toStdString();
+    if (c.extra.empty()) {
+      EXPECT_TRUE(hint.contains("Порт: " + QString::fromStdString(c.port)));
+    }
+    EXPECT_TRUE(presenter.errors.isEmpty());
+  }
+  ::close(holder);
+
+  // The options dialog shows the time-out that a link can be opened with
+  // and keeps it with OK.
+  QString shown;
+  presenter.onModal = [&](QDialog& d) {
+    if (d.objectName() != "TfmOptions") return;
+    shown = d.findChild<app::IntegerEdit*>("RzNumericEdit1")->Digits();
+    d.accept();
+  };
+  QTest::mouseClick(Find<QToolButton>("RzToolButton2"), Qt::LeftButton);
+  EXPECT_EQ(shown, "32000");
+  EXPECT_EQ(window->Session().settings.TimeOuts, 32000);
+}
+
+// A settings file that cannot be written (here its folder is a file, which
+// holds for root too): the window says so once in the status bar, runs on
+// and closes without a message.
+TEST_F(Window, ASettingsFileThatCannotBeWrittenIsSaidOnce) {
+  std::ofstream(dir.File("blocked")) << "x";
+  app::TesterEnvironment env;
+  env.settingsPath = QString::fromStdString(dir.File("blocked") + "/eklz-tester.ini");
+  env.programDir = QString::fromStdString(dir.Path().string());
+  env.presenter = &presenter;
+  window = std::make_unique<app::TfmMain>(env);
+  window->show();
+  WaitIdle();
+  Choose("Сторно");
+  Choose("Покупка");
+  auto* pane = Find<QLabel>("RzStatusPane1");
+  EXPECT_EQ(pane->text(), "Файл настроек не записывается");
+  EXPECT_TRUE(pane->toolTip().contains("Unable to write to")) << pane->toolTip().toStdString();
+  EXPECT_EQ(window->CurrentCmd(), 0x11);
+  window->close();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
 }
 
 TEST_F(Window, ShutdownWritesPlacementAndSettingsInOrder) {

@@ -673,13 +673,13 @@ TEST_F(Cli, ASavedPortPathIsAbsolute) {
 TEST_F(Cli, MessagesNameTheirContext) {
   Outcome o = RunRaw({"--settings", Path("eklz.ini"), "--port", Path("no-such-port"), "status"});
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "System Error.  Code: 2.\nNo such file or directory.\nПорт: " +
+  EXPECT_EQ(o.err, "System Error.  Code: 2.\nНет такого файла или каталога.\nПорт: " +
                        Path("no-such-port") + "\n");
 
   // A port that refuses access (this file does, also to root) names the dialout group.
   o = RunRaw({"--settings", Path("eklz.ini"), "--port", "/sys/kernel/notes", "status"});
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "System Error.  Code: 13.\nPermission denied.\nПорт: /sys/kernel/notes\n"
+  EXPECT_EQ(o.err, "System Error.  Code: 13.\nОтказано в доступе.\nПорт: /sys/kernel/notes\n"
                    "Нет прав на порт: добавьте пользователя в группу dialout (sudo usermod -aG "
                    "dialout ИМЯ) и войдите в систему заново\n");
 

@@ -15,6 +15,7 @@
 
 #include "commands/ArchiveDump.h"
 #include "commands/CommandTest.h"
+#include "serial/SystemErrors.h"
 #include "commands/Reports.h"
 #include "commands/Status.h"
 #include "protocol/Errors.h"
@@ -192,7 +193,7 @@ TEST_P(FaultMatrix, FailsWithTheExactMessageInTimeAndKeepsWholePages) {
   const Bytes spoilt = Spoil(script.replies[script.target], c.position, c.fault);
   Outcome expected = ReadByTheRules(spoilt, script.shape);
   if (c.fault == Fault::HangUp && expected.waited) {
-    expected = {"System Error.  Code: 5.\r\n" + std::string(std::strerror(EIO)), false, false, 0};
+    expected = {"System Error.  Code: 5.\r\n" + SystemErrorMessage(EIO), false, false, 0};
   }
   ASSERT_FALSE(expected.message.empty()) << "the fault must spoil the reply";
 
