@@ -1,7 +1,4 @@
 // eklz: the EKLZ tester as a command for scripted runs.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -24,12 +21,6 @@
 
 namespace eklz::cli {
 namespace {
-
-std::string ExecutablePath() {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("eklz");
-}
 
 // The help line of an option: its text, its range and whether it must be given.
 std::string OptionHelp(const OptionSpec& o) {
@@ -128,7 +119,7 @@ std::string AbsolutePort(const std::string& port) {
 
 // The settings of the run: the file's, then the command line's.
 Settings RunSettings(const Arguments& a, const std::string& settingsPath, bool opensLink) {
-  const bool fileExists = ::access(settingsPath.c_str(), F_OK) == 0;
+  const bool fileExists = FileAccess(settingsPath, F_OK);
   Settings settings = LoadSettings(settingsPath);
   if (a.Has(kPort)) settings.ComPort = AbsolutePort(a.Text(kPort));
   if (a.Has(kBaud)) {
@@ -274,5 +265,5 @@ int Main(std::vector<std::string> args) {
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(true);
   eklz::cli::InstallStopSignals();
-  return eklz::cli::Main(std::vector<std::string>(argv + 1, argv + argc));
+  return eklz::cli::Main(eklz::cli::ProgramArguments(argc, argv));
 }

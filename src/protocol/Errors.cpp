@@ -4,18 +4,16 @@
 
 namespace eklz {
 
-namespace {
-std::string SystemErrorText(int code) {
-  return "System Error.  Code: " + std::to_string(code) + ".\r\n" + std::strerror(code);
-}
-}  // namespace
-
 ESystemError::ESystemError(int code, const std::string& message)
     : std::runtime_error(message), code_(code) {}
 
 EOperationCancelled::EOperationCancelled() : std::runtime_error("Операция прервана") {}
 
-ESystemError SystemError(int code) { return ESystemError(code, SystemErrorText(code)); }
+ESystemError SystemErrorWithText(int code, const std::string& text) {
+  return ESystemError(code, "System Error.  Code: " + std::to_string(code) + ".\r\n" + text);
+}
+
+ESystemError SystemError(int code) { return SystemErrorWithText(code, std::strerror(code)); }
 
 EConvertError InvalidInteger(const std::string& text) {
   return EConvertError("'" + text + "' is not a valid integer value");

@@ -48,6 +48,10 @@ class EOperationCancelled : public std::runtime_error {
 // Builds the system error for errno value `code` ("System Error.  Code: ...").
 ESystemError SystemError(int code);
 
+// The one form of every operating-system failure of a port, whichever
+// system's message `text` is: "System Error.  Code: <code>.\r\n<text>".
+ESystemError SystemErrorWithText(int code, const std::string& text);
+
 // "'<text>' is not a valid integer value".
 EConvertError InvalidInteger(const std::string& text);
 

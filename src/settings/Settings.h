@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "protocol/FileCalls.h"
 #include "settings/SettingsRecord.h"
 
 namespace eklz {
@@ -30,6 +31,10 @@ void SaveSettings(const std::string& path, const Settings& settings);
 // it is; with nothing changed the file is not touched. Raises as SaveSettings.
 void SaveChangedSettings(const std::string& path, const Settings& before, const Settings& after);
 
+// The name of the settings file that the desktop program and the command
+// line share.
+inline constexpr const char* kTesterSettingsName = "eklz-tester.ini";
+
 // The settings file of an executable: its path with the extension replaced by ".ini".
 std::string SettingsPathForExecutable(const std::string& executablePath);
 
@@ -38,7 +43,8 @@ std::string SettingsPathForExecutable(const std::string& executablePath);
 // be written (an installed copy), the file lives in the user's configuration
 // folder instead: $XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini, or
 // ~/.config/eklz-tester/eklz-tester.ini without XDG_CONFIG_HOME (the folder is
-// created on demand by the first save).
+// created on demand by the first save). On Windows the other place is
+// %APPDATA%\eklz-tester\eklz-tester.ini.
 std::string TesterSettingsPath(const std::string& executablePath);
 
 // The help page `page` (a task-list item's page name, without folder and
