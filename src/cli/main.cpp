@@ -63,16 +63,28 @@ void PrintHelp() {
          "кодировка строки (--encoding), она от них не зависит.\n\n"
          "Файл настроек, общий с оконной программой: eklz-tester.ini рядом с\n"
          "программой, а когда в её папку нельзя писать,\n"
+#ifdef _WIN32
+         "%APPDATA%\\eklz-tester\\eklz-tester.ini. Сейчас это\n"
+#else
          "$XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini (без XDG_CONFIG_HOME\n"
          "~/.config/eklz-tester/eklz-tester.ini). Сейчас это\n"
+#endif
       << TesterSettingsPath(ExecutablePath())
       << "\n"
          "Скорость и тайм-аут, установленные командами set-exchange и full-dump,\n"
          "сохраняются в нём для следующего запуска.\n\n"
+#ifdef _WIN32
+         "Прерывание (Ctrl+C - SIGINT, Ctrl+Break - SIGBREAK, закрытие окна консоли -\n"
+         "SIGTERM, закрытый вывод): текущий обмен завершается, поднятая скорость\n"
+         "возвращается, файлы закрываются, настройки сохраняются; код завершения\n"
+         "128 + номер сигнала (Ctrl+C - 130). Второе прерывание прекращает ожидание\n"
+         "ответа сразу.\n\n"
+#else
          "Прерывание (Ctrl+C, SIGTERM, SIGHUP, закрытый вывод): текущий обмен\n"
          "завершается, поднятая скорость возвращается, файлы закрываются, настройки\n"
          "сохраняются; код завершения 128 + номер сигнала. Второй сигнал прерывает\n"
          "ожидание ответа сразу.\n\n"
+#endif
          "Код завершения: 0 - успешно, 1 - ошибка ЭКЛЗ, порта или файла, 2 - ошибка\n"
          "в параметрах (порт не открывается, ничего не отправляется).\n";
 }
@@ -103,10 +115,15 @@ int Fail(int status, const std::string& message) {
 std::string PortContext(const std::string& port, int code) {
   const std::string path = PortDevicePath(port);
   std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
+#ifdef _WIN32
+  // ERROR_ACCESS_DENIED: Windows opens a serial port for one program only.
+  if (code == 5) text += "\nПорт занят другой программой (или нет прав на него)";
+#else
   if (code == EACCES || code == EPERM) {
     text += "\nНет прав на порт: добавьте пользователя в группу dialout "
             "(sudo usermod -aG dialout ИМЯ) и войдите в систему заново";
   }
+#endif
   return text;
 }
 
