@@ -7,6 +7,8 @@
 #include <shellapi.h>
 #include <signal.h>
 
+#include <cstdlib>
+
 #include "cli/Terminal.h"
 #include "protocol/CodePage.h"
 
@@ -34,6 +36,12 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }
 
 bool virtualTerminal = false;
+UINT consoleCodePage = 0;  // the console's output code page before ours
+
+// The console keeps its code page after the program: give its own back.
+void RestoreConsoleCodePage() {
+  if (consoleCodePage != 0) SetConsoleOutputCP(consoleCodePage);
+}
 
 }  // namespace
 
@@ -56,7 +64,10 @@ std::vector<std::string> ProgramArguments(int, char**) {
   // in a file; the console shows UTF-8 from its output code page.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  SetConsoleOutputCP(CP_UTF8);
+  consoleCodePage = GetConsoleOutputCP();
+  if (consoleCodePage != 0 && consoleCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
+    std::atexit(RestoreConsoleCodePage);
+  }
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
   if (GetConsoleMode(err, &mode)) {
