@@ -212,6 +212,10 @@ void TerminalSink::ResultLine(const std::string& line) {
   ProgressLine::Instance().Hide();
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
+#ifdef _WIN32
+  // Windows' C library buffers a line-buffered stream fully.
+  std::fflush(stdout);
+#endif
   if (std::ferror(stdout)) {
     // Nothing more goes there. A reader that went away (EPIPE) stops the
     // run as an interruption would; any other failure fails it at the end.

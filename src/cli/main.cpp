@@ -16,6 +16,7 @@
 #include "cli/Terminal.h"
 #include "commands/Link.h"
 #include "protocol/Errors.h"
+#include "protocol/FileCalls.h"
 #include "serial/Port.h"
 #include "settings/Settings.h"
 
@@ -131,7 +132,8 @@ std::string PortContext(const std::string& port, int code) {
 // saved settings work from any folder. "COMn" names stay as they are.
 std::string AbsolutePort(const std::string& port) {
   if (port.empty() || PortDevicePath(port) != port || port[0] == '/') return port;
-  return std::filesystem::absolute(port).lexically_normal().string();
+  const std::u8string path = std::filesystem::absolute(PathOf(port)).lexically_normal().u8string();
+  return std::string(path.begin(), path.end());
 }
 
 // The settings of the run: the file's, then the command line's.
