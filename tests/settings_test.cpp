@@ -230,6 +230,23 @@ TEST_F(SettingsFile, AFolderThatTakesNoNewFileIsWrittenInPlace) {
   EXPECT_TRUE(fs::is_directory(path + ".tmp"));
 }
 
+// File names are UTF-8 on every system (on Windows the program converts them
+// for the wide-character calls, not through the ANSI code page).
+TEST_F(SettingsFile, CyrillicFolderAndFileNamesAreCreatedReplacedAndRead) {
+  const fs::path folder = dir / PathOf("Настройки тестера");
+  const fs::path file = folder / PathOf("ЭКЛЗ.ini");
+  const std::u8string name = file.u8string();
+  const std::string utf8(name.begin(), name.end());
+  Settings s;
+  s.ComPort = "COM7";
+  SaveSettings(utf8, s);  // creates the folder
+  s.NameOrg = "ООО Ромашка";
+  SaveSettings(utf8, s);  // replaces the file
+  EXPECT_EQ(LoadSettings(utf8), s);
+  EXPECT_TRUE(fs::is_regular_file(file));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
 TEST(SettingsPath, IsTheExecutableWithTheIniExtension) {
   EXPECT_EQ(SettingsPathForExecutable("/opt/eklz/bin/eklz"), "/opt/eklz/bin/eklz.ini");
   EXPECT_EQ(SettingsPathForExecutable("/opt/x.y/tester.exe"), "/opt/x.y/tester.ini");
