@@ -3,7 +3,7 @@
 
 #include "protocol/Errors.h"
 #include "protocol/Fragments.h"
-#include "support/Pty.h"
+#include "support/Recording.h"
 
 namespace eklz {
 namespace {

@@ -124,6 +124,8 @@ TEST_F(SettingsFile, SaveKeepsKeysItDoesNotOwn) {
   EXPECT_FALSE(ini.ReadBool("fmMainFormState", "Connected", true));
 }
 
+#ifndef _WIN32
+// Windows has no permission bits that keep a folder from taking files.
 TEST_F(SettingsFile, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
   Put("[Options]\r\nComPort=COM3\r\n");
   // Neither the folder nor the file can be written.
@@ -148,6 +150,8 @@ TEST_F(SettingsFile, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
 // Saving what a run changed: only the changed keys are written, everything
 // else (comments, lines the reader does not take as keys, long values,
 // spacing) stays byte for byte, and the file keeps the encoding it was read in.
+#endif
+
 TEST_F(SettingsFile, SavingChangesKeepsTheRestOfTheFileAsItWas) {
   const std::string longName(3000, 'N');
   struct Case {
@@ -226,6 +230,23 @@ TEST_F(SettingsFile, AFolderThatTakesNoNewFileIsWrittenInPlace) {
   EXPECT_TRUE(fs::is_directory(path + ".tmp"));
 }
 
+// File names are UTF-8 on every system (on Windows the program converts them
+// for the wide-character calls, not through the ANSI code page).
+TEST_F(SettingsFile, CyrillicFolderAndFileNamesAreCreatedReplacedAndRead) {
+  const fs::path folder = dir / PathOf("Настройки тестера");
+  const fs::path file = folder / PathOf("ЭКЛЗ.ini");
+  const std::u8string name = file.u8string();
+  const std::string utf8(name.begin(), name.end());
+  Settings s;
+  s.ComPort = "COM7";
+  SaveSettings(utf8, s);  // creates the folder
+  s.NameOrg = "ООО Ромашка";
+  SaveSettings(utf8, s);  // replaces the file
+  EXPECT_EQ(LoadSettings(utf8), s);
+  EXPECT_TRUE(fs::is_regular_file(file));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
 TEST(SettingsPath, IsTheExecutableWithTheIniExtension) {
   EXPECT_EQ(SettingsPathForExecutable("/opt/eklz/bin/eklz"), "/opt/eklz/bin/eklz.ini");
   EXPECT_EQ(SettingsPathForExecutable("/opt/x.y/tester.exe"), "/opt/x.y/tester.ini");
@@ -241,10 +262,17 @@ TEST(SettingsPath, SharedFileBesideTheProgramOrInTheUsersConfigFolder) {
   const fs::path blocked = dir / "blocked";
   std::ofstream(blocked).put('x');
   const fs::path config = dir / "config";
+#ifdef _WIN32
+  // Windows: the user's roaming application data.
+  ::_putenv_s("APPDATA", config.string().c_str());
+  const std::string path = TesterSettingsPath((blocked / "eklz-tester.exe").string());
+  EXPECT_EQ(path, config.string() + "\\eklz-tester\\eklz-tester.ini");
+#else
   ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   const std::string path = TesterSettingsPath((blocked / "eklz-tester").string());
   ::unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(path, (config / "eklz-tester" / "eklz-tester.ini").string());
+#endif
 
   Settings s;
   s.ComPort = "COM2";
@@ -268,14 +296,14 @@ TEST(SettingsPath, SharedFileBesideTheProgramOrInTheUsersConfigFolder) {
 TEST(HelpPage, BesideTheProgramFirstThenTheSharedFolderElseTheMissingPathBeside) {
   test::TempDir tmp;
   const fs::path bin = tmp.Path() / "bin";
-  const fs::path beside = bin / "Docs" / "Весь дамп.htm";
-  const fs::path shared = tmp.Path() / "share" / "eklz-tester" / "Docs" / "Весь дамп.htm";
+  const fs::path beside = bin / "Docs" / PathOf("Весь дамп.htm");
+  const fs::path shared = tmp.Path() / "share" / "eklz-tester" / "Docs" / PathOf("Весь дамп.htm");
   const std::string exe = (bin / "eklz-tester").string();
   const auto put = [](const fs::path& file) {
     fs::create_directories(file.parent_path());
     std::ofstream(file) << "<html></html>";
   };
-  const auto found = [&] { return fs::path(HelpPagePath(exe, "Весь дамп")); };
+  const auto found = [&] { return PathOf(HelpPagePath(exe, "Весь дамп")); };
   put(exe);  // the program's folder exists, as "bin/.." needs it to
 
   // Nothing installed: the path beside the program, which does not exist.

@@ -5,6 +5,10 @@
 #include "protocol/Errors.h"
 #include "protocol/Regional.h"
 
+#ifndef _WIN32
+#include <iconv.h>
+#endif
+
 namespace eklz {
 namespace {
 
@@ -22,6 +26,30 @@ TEST(CodePage, EveryByteDecodesAndTheUndefinedOneIsReplaced) {
   EXPECT_EQ(Utf8ToCp866(Cp866ToUtf8(all)), all);
   EXPECT_EQ(Cp1251ToUtf8("\x98"), "\xEF\xBF\xBD");
 }
+
+#ifndef _WIN32
+// The program's own tables agree, byte for byte, with the C library's
+// converter (which leaves 0x98 of Windows-1251 undefined, as the tables do).
+TEST(CodePage, TablesAgreeWithTheCLibrary) {
+  for (const auto& [page, name] : {std::pair{CodePage::Cp866, "CP866"},
+                                   std::pair{CodePage::Cp1251, "CP1251"}}) {
+    iconv_t cd = iconv_open("UTF-8", name);
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1)) << name;
+    for (int b = 0; b < 256; ++b) {
+      char in = static_cast<char>(b);
+      char out[8] = {};
+      char* inPtr = &in;
+      char* outPtr = out;
+      size_t inLeft = 1, outLeft = sizeof out;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      const bool converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1);
+      const std::string expected = converted ? std::string(out, outPtr) : "\xEF\xBF\xBD";
+      EXPECT_EQ(ToUtf8(std::string(1, in), page), expected) << name << " byte " << b;
+    }
+    iconv_close(cd);
+  }
+}
+#endif
 
 TEST(CodePage, RefusesWhatTheTargetCannotHold) {
   struct Case {

@@ -1,9 +1,11 @@
 #include "cli/Terminal.h"
 
 #include <signal.h>
-#include <unistd.h>
-
 #include <string.h>
+#ifndef _WIN32
+#include <climits>
+#include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -12,31 +14,36 @@
 
 #include "commands/ArchiveDump.h"
 #include "protocol/Errors.h"
+#include "protocol/FileCalls.h"
 
 namespace eklz::cli {
 
 namespace {
 
-volatile sig_atomic_t stopSignal = 0;
+// Lock-free atomics: set by a signal handler, or on Windows by the console
+// event handler's own thread.
+std::atomic<int> stopSignal{0};
 std::atomic<EklzSession*> cancelTarget{nullptr};
 
-// The first signal asks the run to stop between two exchanges; a second one
-// cancels the exchange in progress (one lock-free store).
+#ifndef _WIN32
 void OnStopSignal(int signal) {
-  if (stopSignal == 0) {
-    stopSignal = signal;
-    return;
-  }
-  if (EklzSession* session = cancelTarget.load()) {
-    session->RequestCancel();
-  } else {
+  if (!TakeStopRequest(signal)) {
     ::signal(signal, SIG_DFL);
     ::raise(signal);
   }
 }
+#endif
+
+// A reader that went away stops the run like SIGPIPE (which Windows lacks).
+#ifdef SIGPIPE
+constexpr int kClosedOutput = SIGPIPE;
+#else
+constexpr int kClosedOutput = 13;
+#endif
 
 void RequestStop(int signal) {
-  if (stopSignal == 0) stopSignal = signal;
+  int none = 0;
+  stopSignal.compare_exchange_strong(none, signal);
 }
 
 // The progress line on standard error, when that is a terminal. Result
@@ -68,7 +75,7 @@ class ProgressLine {
   }
 
  private:
-  ProgressLine() : enabled_(::isatty(STDERR_FILENO) != 0) {}
+  ProgressLine() : enabled_(ProgressTerminal()) {}
   bool enabled_;
   std::string text_;
 };
@@ -135,6 +142,19 @@ class TerminalProgress : public DumpProgress {
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
+// The first request asks the run to stop between two exchanges; a later one
+// cancels the exchange in progress (one lock-free store).
+bool TakeStopRequest(int signal) {
+  int none = 0;
+  if (stopSignal.compare_exchange_strong(none, signal)) return true;
+  if (EklzSession* session = cancelTarget.load()) {
+    session->RequestCancel();
+    return true;
+  }
+  return false;
+}
+
+#ifndef _WIN32
 void InstallStopSignals() {
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
@@ -144,22 +164,38 @@ void InstallStopSignals() {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
+#endif
+
 void ClearProgressLine() { ProgressLine::Instance().End(); }
 
 void CancelOnSecondSignal(EklzSession* session) { cancelTarget.store(session); }
 
-int StopSignal() { return stopSignal; }
+int StopSignal() { return stopSignal.load(); }
 
+#ifndef _WIN32
 std::string SignalName(int signal) {
   const char* name = ::sigabbrev_np(signal);
   return name ? std::string("SIG") + name : "сигнал " + std::to_string(signal);
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::string ExecutablePath() {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("eklz");
+}
+
+bool ProgressTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+#endif
+
 TerminalSink::TerminalSink(const std::string& protocolPath) : protocolPath_(protocolPath) {
   // Each result line reaches the reader (a terminal or a pipe) as it is made.
   std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
   if (!protocolPath.empty()) {
-    protocol_ = std::fopen(protocolPath.c_str(), "w");
+    protocol_ = OpenStream(protocolPath, "w");
     if (!protocol_) {
       throw EInOutError("Невозможно создать файл протокола \"" + protocolPath +
                         "\": " + std::strerror(errno));
@@ -176,12 +212,16 @@ void TerminalSink::ResultLine(const std::string& line) {
   ProgressLine::Instance().Hide();
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
+#ifdef _WIN32
+  // Windows' C library buffers a line-buffered stream fully.
+  std::fflush(stdout);
+#endif
   if (std::ferror(stdout)) {
     // Nothing more goes there. A reader that went away (EPIPE) stops the
     // run as an interruption would; any other failure fails it at the end.
     stdoutClosed_ = true;
     if (errno == EPIPE) {
-      RequestStop(SIGPIPE);
+      RequestStop(kClosedOutput);
     } else {
       stdoutError_ = errno;
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "protocol/Session.h"
 
@@ -20,8 +21,30 @@ namespace eklz::cli {
 // CancelOnSecondSignal at once (a wait for a silent device ends, a reply
 // that is flowing is still read whole); without one it ends the program.
 // A dump that stopped for a signal also ends the rest of that session's run.
+// On Windows the console's control events stand for the signals: Ctrl+C
+// for SIGINT, Ctrl+Break for SIGBREAK, closing the console window (and
+// logging off, shutting down) for SIGTERM.
 void InstallStopSignals();
 void CancelOnSecondSignal(EklzSession* session);
+
+// Takes a stop request of `signal`: the first asks the run to stop between
+// two exchanges; a later one cancels the exchange in progress of the session
+// given to CancelOnSecondSignal. Returns false when a later one finds no
+// session to cancel: the caller ends the program as the signal would.
+// Lock-free, so a signal handler may call it.
+bool TakeStopRequest(int signal);
+
+// The start of the program on this system: the console reads UTF-8 (on
+// Windows its output code page is set to it, and standard output and error
+// pass bytes unchanged, also into a file), and the arguments come as UTF-8.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// The full path of the running program.
+std::string ExecutablePath();
+
+// Whether standard error is a terminal that understands the progress line's
+// control sequences.
+bool ProgressTerminal();
 
 // The signal that asked the run to stop (SIGPIPE for a closed standard
 // output), 0 while none did.

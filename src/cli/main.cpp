@@ -1,7 +1,4 @@
 // eklz: the EKLZ tester as a command for scripted runs.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -19,18 +16,13 @@
 #include "cli/Terminal.h"
 #include "commands/Link.h"
 #include "protocol/Errors.h"
+#include "protocol/FileCalls.h"
 #include "serial/Port.h"
 #include "serial/SystemErrors.h"
 #include "settings/Settings.h"
 
 namespace eklz::cli {
 namespace {
-
-std::string ExecutablePath() {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("eklz");
-}
 
 // The help line of an option: its text, its range and whether it must be given.
 std::string OptionHelp(const OptionSpec& o) {
@@ -79,16 +71,28 @@ void PrintHelp() {
          "кодировка строки (--encoding), она от них не зависит.\n\n"
          "Файл настроек, общий с оконной программой: eklz-tester.ini рядом с\n"
          "программой, а когда в её папку нельзя писать,\n"
+#ifdef _WIN32
+         "%APPDATA%\\eklz-tester\\eklz-tester.ini. Сейчас это\n"
+#else
          "$XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini (без XDG_CONFIG_HOME\n"
          "~/.config/eklz-tester/eklz-tester.ini). Сейчас это\n"
+#endif
       << TesterSettingsPath(ExecutablePath())
       << "\n"
          "Скорость и тайм-аут, установленные командами set-exchange и full-dump,\n"
          "сохраняются в нём для следующего запуска.\n\n"
+#ifdef _WIN32
+         "Прерывание (Ctrl+C - SIGINT, Ctrl+Break - SIGBREAK, закрытие окна консоли -\n"
+         "SIGTERM, закрытый вывод): текущий обмен завершается, поднятая скорость\n"
+         "возвращается, файлы закрываются, настройки сохраняются; код завершения\n"
+         "128 + номер сигнала (Ctrl+C - 130). Второе прерывание прекращает ожидание\n"
+         "ответа сразу.\n\n"
+#else
          "Прерывание (Ctrl+C, SIGTERM, SIGHUP, закрытый вывод): текущий обмен\n"
          "завершается, поднятая скорость возвращается, файлы закрываются, настройки\n"
          "сохраняются; код завершения 128 + номер сигнала. Второй сигнал прерывает\n"
          "ожидание ответа сразу.\n\n"
+#endif
          "Код завершения: 0 - успешно, 1 - ошибка ЭКЛЗ, порта или файла, 2 - ошибка\n"
          "в параметрах (порт не открывается, ничего не отправляется).\n";
 }
@@ -118,12 +122,13 @@ int Fail(int status, const std::string& message) {
 // saved settings work from any folder. "COMn" names stay as they are.
 std::string AbsolutePort(const std::string& port) {
   if (port.empty() || PortDevicePath(port) != port || port[0] == '/') return port;
-  return std::filesystem::absolute(port).lexically_normal().string();
+  const std::u8string path = std::filesystem::absolute(PathOf(port)).lexically_normal().u8string();
+  return std::string(path.begin(), path.end());
 }
 
 // The settings of the run: the file's, then the command line's.
 Settings RunSettings(const Arguments& a, const std::string& settingsPath, bool opensLink) {
-  const bool fileExists = ::access(settingsPath.c_str(), F_OK) == 0;
+  const bool fileExists = FileAccess(settingsPath, F_OK);
   Settings settings = LoadSettings(settingsPath);
   if (a.Has(kPort)) settings.ComPort = AbsolutePort(a.Text(kPort));
   if (a.Has(kBaud)) {
@@ -270,5 +275,5 @@ int Main(std::vector<std::string> args) {
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(true);
   eklz::cli::InstallStopSignals();
-  return eklz::cli::Main(std::vector<std::string>(argv + 1, argv + argc));
+  return eklz::cli::Main(eklz::cli::ProgramArguments(argc, argv));
 }

@@ -1,13 +1,11 @@
 #include "commands/ArchiveDump.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <memory>
 
 #include "commands/Common.h"
 #include "protocol/Errors.h"
+#include "protocol/FileCalls.h"
 #include "serial/SystemErrors.h"
 
 namespace eklz {
@@ -18,7 +16,7 @@ namespace {
 class DumpFile {
  public:
   explicit DumpFile(const std::string& name) : name_(name) {
-    fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = OpenFile(name, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd_ < 0) {
       throw EInOutError("Невозможно создать файл дампа \"" + name + "\": " + SystemErrorMessage(errno));
     }

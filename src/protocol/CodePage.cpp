@@ -1,13 +1,14 @@
 #include "protocol/CodePage.h"
 
-#include <iconv.h>
-
 #include <array>
 #include <cstdint>
-#include <mutex>
 #include <unordered_map>
 
 #include "protocol/Errors.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace eklz {
 
@@ -64,41 +65,67 @@ bool NextCodePoint(const std::string& s, size_t& pos, char32_t& cp) {
   return true;
 }
 
-// The 256 characters of a single-byte code page, read once through iconv.
+// The characters of bytes 0x80 to 0xFF; bytes below are ASCII in both code
+// pages. The tables are the program's own rather than the system's (iconv,
+// the Win32 conversion calls), so that every system converts every byte the
+// same way: Windows, for one, maps the undefined 0x98 of Windows-1251 to
+// U+0098 where the C library refuses it.
+constexpr char32_t kCp866High[128] = {
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+    0x0401, 0x0451, 0x0404, 0x0454, 0x0407, 0x0457, 0x040E, 0x045E,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,
+};
+constexpr char32_t kCp1251High[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
+
+// Both directions of a single-byte code page.
 struct Table {
   std::array<char32_t, 256> toUnicode{};
   std::unordered_map<char32_t, unsigned char> fromUnicode;
 };
 
-Table BuildTable(const char* name) {
+Table BuildTable(const char32_t (&high)[128]) {
   Table t;
-  iconv_t cd = iconv_open("UTF-32LE", name);
   for (int b = 0; b < 256; ++b) {
-    char32_t cp = kReplacement;
-    if (cd != reinterpret_cast<iconv_t>(-1)) {
-      char in = static_cast<char>(b);
-      uint8_t outBuf[8] = {};
-      char* inPtr = &in;
-      size_t inLeft = 1;
-      char* outPtr = reinterpret_cast<char*>(outBuf);
-      size_t outLeft = sizeof outBuf;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
-          outLeft == sizeof outBuf - 4) {
-        cp = static_cast<char32_t>(outBuf[0] | (outBuf[1] << 8) | (outBuf[2] << 16) |
-                                   (static_cast<uint32_t>(outBuf[3]) << 24));
-      }
-    }
+    const char32_t cp = b < 0x80 ? static_cast<char32_t>(b) : high[b - 0x80];
     t.toUnicode[b] = cp;
     if (cp != kReplacement) t.fromUnicode.emplace(cp, static_cast<unsigned char>(b));
   }
-  if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
   return t;
 }
 
 const Table& TableFor(CodePage cp) {
-  static const Table cp866 = BuildTable("CP866");
-  static const Table cp1251 = BuildTable("CP1251");
+  static const Table cp866 = BuildTable(kCp866High);
+  static const Table cp1251 = BuildTable(kCp1251High);
   return cp == CodePage::Cp866 ? cp866 : cp1251;
 }
 
@@ -164,5 +191,29 @@ size_t Utf8Length(const std::string& text) {
 std::string Utf8Left(const std::string& text, size_t count) {
   return text.substr(0, Utf8Offset(text, count));
 }
+
+#ifdef _WIN32
+std::wstring Utf8ToWide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  }
+  return wide;
+}
+
+std::string WideToUtf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                        nullptr, nullptr);
+  }
+  return utf8;
+}
+#endif
 
 }  // namespace eklz

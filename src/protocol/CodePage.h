@@ -34,4 +34,11 @@ std::string Utf8Left(const std::string& text, size_t count);
 // Byte offset of character number `index` (0-based); text.size() past the end.
 size_t Utf8Offset(const std::string& text, size_t index);
 
+#ifdef _WIN32
+// UTF-8 to and from the UTF-16 of the Win32 wide-character calls (file and
+// port names, registry values, system messages, the console).
+std::wstring Utf8ToWide(const std::string& utf8);
+std::string WideToUtf8(const std::wstring& wide);
+#endif
+
 }  // namespace eklz

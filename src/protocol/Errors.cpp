@@ -7,6 +7,10 @@ ESystemError::ESystemError(int code, const std::string& message)
 
 EOperationCancelled::EOperationCancelled() : std::runtime_error("Операция прервана") {}
 
+ESystemError SystemErrorWithText(int code, const std::string& text) {
+  return ESystemError(code, "System Error.  Code: " + std::to_string(code) + ".\r\n" + text);
+}
+
 EConvertError InvalidInteger(const std::string& text) {
   return EConvertError("'" + text + "' is not a valid integer value");
 }

@@ -21,7 +21,7 @@ class EConvertError : public std::runtime_error {
 };
 
 // An operating-system failure of the serial port:
-// "System Error.  Code: %d.\r\n%s" (built by serial/SystemErrors.h).
+// "System Error.  Code: %d.\r\n%s" (see SystemErrorWithText).
 class ESystemError : public std::runtime_error {
  public:
   ESystemError(int code, const std::string& message);
@@ -44,6 +44,10 @@ class EOperationCancelled : public std::runtime_error {
  public:
   EOperationCancelled();
 };
+
+// The one form of every operating-system failure of a port, whichever
+// system's message `text` is: "System Error.  Code: <code>.\r\n<text>".
+ESystemError SystemErrorWithText(int code, const std::string& text);
 
 // "'<text>' is not a valid integer value".
 EConvertError InvalidInteger(const std::string& text);

@@ -34,7 +34,11 @@ int Num(const std::string& s, size_t from, size_t count) {
 std::tm LocalNow() {
   std::time_t t = std::time(nullptr);
   std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &t);
+#else
   localtime_r(&t, &tm);
+#endif
   return tm;
 }
 

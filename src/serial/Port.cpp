@@ -15,10 +15,22 @@ std::string PortDevicePath(const std::string& name) {
     }
     if (digits) {
       const int n = std::stoi(name.substr(3));
+#ifdef _WIN32
+      // The device namespace reaches every port, COM10 and above included.
+      if (n >= 1) return "\\\\.\\COM" + std::to_string(n);
+#else
       if (n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+#endif
     }
   }
   return name;
+}
+
+int OneByteWaitMs(const TCommTimeouts& timeouts) {
+  const uint64_t total = uint64_t{timeouts.ReadTotalTimeoutMultiplier} +
+                         timeouts.ReadTotalTimeoutConstant;
+  if (total == 0) return timeouts.ReadIntervalTimeout == UINT32_MAX ? 0 : -1;
+  return static_cast<int>(total > INT32_MAX ? INT32_MAX : total);
 }
 
 int TRSPort::ReadByteWait(uint8_t* buffer, uint32_t waitMs) {

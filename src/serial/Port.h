@@ -37,11 +37,17 @@ inline TCommTimeouts StandardTimeouts(uint32_t t) { return {t, 2000, t, 2, 1000}
 // control, no parity checking.
 inline constexpr uint32_t kStandardFlagWord = 0x1011;
 
+// How long a read waits for one byte under `timeouts`: the multiplier plus
+// the constant in milliseconds; -1 (for ever) when both are 0, 0 (only what
+// has arrived) when besides the interval time-out is MAXDWORD.
+int OneByteWaitMs(const TCommTimeouts& timeouts);
+
 // How often a wait looks at the cancel request: a cancel ends a wait within
 // this time (plus scheduling).
 inline constexpr int kCancelCheckMs = 20;
 
-// "COMn" names the n-th serial port, /dev/ttyS(n-1); any other name is a path.
+// "COMn" names the n-th serial port, /dev/ttyS(n-1) (on Windows \\.\COMn);
+// any other name is a path.
 std::string PortDevicePath(const std::string& name);
 
 class TRSPort {

@@ -12,6 +12,56 @@ namespace eklz {
 
 namespace fs = std::filesystem;
 
+// "ttyUSB2" before "ttyUSB10": runs of digits compare by value.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+    const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+    if (da && db) {
+      size_t ei = i;
+      size_t ej = j;
+      while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
+      while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
+      const std::string na = a.substr(i, ei - i);
+      const std::string nb = b.substr(j, ej - j);
+      const size_t za = na.find_first_not_of('0');
+      const size_t zb = nb.find_first_not_of('0');
+      const std::string va = za == std::string::npos ? "" : na.substr(za);
+      const std::string vb = zb == std::string::npos ? "" : nb.substr(zb);
+      if (va.size() != vb.size()) return va.size() < vb.size();
+      if (va != vb) return va < vb;
+      i = ei;
+      j = ej;
+    } else {
+      if (a[i] != b[j]) return a[i] < b[j];
+      ++i;
+      ++j;
+    }
+  }
+  return a.size() - i < b.size() - j;
+}
+
+std::string SerialPortInfo::Description() const {
+  if (!present) return "нет на этом компьютере";
+  std::vector<std::string> parts;
+  if (!linkTarget.empty()) parts.push_back("ссылка на " + linkTarget);
+  if (driver == "port" || driver == "serial8250" || driver == "serial") {
+    // The kernel's own drivers of the ports on the board: not worth a name.
+    parts.push_back("встроенный последовательный порт");
+  } else if (!driver.empty()) {
+    parts.push_back("драйвер " + driver);
+  }
+  if (!usbVendorId.empty()) parts.push_back("USB " + usbVendorId + ":" + usbProductId);
+  if (!manufacturer.empty()) parts.push_back(manufacturer);
+  if (!product.empty()) parts.push_back(product);
+  std::string text;
+  for (const std::string& p : parts) text += (text.empty() ? "" : ", ") + p;
+  return text;
+}
+
+#ifndef _WIN32
 namespace {
 
 constexpr int kClassicPorts = 8;
@@ -41,37 +91,6 @@ bool NodePresent(const PortListRoots& roots, const fs::path& node) {
   const std::string name = (ec ? node : target).filename().string();
   if (name.rfind("ttyS", 0) != 0) return true;
   return ReadAttribute(fs::path(roots.sys) / "class" / "tty" / name / "type") != "0";
-}
-
-// Orders "ttyUSB2" before "ttyUSB10": runs of digits compare by value.
-bool NaturalLess(const std::string& a, const std::string& b) {
-  size_t i = 0;
-  size_t j = 0;
-  while (i < a.size() && j < b.size()) {
-    const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-    const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
-    if (da && db) {
-      size_t ei = i;
-      size_t ej = j;
-      while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
-      while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
-      const std::string na = a.substr(i, ei - i);
-      const std::string nb = b.substr(j, ej - j);
-      const size_t za = na.find_first_not_of('0');
-      const size_t zb = nb.find_first_not_of('0');
-      const std::string va = za == std::string::npos ? "" : na.substr(za);
-      const std::string vb = zb == std::string::npos ? "" : nb.substr(zb);
-      if (va.size() != vb.size()) return va.size() < vb.size();
-      if (va != vb) return va < vb;
-      i = ei;
-      j = ej;
-    } else {
-      if (a[i] != b[j]) return a[i] < b[j];
-      ++i;
-      ++j;
-    }
-  }
-  return a.size() - i < b.size() - j;
 }
 
 // Fills the driver and USB particulars of the tty `node` (a name such as
@@ -113,24 +132,6 @@ std::vector<std::string> Entries(const fs::path& folder, const std::string& pref
 
 }  // namespace
 
-std::string SerialPortInfo::Description() const {
-  if (!present) return "нет на этом компьютере";
-  std::vector<std::string> parts;
-  if (!linkTarget.empty()) parts.push_back("ссылка на " + linkTarget);
-  if (driver == "port" || driver == "serial8250" || driver == "serial") {
-    // The kernel's own drivers of the ports on the board: not worth a name.
-    parts.push_back("встроенный последовательный порт");
-  } else if (!driver.empty()) {
-    parts.push_back("драйвер " + driver);
-  }
-  if (!usbVendorId.empty()) parts.push_back("USB " + usbVendorId + ":" + usbProductId);
-  if (!manufacturer.empty()) parts.push_back(manufacturer);
-  if (!product.empty()) parts.push_back(product);
-  std::string text;
-  for (const std::string& p : parts) text += (text.empty() ? "" : ", ") + p;
-  return text;
-}
-
 std::vector<SerialPortInfo> ListSerialPorts(const PortListRoots& roots) {
   std::vector<SerialPortInfo> ports;
   const fs::path dev(roots.dev);
@@ -170,5 +171,6 @@ std::vector<SerialPortInfo> ListSerialPorts(const PortListRoots& roots) {
 }
 
 bool PortPresent(const std::string& name) { return NodePresent({}, PortDevicePath(name)); }
+#endif
 
 }  // namespace eklz

@@ -34,8 +34,14 @@ struct PortListRoots {
 
 // "COM1" to "COM8" (present or not; a ttyS node without a chip is not), then every /dev/ttyUSB*, /dev/ttyACM*
 // and /dev/serial/by-id/* that exists, each group sorted by name (ttyUSB2
-// before ttyUSB10).
+// before ttyUSB10). On Windows: "COM1" to "COM8", then every other port the
+// system knows (HARDWARE\DEVICEMAP\SERIALCOMM) in natural order, with the
+// driver, USB identifiers, maker and friendly name Windows has for it.
 std::vector<SerialPortInfo> ListSerialPorts(const PortListRoots& roots = {});
+
+// Port names in natural order: runs of digits compare by value ("COM2"
+// before "COM10", "ttyUSB2" before "ttyUSB10").
+bool NaturalLess(const std::string& a, const std::string& b);
 
 // Whether the device node that `name` opens exists ("COMn" is /dev/ttyS(n-1),
 // any other name a path; a link must lead to something). A classic serial

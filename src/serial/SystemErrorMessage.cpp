@@ -1,7 +1,9 @@
-// The system's error messages in Russian on a POSIX system.
+// The C library's error messages (errno values) in Russian.
 #include "serial/SystemErrors.h"
 
+#ifndef _WIN32
 #include <locale.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -11,8 +13,12 @@ namespace eklz {
 namespace {
 
 // The C library's message in a Russian locale; empty when no Russian locale
-// (or no Russian translation of the C library) is installed.
-std::string LibraryRussianMessage(int code) {
+// (or no Russian translation of the C library) is installed. Windows' C
+// library has English messages only.
+std::string LibraryRussianMessage([[maybe_unused]] int code) {
+#ifdef _WIN32
+  return {};
+#else
   static const locale_t russian = [] {
     for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8", "ru_RU"}) {
       if (locale_t l = ::newlocale(LC_ALL_MASK, name, locale_t(0))) return l;
@@ -25,6 +31,7 @@ std::string LibraryRussianMessage(int code) {
   // Without the translation the Russian locale answers in English.
   if (text == english) return {};
   return text;
+#endif
 }
 
 const char* OwnRussianMessage(int code) {

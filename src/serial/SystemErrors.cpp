@@ -6,11 +6,38 @@
 
 namespace eklz {
 
-ESystemError SystemError(int code) {
-  return ESystemError(code, "System Error.  Code: " + std::to_string(code) + ".\r\n" +
-                                SystemErrorMessage(code));
+ESystemError SystemError(int code) { return SystemErrorWithText(code, SystemErrorMessage(code)); }
+
+#ifdef _WIN32
+// A port that does not open on Windows fails with the system's own error
+// number (GetLastError), not a C library one.
+std::string PortFailureReason(int code) {
+  switch (code) {
+    case 5:   // ERROR_ACCESS_DENIED: Windows lets one program at a time use a port
+    case 32:  // ERROR_SHARING_VIOLATION
+      return "Порт занят";
+    case 2:   // ERROR_FILE_NOT_FOUND
+    case 3:   // ERROR_PATH_NOT_FOUND
+    case 123:  // ERROR_INVALID_NAME
+      return "Порт не найден";
+    case 1:   // ERROR_INVALID_FUNCTION
+    case 87:  // ERROR_INVALID_PARAMETER
+      return "Это не последовательный порт";
+    case 31:  // ERROR_GEN_FAILURE
+    case 1117:  // ERROR_IO_DEVICE
+      return "Ошибка ввода-вывода порта";
+    default:
+      return "Ошибка порта, код " + std::to_string(code);
+  }
 }
 
+std::string PortFailureContext(const std::string& port, int code) {
+  const std::string path = PortDevicePath(port);
+  std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
+  if (code == 5) text += "\nПорт занят другой программой (или нет прав на него)";
+  return text;
+}
+#else
 std::string PortFailureReason(int code) {
   switch (code) {
     case EBUSY:
@@ -42,5 +69,7 @@ std::string PortFailureContext(const std::string& port, int code) {
   }
   return text;
 }
+
+#endif
 
 }  // namespace eklz

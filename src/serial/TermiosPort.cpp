@@ -163,10 +163,7 @@ int TermiosPort::TakeBuffered(uint8_t* buffer, int count) {
 }
 
 int TermiosPort::ReadBytes(uint8_t* buffer, int count) {
-  const uint64_t total = uint64_t{timeouts_.ReadTotalTimeoutMultiplier} +
-                         timeouts_.ReadTotalTimeoutConstant;
-  int timeoutMs = total > 0 ? static_cast<int>(total > INT32_MAX ? INT32_MAX : total) : -1;
-  if (total == 0 && timeouts_.ReadIntervalTimeout == UINT32_MAX) timeoutMs = 0;
+  const int timeoutMs = OneByteWaitMs(timeouts_);
   int got = 0;
   while (got < count) {
     if (bufferPos_ == bufferLen_ && !Fill(timeoutMs)) break;

@@ -1,8 +1,5 @@
 #include "settings/IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +10,7 @@
 
 #include "protocol/CodePage.h"
 #include "protocol/Errors.h"
+#include "protocol/FileCalls.h"
 #include "protocol/HexFrame.h"
 #include "protocol/Regional.h"
 
@@ -32,9 +30,9 @@ std::string Trim(const std::string& s) {
 // Creates the folders above `path` that do not exist yet (a settings file in
 // the user's configuration folder may be the first file there).
 void MakeParentFolders(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    ::mkdir(path.substr(0, slash).c_str(), 0755);
+  for (size_t slash = path.find_first_of(kPathSeparators, 1); slash != std::string::npos;
+       slash = path.find_first_of(kPathSeparators, slash + 1)) {
+    MakeFolder(path.substr(0, slash));
   }
 }
 
@@ -94,11 +92,13 @@ std::string FileUtf8ToCp1251(const std::string& text) {
 }  // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
+  FILE* in = OpenStream(path_, "r");
   if (!in) return;
-  std::stringstream buf;
-  buf << in.rdbuf();
-  Parse(buf.str());
+  std::string bytes;
+  char block[8192];
+  for (size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) bytes.append(block, n);
+  std::fclose(in);
+  Parse(bytes);
 }
 
 IniFile::IniFile(std::string path, const std::string& bytes) : path_(std::move(path)) {
@@ -242,7 +242,7 @@ bool WriteAllAndClose(int fd, const std::string& bytes) {
     }
     done += static_cast<size_t>(n);
   }
-  if (ok && ::fsync(fd) != 0) ok = false;
+  if (ok && SyncFile(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   return ok;
 }
@@ -257,18 +257,18 @@ void IniFile::Save() const {
   if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0) throw failure;
   MakeParentFolders(path_);
   const std::string temp = path_ + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = OpenFile(temp, O_WRONLY | O_CREAT | O_TRUNC);
   if (fd >= 0) {
     const bool written = WriteAllAndClose(fd, bytes);
-    if (written && std::rename(temp.c_str(), path_.c_str()) == 0) return;
-    ::unlink(temp.c_str());
+    if (written && MoveFileOver(temp, path_)) return;
+    RemoveFile(temp);
     // A write that failed on the way (a full disk) would fail in place too,
     // and there it would cut the old file short.
     if (!written) throw failure;
   }
   // The folder takes no new file, but the file itself may be writable:
   // rewrite it in place.
-  const int in = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  const int in = OpenFile(path_, O_WRONLY | O_TRUNC);
   if (in < 0 || !WriteAllAndClose(in, bytes)) throw failure;
 }
 

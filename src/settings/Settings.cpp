@@ -2,7 +2,9 @@
 
 #include "settings/IniFile.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +12,6 @@
 namespace eklz {
 
 namespace {
-constexpr const char* kTesterSettingsName = "eklz-tester.ini";
 const char* const kOptions = "Options";
 const char* const kFormState = "fmMainFormState";
 const char* const kGroups[] = {"Group 0", "Group 1", "Group 2"};
@@ -106,12 +107,13 @@ std::optional<RaisedRate> ReadRaisedRate(const std::string& path) {
 }
 
 std::string SettingsPathForExecutable(const std::string& executablePath) {
-  const size_t slash = executablePath.find_last_of('/');
+  const size_t slash = executablePath.find_last_of(kPathSeparators);
   const size_t dot = executablePath.find_last_of('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   return (hasExtension ? executablePath.substr(0, dot) : executablePath) + ".ini";
 }
 
+#ifndef _WIN32
 std::string TesterSettingsPath(const std::string& executablePath) {
   const size_t slash = executablePath.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "." : executablePath.substr(0, slash + 1);
@@ -139,16 +141,17 @@ std::string TesterSettingsPath(const std::string& executablePath) {
   }
   return config + "/eklz-tester/" + kTesterSettingsName;
 }
+#endif
 
 std::string HelpPagePath(const std::string& executablePath, const std::string& page) {
-  const size_t slash = executablePath.find_last_of('/');
+  const size_t slash = executablePath.find_last_of(kPathSeparators);
   const std::string dir = slash == std::string::npos ? "" : executablePath.substr(0, slash + 1);
   const std::string file = page + ".htm";
   const std::string beside = dir + "Docs/" + file;
   const std::string installed = dir + "../share/eklz-tester/Docs/" + file;
   for (const std::string& candidate : {beside, installed}) {
     std::error_code ignored;
-    if (std::filesystem::is_regular_file(candidate, ignored)) return candidate;
+    if (std::filesystem::is_regular_file(PathOf(candidate), ignored)) return candidate;
   }
   return beside;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "protocol/FileCalls.h"
 #include "settings/SettingsRecord.h"
 
 namespace eklz {
@@ -45,6 +46,10 @@ void ClearRaisedRate(const std::string& path);
 // The record, when the file holds one.
 std::optional<RaisedRate> ReadRaisedRate(const std::string& path);
 
+// The name of the settings file that the desktop program and the command
+// line share.
+inline constexpr const char* kTesterSettingsName = "eklz-tester.ini";
+
 // The settings file of an executable: its path with the extension replaced by ".ini".
 std::string SettingsPathForExecutable(const std::string& executablePath);
 
@@ -55,7 +60,8 @@ std::string SettingsPathForExecutable(const std::string& executablePath);
 // or a program whose folder takes no file, keeps the file in the user's
 // configuration folder instead: $XDG_CONFIG_HOME/eklz-tester/eklz-tester.ini,
 // or ~/.config/eklz-tester/eklz-tester.ini without XDG_CONFIG_HOME (the folder
-// is created on demand by the first save).
+// is created on demand by the first save). On Windows the other place is
+// %APPDATA%\eklz-tester\eklz-tester.ini.
 std::string TesterSettingsPath(const std::string& executablePath);
 
 // The help page `page` (a task-list item's page name, without folder and

@@ -89,15 +89,6 @@ Bytes PtyPair::ReadFrame(int timeoutMs) {
   return frame;
 }
 
-Bytes DeviceReply(uint8_t answer, const Bytes& data) {
-  Bytes out{0x06};
-  const Bytes frame = FrameBytes(answer, data);
-  out.insert(out.end(), frame.begin(), frame.end());
-  return out;
-}
-
-Bytes B(const std::string& hex) { return HexToBytes(hex); }
-
 ScriptedPeer::ScriptedPeer(PtyPair& pty, Script script)
     : thread_([&pty, script = std::move(script)] { script(pty); }) {}
 
@@ -128,26 +119,6 @@ RespondingPeer::~RespondingPeer() {
 std::vector<Bytes> RespondingPeer::Requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
-}
-
-namespace {
-class RecordingProgress : public DumpProgress {
- public:
-  explicit RecordingProgress(RecordingSink& sink) : sink_(sink) {}
-  void Show() override { ++sink_.progressShown; }
-  void SetPercent(int percent) override { sink_.percents.push_back(percent); }
-  bool Visible() const override {
-    return sink_.closeAfterUpdates < 0 ||
-           static_cast<int>(sink_.percents.size()) < sink_.closeAfterUpdates;
-  }
-
- private:
-  RecordingSink& sink_;
-};
-}  // namespace
-
-std::unique_ptr<DumpProgress> RecordingSink::CreateDumpProgress() {
-  return std::make_unique<RecordingProgress>(*this);
 }
 
 PtySession::PtySession() : session(sink) { session.OpenPort(pty.SlavePath(), "9600", 10); }

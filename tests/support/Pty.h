@@ -12,6 +12,7 @@
 
 #include "protocol/HexFrame.h"
 #include "protocol/Session.h"
+#include "support/Recording.h"
 
 namespace eklz::test {
 
@@ -40,12 +41,6 @@ class PtyPair {
   std::string slavePath_;
 };
 
-// A reply as the device sends it: ACK, STX, L, answer, data, checksum.
-Bytes DeviceReply(uint8_t answer, const Bytes& data = {});
-
-// "02 0B 10" -> bytes (test shorthand).
-Bytes B(const std::string& hex);
-
 // Plays a scripted device on the master side of a pty in its own thread.
 class ScriptedPeer {
  public:
@@ -72,27 +67,6 @@ class RespondingPeer {
   std::vector<Bytes> requests_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
-};
-
-// Records everything a session writes.
-class RecordingSink : public OutputSink {
- public:
-  void ResultLine(const std::string& line) override { result.push_back(line); }
-  void ProtocolLine(const std::string& line) override { protocol.push_back(line); }
-  void ExchangeStatus(const std::string& text) override { exchangeStatus = text; }
-  void ConnectionStatus(const std::string& text) override { connectionStatus = text; }
-
-  // Progress displays record their percentages here; the operator "closes"
-  // the display once `closeAfterUpdates` updates have been shown (-1: never).
-  std::unique_ptr<DumpProgress> CreateDumpProgress() override;
-
-  std::vector<std::string> result;
-  std::vector<std::string> protocol;
-  std::string exchangeStatus;
-  std::string connectionStatus;
-  std::vector<int> percents;
-  int progressShown = 0;
-  int closeAfterUpdates = -1;
 };
 
 // A session on the slave side of a fresh pty, time-out T = 10 ms.
