@@ -1,7 +1,7 @@
 // The system's requests to stop the program (SIGTERM, SIGINT and SIGHUP on a
-// POSIX system) reach the window as events, so that it ends as closing it
-// does. The platform part lives in StopSignals_posix.cpp; another system
-// gets a file of its own beside it.
+// POSIX system, the end of the session on Windows) reach the window as
+// events, so that it ends as closing it does. The platform parts live in
+// StopSignals_posix.cpp and StopSignals_win32.cpp.
 #pragma once
 
 #include <functional>
