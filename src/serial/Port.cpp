@@ -1,7 +1,9 @@
 #include "serial/Port.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstring>
 
 namespace eklz {
 
@@ -43,6 +45,30 @@ int TRSPort::ReadByteWait(uint8_t* buffer, uint32_t waitMs) {
            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() <
                waitMs);
   return result;
+}
+
+int BufferedPort::TakeBuffered(uint8_t* buffer, int count) {
+  const size_t n = std::min(static_cast<size_t>(count < 0 ? 0 : count), bufferLen_ - bufferPos_);
+  std::memcpy(buffer, buffer_ + bufferPos_, n);
+  bufferPos_ += n;
+  return static_cast<int>(n);
+}
+
+int BufferedPort::ReadBytes(uint8_t* buffer, int count) {
+  const int timeoutMs = OneByteWaitMs(timeouts_);
+  int got = 0;
+  while (got < count) {
+    if (bufferPos_ == bufferLen_ && !Fill(timeoutMs)) break;
+    buffer[got++] = buffer_[bufferPos_++];
+  }
+  return got;
+}
+
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+          .count();
+  return left > 0 ? static_cast<int>(left) : 0;
 }
 
 }  // namespace eklz

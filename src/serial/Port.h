@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -100,6 +101,44 @@ class TRSPort {
   uint32_t baudRate_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
 };
+
+// A port that takes everything the system has received into its own buffer
+// and hands it out byte by byte: a reply that arrives in one piece costs one
+// system call, not one per byte. An implementation supplies Fill.
+class BufferedPort : public TRSPort {
+ public:
+  int ReadBytes(uint8_t* buffer, int count) final;
+  int TakeBuffered(uint8_t* buffer, int count) final;
+
+ protected:
+  BufferedPort(const std::string& name, uint32_t baudRate, const TCommTimeouts& timeouts)
+      : TRSPort(name, baudRate), timeouts_(timeouts) {}
+
+  // Waits for input up to `timeoutMs` (-1: for ever) and stores everything
+  // available with Store. Returns false on time-out.
+  virtual bool Fill(int timeoutMs) = 0;
+
+  static constexpr size_t kBufferSize = 4096;
+  // Where Fill reads to, and how many bytes it put there.
+  uint8_t* BufferSpace() { return buffer_; }
+  void Store(size_t count) {
+    bufferPos_ = 0;
+    bufferLen_ = count;
+  }
+  // Forgets the bytes not yet handed out (a purge).
+  void DropBuffered() { bufferPos_ = bufferLen_ = 0; }
+
+  TCommTimeouts timeouts_;
+
+ private:
+  uint8_t buffer_[kBufferSize];
+  size_t bufferPos_ = 0;
+  size_t bufferLen_ = 0;
+};
+
+// Whole milliseconds from now until `deadline`, rounded up so that a wait
+// never ends before it; 0 once it has passed.
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline);
 
 // Create: opens and configures the serial port `name` on this system. Raises
 // ESystemError ("System Error.  Code: %d.\r\n%s") when the port does not

@@ -29,12 +29,6 @@ constexpr uint32_t kOutxCtsFlow = 0x0004;
 constexpr uint32_t kOutX = 0x0100;
 constexpr uint32_t kInX = 0x0200;
 
-int MillisecondsLeft(Clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
 // Closes a port that failed to open; `claimed`: our exclusive claim is on
 // the line and is released first (never another holder's).
 [[noreturn]] void FailAndClose(int fd, int err, bool claimed = true) {
@@ -48,7 +42,7 @@ int MillisecondsLeft(Clock::time_point deadline) {
 TermiosPort::TermiosPort(const std::string& name, uint32_t baudRate, uint8_t dataBits,
                          uint8_t parity, uint8_t stopBits, const TCommTimeouts& timeouts,
                          uint32_t flagWord)
-    : TRSPort(name, baudRate), timeouts_(timeouts) {
+    : BufferedPort(name, baudRate, timeouts) {
   const std::string path = PortDevicePath(name);
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw SystemError(errno);
@@ -107,7 +101,7 @@ TermiosPort::~TermiosPort() {
 
 void TermiosPort::Purge() {
   ::tcflush(fd_, TCIOFLUSH);
-  bufferPos_ = bufferLen_ = 0;
+  DropBuffered();
 }
 
 int TermiosPort::PollCancellable(short events, int timeoutMs, short& revents) {
@@ -141,10 +135,9 @@ bool TermiosPort::Fill(int timeoutMs) {
       return false;
     }
     if (r < 0) continue;  // a signal: wait on for the rest of the time
-    const ssize_t n = ::read(fd_, buffer_, sizeof buffer_);
+    const ssize_t n = ::read(fd_, BufferSpace(), kBufferSize);
     if (n > 0) {
-      bufferPos_ = 0;
-      bufferLen_ = static_cast<size_t>(n);
+      Store(static_cast<size_t>(n));
       return true;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) throw SystemError(errno);
@@ -153,23 +146,6 @@ bool TermiosPort::Fill(int timeoutMs) {
     if (revents & (POLLHUP | POLLERR | POLLNVAL)) throw SystemError(n < 0 ? errno : EIO);
     if (timeoutMs >= 0 && MillisecondsLeft(deadline) == 0) return false;
   }
-}
-
-int TermiosPort::TakeBuffered(uint8_t* buffer, int count) {
-  const size_t n = std::min(static_cast<size_t>(count < 0 ? 0 : count), bufferLen_ - bufferPos_);
-  std::memcpy(buffer, buffer_ + bufferPos_, n);
-  bufferPos_ += n;
-  return static_cast<int>(n);
-}
-
-int TermiosPort::ReadBytes(uint8_t* buffer, int count) {
-  const int timeoutMs = OneByteWaitMs(timeouts_);
-  int got = 0;
-  while (got < count) {
-    if (bufferPos_ == bufferLen_ && !Fill(timeoutMs)) break;
-    buffer[got++] = buffer_[bufferPos_++];
-  }
-  return got;
 }
 
 size_t TermiosPort::Write(const uint8_t* data, size_t size) {

@@ -14,12 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Rounded up: a wait never ends before its deadline.
-int MillisecondsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
 // A wait without an end is made of waits this long.
 constexpr uint32_t kLongWaitMs = 60000;
 
@@ -62,7 +56,7 @@ ESystemError Win32SystemError(uint32_t code) {
 
 Win32Port::Win32Port(const std::string& name, uint32_t baudRate, uint8_t dataBits, uint8_t parity,
                      uint8_t stopBits, const TCommTimeouts& timeouts, uint32_t flagWord)
-    : TRSPort(name, baudRate), timeouts_(timeouts) {
+    : BufferedPort(name, baudRate, timeouts) {
   // No sharing: a port another program holds fails with "access denied".
   HANDLE h = CreateFileW(Utf8ToWide(PortDevicePath(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                          nullptr, OPEN_EXISTING, 0, nullptr);
@@ -109,7 +103,7 @@ void Win32Port::SetReadWait(uint32_t ms) {
 
 void Win32Port::Purge() {
   PurgeComm(static_cast<HANDLE>(handle_), PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
-  bufferPos_ = bufferLen_ = 0;
+  DropBuffered();
 }
 
 bool Win32Port::Fill(int timeoutMs) {
@@ -123,34 +117,16 @@ bool Win32Port::Fill(int timeoutMs) {
     SetReadWait(slice);
     if (readWait_ != slice) throw Win32SystemError(GetLastError());
     DWORD n = 0;
-    if (!ReadFile(static_cast<HANDLE>(handle_), buffer_, sizeof buffer_, &n, nullptr)) {
+    if (!ReadFile(static_cast<HANDLE>(handle_), BufferSpace(), kBufferSize, &n, nullptr)) {
       throw Win32SystemError(GetLastError());
     }
     if (n > 0) {
-      bufferPos_ = 0;
-      bufferLen_ = n;
+      Store(n);
       return true;
     }
     if (CancelRequested()) throw EOperationCancelled();
     if (timeoutMs >= 0 && MillisecondsLeft(deadline) == 0) return false;
   }
-}
-
-int Win32Port::TakeBuffered(uint8_t* buffer, int count) {
-  const size_t n = std::min(static_cast<size_t>(count < 0 ? 0 : count), bufferLen_ - bufferPos_);
-  std::memcpy(buffer, buffer_ + bufferPos_, n);
-  bufferPos_ += n;
-  return static_cast<int>(n);
-}
-
-int Win32Port::ReadBytes(uint8_t* buffer, int count) {
-  const int timeoutMs = OneByteWaitMs(timeouts_);
-  int got = 0;
-  while (got < count) {
-    if (bufferPos_ == bufferLen_ && !Fill(timeoutMs)) break;
-    buffer[got++] = buffer_[bufferPos_++];
-  }
-  return got;
 }
 
 size_t Win32Port::Write(const uint8_t* data, size_t size) {

@@ -9,30 +9,22 @@
 
 namespace eklz {
 
-class Win32Port final : public TRSPort {
+class Win32Port final : public BufferedPort {
  public:
   Win32Port(const std::string& name, uint32_t baudRate, uint8_t dataBits, uint8_t parity,
             uint8_t stopBits, const TCommTimeouts& timeouts, uint32_t flagWord);
   ~Win32Port() override;
 
   void Purge() override;
-  int ReadBytes(uint8_t* buffer, int count) override;
-  int TakeBuffered(uint8_t* buffer, int count) override;
   size_t Write(const uint8_t* data, size_t size) override;
 
  private:
-  // Waits for input up to `timeoutMs` (-1: forever) and fills the buffer with
-  // everything available. Returns false on time-out.
-  bool Fill(int timeoutMs);
+  bool Fill(int timeoutMs) override;
   // Sets how long the next ReadFile waits for a first byte (0: not at all).
   void SetReadWait(uint32_t ms);
 
   void* handle_ = nullptr;  // HANDLE
-  TCommTimeouts timeouts_;
   uint32_t readWait_ = UINT32_MAX;  // the read wait the port is set to now
-  uint8_t buffer_[4096];
-  size_t bufferPos_ = 0;
-  size_t bufferLen_ = 0;
 };
 
 // The system's own message for a Win32 error code, in UTF-8, without the
