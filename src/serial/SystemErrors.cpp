@@ -31,11 +31,10 @@ std::string PortFailureReason(int code) {
   }
 }
 
-std::string PortFailureContext(const std::string& port, int code) {
-  const std::string path = PortDevicePath(port);
-  std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
-  if (code == 5) text += "\nПорт занят другой программой (или нет прав на него)";
-  return text;
+// What to do about a port that refused access.
+static const char* AccessHint(int code) {
+  // ERROR_ACCESS_DENIED: Windows lets one program at a time use a port.
+  return code == 5 ? "Порт занят другой программой (или нет прав на него)" : nullptr;
 }
 #else
 std::string PortFailureReason(int code) {
@@ -60,16 +59,19 @@ std::string PortFailureReason(int code) {
   }
 }
 
-std::string PortFailureContext(const std::string& port, int code) {
-  const std::string path = PortDevicePath(port);
-  std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
-  if (code == EACCES || code == EPERM) {
-    text += "\nНет прав на порт: добавьте пользователя в группу dialout "
-            "(sudo usermod -aG dialout ИМЯ) и войдите в систему заново";
-  }
-  return text;
+static const char* AccessHint(int code) {
+  if (code != EACCES && code != EPERM) return nullptr;
+  return "Нет прав на порт: добавьте пользователя в группу dialout "
+         "(sudo usermod -aG dialout ИМЯ) и войдите в систему заново";
 }
 
 #endif
+
+std::string PortFailureContext(const std::string& port, int code) {
+  const std::string path = PortDevicePath(port);
+  std::string text = "\nПорт: " + port + (path != port ? " (" + path + ")" : "");
+  if (const char* hint = AccessHint(code)) text += std::string("\n") + hint;
+  return text;
+}
 
 }  // namespace eklz
