@@ -56,6 +56,8 @@
 #include "app/StatusPane.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
+#include "app/pages/Page.h"
+#include "commands/Common.h"
 #include "commands/ArchiveDump.h"
 #include "commands/Link.h"
 #include "procedures/MassDocuments.h"
@@ -109,19 +111,6 @@ class WrappingItemDelegate : public QStyledItemDelegate {
   QTreeView* view_;
 };
 
-// The form choice of a panel, or nullptr for a panel without one.
-const FormChoice* PanelFormChoice(const char* panel) {
-  for (const PanelSpec& def : PanelTable()) {
-    if (std::string_view(def.name) == panel) return def.formChoice;
-  }
-  return nullptr;
-}
-
-void SetNow(QWidget* root, const char* dateName, const char* timeName) {
-  const QDateTime now = QDateTime::currentDateTime();
-  if (auto* d = root->findChild<QDateTimeEdit*>(dateName)) d->setDate(now.date());
-  if (auto* t = root->findChild<QDateTimeEdit*>(timeName)) t->setTime(now.time());
-}
 
 }  // namespace
 
@@ -399,33 +388,30 @@ void TfmMain::ConnectPanelHandlers() {
   new DumpPanels(*paramsTab_, *presenter_, this);
   new RepairRequestForm(*this, *paramsTab_, *presenter_);
   SetOptionsHandler([this] { TfmOptions::Run(*this); });
-  for (const FormChoice& choice : FormChoices()) {
-    const uint8_t code = choice.code;
-    auto* digits = paramsTab_->findChild<QRadioButton*>(choice.digits);
-    auto* text = paramsTab_->findChild<QRadioButton*>(choice.text);
-    connect(digits, &QRadioButton::toggled, this, [this, code](bool on) {
-      if (on) currentCmd_ = code;
-    });
-    connect(text, &QRadioButton::toggled, this, [this, code](bool on) {
-      if (on) currentCmd_ = static_cast<uint8_t>(code + 0x80);
-    });
+  for (const Page& page : Pages()) {
+    if (page.sharesPanel) continue;
+    QWidget& panel = PagePanel(page);
+    if (const std::optional<FormChoice>& choice = page.spec.formChoice) {
+      const uint8_t code = choice->code;
+      connect(panel.findChild<QRadioButton*>(choice->digits), &QRadioButton::toggled, this,
+              [this, code](bool on) {
+                if (on) currentCmd_ = code;
+              });
+      connect(panel.findChild<QRadioButton*>(choice->text), &QRadioButton::toggled, this,
+              [this, code](bool on) {
+                if (on) currentCmd_ = FormCode(code, true);
+              });
+    }
+    if (page.connect) page.connect(panel);
   }
-  // cbStornoDocChange: department and quantity belong to the first four items only.
-  auto* storno = paramsTab_->findChild<QComboBox*>("cbStornoDoc");
-  connect(storno, &QComboBox::currentIndexChanged, this, [this](int index) {
-    const bool item = index >= 0 && index < 4;
-    paramsTab_->findChild<QWidget*>("edStornoDepNum")->setEnabled(item);
-    paramsTab_->findChild<QWidget*>("edStornoCnt")->setEnabled(item);
-  });
-  connect(paramsTab_->findChild<QComboBox*>("cbAskReportType"), &QComboBox::currentIndexChanged,
-          this, &TfmMain::cbAskReportTypeChange);
-  cbAskReportTypeChange();
-  // btStandartSettingsExcangeClick: the rate and time-out of a new EKLZ.
-  connect(paramsTab_->findChild<QPushButton*>("btStandartSettingsExcange"), &QPushButton::clicked,
-          this, [this] {
-            paramsTab_->findChild<QComboBox*>("cbRateExcange")->setCurrentText("9600");
-            paramsTab_->findChild<QLineEdit*>("edTimeOut")->setText("10");
-          });
+}
+
+// The panel of `page` on the stack.
+QWidget& TfmMain::PagePanel(const Page& page) const {
+  for (int i = 0; i < panels_->count(); ++i) {
+    if (panels_->widget(i)->objectName() == page.panel) return *panels_->widget(i);
+  }
+  throw std::logic_error(std::string("no panel ") + page.panel);
 }
 
 // --- Start-up and shutdown ----------------------------------------------------------
@@ -680,26 +666,23 @@ void TfmMain::KeepSplitterShare(QSplitter* splitter, double& share, double low, 
 }
 
 void TfmMain::SelectCommand(const CatalogueItem& item) {
-  RunExtraStep(item.extra, true);
+  QWidget& panel = PagePanel(item);
+  if (item.windowStep == WindowStep::SeedRandom) random_ = std::make_shared<ClockSeededRandom>();
+  if (item.beforeSelect) item.beforeSelect(panel);
   queryArea_->setTabVisible(kResultTab, false);
   queryArea_->setTabVisible(kProtocolTab, false);
-  for (int i = 0; i < panels_->count(); ++i) {
-    if (panels_->widget(i)->objectName() == item.panel) panels_->setCurrentIndex(i);
-  }
-  if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
+  panels_->setCurrentWidget(&panel);
   execQuery_->raise();
   currentCmd_ = item.code;
   // The form sent is the form the panel shows as chosen.
-  if (const FormChoice* choice = PanelFormChoice(item.panel)) {
-    if (paramsTab_->findChild<QRadioButton*>(choice->text)->isChecked()) {
-      currentCmd_ = static_cast<uint8_t>(choice->code + 0x80);
-    }
+  if (const std::optional<FormChoice>& choice = item.spec.formChoice) {
+    if (panel.findChild<QRadioButton*>(choice->text)->isChecked()) currentCmd_ = FormCode(choice->code, true);
   }
   queryArea_->setCurrentIndex(kParamsTab);
-  RunExtraStep(item.extra, false);
+  if (item.afterSelect) item.afterSelect(panel);
   WriteLastCmd();
   ShowCurrentInTaskList(item);
-  if (item.extra == ExtraStep::GridChecksum) RefreshCommandGrid();
+  if (item.windowStep == WindowStep::GridChecksum) RefreshCommandGrid();
   ShowHelpPage(QString::fromUtf8(item.helpPage));
   UpdateActions();
 }
@@ -718,54 +701,8 @@ void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) {
   }
 }
 
-void TfmMain::RunExtraStep(ExtraStep step, bool before) {
-  switch (step) {
-    case ExtraStep::FinishDocNow:
-      if (before) SetNow(paramsTab_, "dteFinishDocDate", "dteFinishDocTime");
-      break;
-    case ExtraStep::CloseShiftNow:
-      if (before) SetNow(paramsTab_, "dteCloseShiftDate", "dteCloseShiftTime");
-      break;
-    case ExtraStep::ActivateNow:
-      if (before) SetNow(paramsTab_, "dteDateActivate", "dteTimeActivate");
-      break;
-    case ExtraStep::SeedRandom:
-      if (before) random_ = std::make_shared<ClockSeededRandom>();
-      break;
-    case ExtraStep::ReportDefaults:
-      if (!before) {
-        const QDate today = QDate::currentDate();
-        paramsTab_->findChild<QDateTimeEdit*>("dteAskReportFrom")->setDate(today);
-        paramsTab_->findChild<QDateTimeEdit*>("dteAskReportTo")->setDate(today);
-        paramsTab_->findChild<QComboBox*>("cbAskReportType")->setCurrentIndex(4);
-        cbAskReportTypeChange();
-      }
-      break;
-    case ExtraStep::RepairRequest:
-      if (!before) {
-        paramsTab_->findChild<QDateTimeEdit*>("RequestDornalDateOfCheck")
-            ->setDate(QDate::currentDate());
-      }
-      break;
-    case ExtraStep::GridChecksum:
-    case ExtraStep::None:
-      break;
-  }
-}
-
-// The report type enables the range fields it uses: none for the types 0 to
-// 3, the dates for 4 and 5, the shift numbers for 6 and 7.
-void TfmMain::cbAskReportTypeChange() {
-  const int type = paramsTab_->findChild<QComboBox*>("cbAskReportType")->currentIndex();
-  const bool byDates = type == 4 || type == 5;
-  const bool byShifts = type == 6 || type == 7;
-  for (const char* name : {"dteAskReportFrom", "dteAskReportTo"}) {
-    paramsTab_->findChild<QWidget*>(name)->setEnabled(byDates);
-  }
-  for (const char* name : {"edAskReportSesionFrom", "edAskReportTo"}) {
-    paramsTab_->findChild<QWidget*>(name)->setEnabled(byShifts);
-  }
-}
+// The report type enables the range fields it uses.
+void TfmMain::cbAskReportTypeChange() { ReportTypeChanged(*paramsTab_); }
 
 void TfmMain::WriteLastCmd() {
   try {
@@ -816,15 +753,17 @@ void TfmMain::btExecQueryClick() {
   queryArea_->setTabVisible(kProtocolTab, true);
   queryArea_->setCurrentIndex(kResultTab);
 
-  const DispatchRow* row = FindDispatchRow(currentCmd_);
-  if (!row) return;
+  const PageRun found = FindPageRun(currentCmd_);
+  if (!found.page) return;
   PreparedRun run;
   try {
-    const PanelFields fields(*paramsTab_);
+    // The page reads its own panel only.
+    const PanelFields fields(PagePanel(*found.page));
     const Settings& s = session_->settings;
-    run = row->prepare({fields, s.quiet(), s.logExchange(),
-                        random_ ? random_ : std::make_shared<ClockSeededRandom>(),
-                        commandGrid_.ReadCommandGrid()});
+    run = found.page->prepare({fields, s.quiet(), s.logExchange(),
+                               random_ ? random_ : std::make_shared<ClockSeededRandom>(),
+                               commandGrid_.ReadCommandGrid()},
+                              found.textForm);
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
     return;

@@ -126,7 +126,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void ShowHelpPage(const QString& page);
   void WriteLastCmd();
   void ShowCurrentInTaskList(const CatalogueItem& item);
-  void RunExtraStep(ExtraStep step, bool before);
+  QWidget& PagePanel(const Page& page) const;
   void StartUp(bool first);
   void OpenLinkFromSettings();
   void ShowLinkFailure(const JobOutcome& outcome);
