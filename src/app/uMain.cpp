@@ -47,7 +47,6 @@
 
 #include "app/CommandGridPanel.h"
 #include "app/Dispatcher.h"
-#include "app/DumpPanels.h"
 #include "app/Fields.h"
 #include "app/Options.h"
 #include "app/Panels.h"
@@ -385,7 +384,6 @@ void TfmMain::BuildTaskList() {
 
 void TfmMain::ConnectPanelHandlers() {
   gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
-  new DumpPanels(*paramsTab_, *presenter_, this);
   new RepairRequestForm(*this, *paramsTab_, *presenter_);
   SetOptionsHandler([this] { TfmOptions::Run(*this); });
   for (const Page& page : Pages()) {
@@ -402,7 +400,7 @@ void TfmMain::ConnectPanelHandlers() {
                 if (on) currentCmd_ = FormCode(code, true);
               });
     }
-    if (page.connect) page.connect(panel);
+    if (page.connect) page.connect(panel, *presenter_);
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/Dispatcher.h"
 #include "app/Fields.h"
+#include "app/Presenter.h"
 #include "app/pages/Page.h"
 #include "procedures/MassDocuments.h"
 
@@ -30,12 +31,13 @@ void FillValid(QWidget& panel) {
 }
 
 TEST(Pages, EveryPageBuildsItsRunFromItsOwnPanelAlone) {
+  app::MessagePresenter presenter;
   int runs = 0;
   for (const Page& page : app::Pages()) {
     if (page.sharesPanel) continue;
     SCOPED_TRACE(page.panel);
     std::unique_ptr<QWidget> panel(app::BuildPanel(page.spec, nullptr));
-    if (page.connect) page.connect(*panel);
+    if (page.connect) page.connect(*panel, presenter);
     if (page.beforeSelect) page.beforeSelect(*panel);
     if (page.afterSelect) page.afterSelect(*panel);
     FillValid(*panel);

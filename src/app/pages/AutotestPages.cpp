@@ -1,5 +1,6 @@
 // The pages of the group "Автотестирование": the window's own procedures,
 // mass documents, the test programme, the full dump and the repair request.
+#include <QAbstractButton>
 #include <QDate>
 #include <QDateTimeEdit>
 #include <QPointer>
@@ -121,14 +122,20 @@ Page AutotestPage() {
 Page FullDumpPage() {
   static constexpr const char* kRaise = "chAllDumpMaxSpeed";
   static constexpr const char* kFile = "edAllDumpFileName";
+  static constexpr const char* kBrowse = "RzToolbarButton2";
   Page p = AutotestGroupPage("Весь дамп архива", "grAutoItems2Click", procedure::kFullDump, "Docs/Весь дамп.htm");
   p.spec = {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
             {field::Check(kRaise, "Увеличивать скорось до 19200"),
-             field::Text(kFile, "Имя файла:", 0, "Dump.bin"), field::Browse("RzToolbarButton2")}};
+             field::Text(kFile, "Имя файла:", 0, "Dump.bin"), field::Browse(kBrowse)}};
   p.prepare = [](const DispatchContext& c, bool) {
     const std::string file = c.fields.Text(kFile);
     const bool raise = c.fields.State(kRaise);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { RunFullDump(s, file, raise, q, l); });
+  };
+  // RzToolbarButton2Click: the file of the full dump.
+  p.connect = [](QWidget& panel, MessagePresenter& presenter) {
+    QObject::connect(panel.findChild<QAbstractButton*>(kBrowse), &QAbstractButton::clicked, &panel,
+                     [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile); });
   };
   return p;
 }

@@ -83,7 +83,7 @@ Page StornoPage() {
     });
   };
   // cbStornoDocChange: department and quantity belong to the first four items only.
-  p.connect = [](QWidget& panel) {
+  p.connect = [](QWidget& panel, MessagePresenter&) {
     auto* doc = panel.findChild<QComboBox*>(kDoc);
     QObject::connect(doc, &QComboBox::currentIndexChanged, &panel, [&panel](int index) {
       const bool item = index >= 0 && index < 4;

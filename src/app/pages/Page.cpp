@@ -2,12 +2,14 @@
 
 #include <QDateTime>
 #include <QDateTimeEdit>
+#include <QLineEdit>
 #include <QWidget>
 
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "app/Presenter.h"
 #include "commands/Common.h"
 
 namespace eklz::app {
@@ -97,6 +99,11 @@ PrepareRun ShiftQueryRun(void (*op)(EklzSession&, bool, int, bool, bool, std::st
       op(s, textForm, shift, q, l, ignored);
     });
   };
+}
+
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field) {
+  const QString path = presenter.SaveDumpFileName(&panel);
+  if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(path);
 }
 
 void SetNow(QWidget& panel, const char* dateField, const char* timeField) {

@@ -17,6 +17,8 @@ class QWidget;
 
 namespace eklz::app {
 
+class MessagePresenter;
+
 // The codes of the window's own procedures, above the EKLZ command codes.
 namespace procedure {
 inline constexpr uint8_t kRepairRequest = 0xFB, kFullDump = 0xFC, kAutotest = 0xFD,
@@ -38,6 +40,8 @@ enum class WindowStep {
 using PrepareRun = std::function<PreparedRun(const DispatchContext&, bool textForm)>;
 // A step on the page's own panel.
 using PanelStep = std::function<void(QWidget& panel)>;
+// The panel's own handlers; `presenter` asks the operator (file dialogs).
+using PanelConnect = std::function<void(QWidget& panel, MessagePresenter& presenter)>;
 
 struct Page {
   int group = kDocuments;
@@ -50,7 +54,7 @@ struct Page {
   PrepareRun prepare;         // empty: the code has no run
   PanelStep beforeSelect;     // before the panel is raised
   PanelStep afterSelect;      // after the panel is raised and the code set
-  PanelStep connect;          // the panel's own handlers, once, when it is built
+  PanelConnect connect;       // the panel's own handlers, once, when it is built
   WindowStep windowStep = WindowStep::None;
   bool sharesPanel = false;   // the panel is built by an earlier page of the same name
   const char* panel = "";     // = spec.name, filled in by Pages()
@@ -91,6 +95,9 @@ PrepareRun FormQueryRun(void (*op)(EklzSession&, bool, bool, bool, std::string&)
 // A query of one shift in the numeric or the text form.
 PrepareRun ShiftQueryRun(void (*op)(EklzSession&, bool, int, bool, bool, std::string&),
                          const char* shiftField);
+// The save dialog of dump files puts the chosen path into the panel's text
+// field `field`; cancelling changes nothing.
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field);
 // The date and time fields of a panel set to now.
 void SetNow(QWidget& panel, const char* dateField, const char* timeField);
 

@@ -57,7 +57,7 @@ Page ReportPage() {
     panel.findChild<QComboBox*>(kReportType)->setCurrentIndex(4);
     ReportTypeChanged(panel);
   };
-  p.connect = [](QWidget& panel) {
+  p.connect = [](QWidget& panel, MessagePresenter&) {
     QObject::connect(panel.findChild<QComboBox*>(kReportType), &QComboBox::currentIndexChanged, &panel,
                      [&panel] { ReportTypeChanged(panel); });
     ReportTypeChanged(panel);

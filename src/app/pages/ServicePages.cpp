@@ -1,5 +1,6 @@
 // The pages of the group "Сервис": shift and archive service, status, free
 // text, exchange parameters, activation and the archive dump.
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,7 +117,7 @@ Page ExchangeParamsPage() {
     });
   };
   // btStandartSettingsExcangeClick: the rate and time-out of a new EKLZ.
-  p.connect = [](QWidget& panel) {
+  p.connect = [](QWidget& panel, MessagePresenter&) {
     QObject::connect(panel.findChild<QPushButton*>(kStandard), &QPushButton::clicked, &panel, [&panel] {
       panel.findChild<QComboBox*>(kRate)->setCurrentText("9600");
       panel.findChild<QLineEdit*>(kTimeout)->setText("10");
@@ -178,6 +179,7 @@ Page ArchiveDumpPage() {
   static constexpr const char* kTo = "eiAskDumpNumPageTo";
   static constexpr const char* kToFile = "chAskDumpArchivInFile";
   static constexpr const char* kFile = "edAskDumpArchivFileName";
+  static constexpr const char* kBrowse = "RzToolbarButton1";
   Page p = ServicePage("Запрос дампа архива", "grServisItems6Click", code::kDump, "Docs/Запрос дампа архива.htm");
   p.spec = {"pnAskDumpArchiv", "Выполнить запрос дампа архива", "Код команды: 0x03",
             {field::Radio(kOnePage, "Только одна страница дампа архива").Checked(),
@@ -185,7 +187,7 @@ Page ArchiveDumpPage() {
              field::Int(kFrom, "№ первой страницы дампа архива:", kPageRange, 0).NoGrouping(),
              field::Int(kTo, "№ последней страницы дампа архива:", kPageRange, 0).NoGrouping().Disabled(),
              field::Check(kToFile, "Сохранять дамп в отдельный файл"),
-             field::Text(kFile, "Имя файла:", 0).Disabled(), field::Browse("RzToolbarButton1").Disabled()}};
+             field::Text(kFile, "Имя файла:", 0).Disabled(), field::Browse(kBrowse).Disabled()}};
   p.prepare = [](const DispatchContext& c, bool) {
     const bool toFile = c.fields.State(kToFile);
     const std::string file = c.fields.Text(kFile);
@@ -196,6 +198,21 @@ Page ArchiveDumpPage() {
       std::string ignored;
       AskArchiveDump(s, toFile, file, from, to, onePage, q, l, ignored);
     });
+  };
+  // rbAskDumpOnePageClick, chAskDumpArchivInFileClick, RzToolbarButton1Click:
+  // the last page follows the radios (toggled rather than clicked: a
+  // keyboard choice of the other radio counts too), the file name and its
+  // browse button follow the check box.
+  p.connect = [](QWidget& panel, MessagePresenter& presenter) {
+    QObject::connect(panel.findChild<QAbstractButton*>(kOnePage), &QAbstractButton::toggled, &panel,
+                     [&panel](bool onePage) { panel.findChild<QWidget*>(kTo)->setEnabled(!onePage); });
+    QObject::connect(panel.findChild<QAbstractButton*>(kToFile), &QAbstractButton::toggled, &panel,
+                     [&panel](bool toFile) {
+                       panel.findChild<QWidget*>(kFile)->setEnabled(toFile);
+                       panel.findChild<QWidget*>(kBrowse)->setEnabled(toFile);
+                     });
+    QObject::connect(panel.findChild<QAbstractButton*>(kBrowse), &QAbstractButton::clicked, &panel,
+                     [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile); });
   };
   return p;
 }
