@@ -384,7 +384,7 @@ void TfmMain::BuildTaskList() {
 
 void TfmMain::ConnectPanelHandlers() {
   gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
-  new RepairRequestForm(*this, *paramsTab_, *presenter_);
+  new RepairRequestForm(*this, PagePanel(*FindPageRun(procedure::kRepairRequest).page), *presenter_);
   SetOptionsHandler([this] { TfmOptions::Run(*this); });
   for (const Page& page : Pages()) {
     if (page.sharesPanel) continue;

@@ -1,8 +1,11 @@
 // The pages of the group "Автотестирование": the window's own procedures,
 // mass documents, the test programme, the full dump and the repair request.
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDate>
 #include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 
 #include "app/RepairRequestForm.h"
@@ -140,21 +143,38 @@ Page FullDumpPage() {
   return p;
 }
 
+// The fields of the repair request.
+constexpr const char* kRequestNumber = "RequestDornalNumRequset";
+constexpr const char* kDateOfCheck = "RequestDornalDateOfCheck";
+constexpr const char* kDateOfBroken = "RequestDornalDateOfBroken";
+constexpr const char* kDateOfActivate = "RequestDornalDateOfActivate";
+constexpr const char* kEklzSerial = "RequestDornalSerialNumEKLZ";
+constexpr const char* kKkmName = "RequestDornalNameKKM";
+constexpr const char* kKkmSerial = "RequestDornalSerialNumKKM";
+constexpr const char* kDevelopment = "meRequestDornalDevelopmentFailure";
+constexpr const char* kDetected = "meRequestDornalDetectFailure";
+constexpr const char* kTransferred = "RzCheckBox2";
+constexpr const char* kNotTransferred = "meRequestDornaFailureToCarryOut";
+constexpr const char* kPrint = "RzBitBtn1";
+
+QString Utf8(const std::string& s) { return QString::fromStdString(s); }
+
+// A memo shows line breaks as '\n'; the core writes CR LF.
+QString MemoText(const std::string& s) { return Utf8(s).replace("\r\n", "\n"); }
+
 Page RepairRequestPage() {
-  static constexpr const char* kDateOfCheck = "RequestDornalDateOfCheck";
   using namespace field;
   Page p = AutotestGroupPage("Заявка на ремонт в Дорнал", "grAutoItems3Click", procedure::kRepairRequest,
                              "Docs/Заявка в Дорнал.htm");
   p.spec = {"pnRequestDornal", "Заявка на замену бракованной ЭКЛЗ", nullptr,
-            {Text("RequestDornalNumRequset", "№ заявки", 16, "1"), Date(kDateOfCheck, "Дата проведения проверки"),
-             Date("RequestDornalDateOfBroken", "Дата отказа"), Date("RequestDornalDateOfActivate", "Дата активизации"),
-             Text("RequestDornalSerialNumEKLZ", "Заводской № ЭКЛЗ", 13), Text("RequestDornalNameKKM", "Тип ККМ", 16),
-             Text("RequestDornalSerialNumKKM", "Заводской номер ККМ", 12),
-             Memo("meRequestDornalDevelopmentFailure", "Внешнее проявление отказа:"),
-             Memo("meRequestDornalDetectFailure", "Обнаружены неисправности:"),
-             Check("RzCheckBox2", "Данные архива ЭКЛЗ на технический носитель информации перенесены").Checked(),
-             Memo("meRequestDornaFailureToCarryOut", "Причина невыполнения переноса:").Disabled(),
-             Button("RzBitBtn1", "Распечатать заявку на ремонт ЭКЛЗ")}};
+            {Text(kRequestNumber, "№ заявки", 16, "1"), Date(kDateOfCheck, "Дата проведения проверки"),
+             Date(kDateOfBroken, "Дата отказа"), Date(kDateOfActivate, "Дата активизации"),
+             Text(kEklzSerial, "Заводской № ЭКЛЗ", 13), Text(kKkmName, "Тип ККМ", 16),
+             Text(kKkmSerial, "Заводской номер ККМ", 12), Memo(kDevelopment, "Внешнее проявление отказа:"),
+             Memo(kDetected, "Обнаружены неисправности:"),
+             Check(kTransferred, "Данные архива ЭКЛЗ на технический носитель информации перенесены").Checked(),
+             Memo(kNotTransferred, "Причина невыполнения переноса:").Disabled(),
+             Button(kPrint, "Распечатать заявку на ремонт ЭКЛЗ")}};
   p.prepare = [](const DispatchContext& c, bool) {
     // The panel goes in with what the operator typed; its memos and EKLZ
     // number are cleared at once, and the widgets take the filled record
@@ -180,10 +200,70 @@ Page RepairRequestPage() {
     ClearRepairRequestPanel(panel);
     panel.findChild<QDateTimeEdit*>(kDateOfCheck)->setDate(QDate::currentDate());
   };
+  // RzCheckBox2Click: the reason memo is for an archive not transferred.
+  p.connect = [](QWidget& panel, MessagePresenter&) {
+    for (const char* name : {kRequestNumber, kEklzSerial, kKkmName, kKkmSerial}) {
+      panel.findChild<QLineEdit*>(name)->setAlignment(Qt::AlignRight);
+    }
+    QObject::connect(panel.findChild<QCheckBox*>(kTransferred), &QCheckBox::toggled, &panel,
+                     [&panel](bool transferred) {
+                       panel.findChild<QWidget*>(kNotTransferred)->setEnabled(!transferred);
+                     });
+  };
   return p;
 }
 
 }  // namespace
+
+RepairRequestPanel ReadRepairRequestPanel(const PanelFields& f) {
+  RepairRequestPanel record;
+  record.numRequest = f.Text(kRequestNumber);
+  record.dateOfCheck = f.Date(kDateOfCheck);
+  record.dateOfBroken = f.Date(kDateOfBroken);
+  record.dateOfActivate = f.Date(kDateOfActivate);
+  record.serialNumEklz = f.Text(kEklzSerial);
+  record.nameKkm = f.Text(kKkmName);
+  record.serialNumKkm = f.Text(kKkmSerial);
+  record.developmentFailure = f.Text(kDevelopment);
+  record.detectFailure = f.Text(kDetected);
+  record.archiveTransferred = f.State(kTransferred);
+  record.failureToCarryOut = f.Text(kNotTransferred);
+  return record;
+}
+
+void ClearRepairRequestPanel(QWidget& panel) {
+  for (const char* memo : {kDevelopment, kDetected, kNotTransferred}) {
+    panel.findChild<QPlainTextEdit*>(memo)->clear();
+  }
+  panel.findChild<QLineEdit*>(kEklzSerial)->clear();
+}
+
+void ShowRepairRequestPanel(QWidget& panel, const RepairRequestPanel& record) {
+  auto setDate = [&](const char* name, const CalendarDate& d) {
+    panel.findChild<QDateTimeEdit*>(name)->setDate(QDate(d.year, d.month, d.day));
+  };
+  auto setText = [&](const char* name, const std::string& text) {
+    panel.findChild<QLineEdit*>(name)->setText(Utf8(text));
+  };
+  auto setMemo = [&](const char* name, const std::string& text) {
+    panel.findChild<QPlainTextEdit*>(name)->setPlainText(MemoText(text));
+  };
+  setDate(kDateOfCheck, record.dateOfCheck);
+  setDate(kDateOfBroken, record.dateOfBroken);
+  setDate(kDateOfActivate, record.dateOfActivate);
+  setText(kEklzSerial, record.serialNumEklz);
+  setText(kKkmName, record.nameKkm);
+  setText(kKkmSerial, record.serialNumKkm);
+  setMemo(kDevelopment, record.developmentFailure);
+  ShowRepairFailures(panel, record);
+  setMemo(kNotTransferred, record.failureToCarryOut);
+}
+
+void ShowRepairFailures(QWidget& panel, const RepairRequestPanel& record) {
+  panel.findChild<QPlainTextEdit*>(kDetected)->setPlainText(MemoText(record.detectFailure));
+}
+
+QAbstractButton& RepairRequestPrintButton(QWidget& panel) { return *panel.findChild<QAbstractButton*>(kPrint); }
 
 std::vector<Page> AutotestPages() {
   return {MassDocumentsPage(), AutotestPage(), FullDumpPage(), RepairRequestPage()};
