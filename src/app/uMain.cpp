@@ -383,7 +383,8 @@ void TfmMain::BuildTaskList() {
 }
 
 void TfmMain::ConnectPanelHandlers() {
-  gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
+  gridPanel_ = new CommandGridPanel(PagePanel(*FindPageRun(procedure::kArbitraryCommand).page), commandGrid_,
+                                    *presenter_, this);
   new RepairRequestForm(*this, PagePanel(*FindPageRun(procedure::kRepairRequest).page), *presenter_);
   SetOptionsHandler([this] { TfmOptions::Run(*this); });
   for (const Page& page : Pages()) {

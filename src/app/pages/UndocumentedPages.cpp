@@ -1,5 +1,10 @@
 // The pages of the group "Недокументированные функции": the commands the
 // device answers beyond its documentation and the arbitrary command.
+#include <QAbstractButton>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include "app/CommandGridPanel.h"
 #include "app/pages/Page.h"
 #include "commands/Arbitrary.h"
 #include "commands/Information.h"
@@ -19,7 +24,11 @@ Page UndocumentedPage(const char* caption, const char* handler, uint8_t code, co
   return p;
 }
 
+constexpr const char* kGrid = "StringGrid1";
+constexpr const char* kLength = "edSomeComandLen";
+
 Page ArbitraryCommandPage() {
+  static constexpr const char* kDigits = "rbSomeComandDigits";
   static constexpr const char* kText = "rbSomeComandTXT";
   static constexpr const char* kMultiFragment = "cbSomeComandMultifrag";
   static constexpr const char* kNoData = "cbSomeComandSimpAnsv";
@@ -27,10 +36,10 @@ Page ArbitraryCommandPage() {
   Page p = UndocumentedPage("Команда, которую вы можете сделать сами", "grNoInDocItems2Click",
                             procedure::kArbitraryCommand, "Docs/Произвольная команда.htm");
   p.spec = {"pnSomeComand", "Выполнить произвольную команду", nullptr,
-            {field::Radio("rbSomeComandDigits", "В числовой форме").Checked(),
+            {field::Radio(kDigits, "В числовой форме").Checked(),
              field::Radio(kText, "В текстовой форме"),
-             field::Spin("edSomeComandLen", "Длина команды в байтах:", 1, 100, 1, 1),
-             field::Grid("StringGrid1").Named("Кадр команды"), field::Caption("В предполагаемом ответе:"),
+             field::Spin(kLength, "Длина команды в байтах:", 1, 100, 1, 1),
+             field::Grid(kGrid).Named("Кадр команды"), field::Caption("В предполагаемом ответе:"),
              field::Check(kMultiFragment, "Несколько фрагментов"),
              field::Check(kNoData, "ЭКЛЗ не возвращает ни какой информации "),
              field::Check(kParse, "Ответ ввиде не текстовых фрагментов, которые нужно разобрать")}};
@@ -45,10 +54,21 @@ Page ArbitraryCommandPage() {
     });
   };
   p.windowStep = WindowStep::GridChecksum;
+  // rbSomeComandTXTClick: a text-form reply has no fragments to parse.
+  p.connect = [](QWidget& panel, MessagePresenter&) {
+    for (const char* name : {kDigits, kText}) {
+      QObject::connect(panel.findChild<QAbstractButton*>(name), &QAbstractButton::clicked, &panel, [&panel] {
+        panel.findChild<QWidget*>(kParse)->setEnabled(!panel.findChild<QAbstractButton*>(kText)->isChecked());
+      });
+    }
+  };
   return p;
 }
 
 }  // namespace
+
+QTableWidget& CommandGridTable(QWidget& panel) { return *panel.findChild<QTableWidget*>(kGrid); }
+QSpinBox& CommandLengthSpinner(QWidget& panel) { return *panel.findChild<QSpinBox*>(kLength); }
 
 std::vector<Page> UndocumentedPages() {
   Page initArchive = InitArchivePage();
