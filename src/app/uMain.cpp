@@ -53,6 +53,7 @@
 #include "app/ProgressDUMP.h"
 #include "app/RepairRequestForm.h"
 #include "app/StatusPane.h"
+#include "app/TaskList.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "app/pages/Page.h"
@@ -76,7 +77,6 @@ namespace {
 constexpr int kParamsTab = 0;
 constexpr int kResultTab = 1;
 constexpr int kProtocolTab = 2;
-constexpr int kItemRole = Qt::UserRole;  // catalogue index of a task-list item, -1 for a group
 constexpr const char* kPlacementSection = "fmMainFormState";
 
 QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, const char* fallback,
@@ -90,25 +90,6 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, cons
   return b;
 }
 
-// Task-list items wrap onto more lines when the list is narrower than their
-// caption: an item is as tall as its caption needs at the list's width.
-class WrappingItemDelegate : public QStyledItemDelegate {
- public:
-  explicit WrappingItemDelegate(QTreeView* view) : QStyledItemDelegate(view), view_(view) {}
-
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    int depth = view_->rootIsDecorated() ? 1 : 0;
-    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) ++depth;
-    QStyleOptionViewItem at = option;
-    // The style wraps the caption only within a valid rectangle.
-    at.rect = QRect(0, 0, std::max(1, view_->viewport()->width() - depth * view_->indentation()),
-                    std::max(1, at.rect.height()));
-    return QStyledItemDelegate::sizeHint(at, index);
-  }
-
- private:
-  QTreeView* view_;
-};
 
 
 }  // namespace
@@ -346,40 +327,8 @@ QWidget* TfmMain::BuildParamsTab() {
 }
 
 void TfmMain::BuildTaskList() {
-  taskList_ = new QTreeWidget(this);
-  taskList_->setObjectName("rzTaskList");
-  taskList_->setAccessibleName("Список команд");
-  taskList_->setHeaderHidden(true);
-  taskList_->setRootIsDecorated(true);
-  taskList_->setExpandsOnDoubleClick(false);
-  taskList_->setWordWrap(true);
-  taskList_->setTextElideMode(Qt::ElideNone);
-  taskList_->setItemDelegate(new WrappingItemDelegate(taskList_));
-  for (const TaskGroup& g : TaskGroups()) {
-    auto* item = new QTreeWidgetItem(taskList_, {QString::fromUtf8(g.caption)});
-    item->setData(0, kItemRole, -1);
-    QFont bold = item->font(0);
-    bold.setBold(true);
-    item->setFont(0, bold);
-    item->setFlags(Qt::ItemIsEnabled);
-    groupItems_.push_back(item);
-  }
-  const auto& items = Catalogue();
-  for (size_t i = 0; i < items.size(); ++i) {
-    auto* item = new QTreeWidgetItem(groupItems_[items[i].group], {QString::fromUtf8(items[i].caption)});
-    item->setData(0, kItemRole, static_cast<int>(i));
-    item->setHidden(items[i].hidden);
-  }
-  taskList_->expandAll();
-  // Moving through the list with the keys raises each item's panel as a
-  // click does; a mouse press leaves the choice to its release.
-  connect(taskList_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-    if (!item || taskListPressed_ || showingCurrent_) return;
-    const int index = item->data(0, kItemRole).toInt();
-    if (index >= 0) SelectCommand(Catalogue()[static_cast<size_t>(index)]);
-  });
-  taskList_->viewport()->installEventFilter(this);
-  taskList_->installEventFilter(this);
+  taskList_ = new TaskList(this);
+  connect(taskList_, &TaskList::chosen, this, [this](const Page* page) { SelectCommand(*page); });
 }
 
 void TfmMain::ConnectPanelHandlers() {
@@ -511,11 +460,11 @@ void TfmMain::RestoreLink(bool open) {
 
 void TfmMain::ApplyGroupStates() {
   const Settings& s = session_->settings;
-  for (size_t i = 0; i < groupItems_.size(); ++i) {
+  for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
     const int index = TaskGroups()[i].settingsIndex;
     if (index < 0) continue;
     const bool opened = index == 0 ? s.group0Opened : index == 1 ? s.group1Opened : s.group2Opened;
-    groupItems_[i]->setExpanded(opened);
+    taskList_->SetGroupExpanded(i, opened);
   }
 }
 
@@ -554,9 +503,9 @@ void TfmMain::SavePlacement() {
 
 void TfmMain::FormDestroy() {
   Settings& s = session_->settings;
-  for (size_t i = 0; i < groupItems_.size(); ++i) {
+  for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
     const int index = TaskGroups()[i].settingsIndex;
-    const bool opened = groupItems_[i]->isExpanded();
+    const bool opened = taskList_->GroupExpanded(i);
     if (index == 0) s.group0Opened = opened;
     if (index == 1) s.group1Opened = opened;
     if (index == 2) s.group2Opened = opened;
@@ -604,36 +553,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 // --- Command selection ----------------------------------------------------------------
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == taskList_->viewport() && event->type() == QEvent::Resize) {
-    // The items' heights follow the list's width.
-    taskList_->doItemsLayout();
-  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonPress) {
-    taskListPressed_ = true;
-  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
-    taskListPressed_ = false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    QTreeWidgetItem* item = taskList_->itemAt(mouse->position().toPoint());
-    if (item && mouse->button() == Qt::LeftButton) {
-      const int index = item->data(0, kItemRole).toInt();
-      if (index >= 0) {
-        SelectCommand(Catalogue()[static_cast<size_t>(index)]);
-      } else if (taskList_->visualItemRect(item).contains(mouse->position().toPoint())) {
-        item->setExpanded(!item->isExpanded());
-      }
-    }
-  } else if (watched == taskList_ && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    QTreeWidgetItem* item = taskList_->currentItem();
-    if (item && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
-      const int index = item->data(0, kItemRole).toInt();
-      if (index >= 0) {
-        SelectCommand(Catalogue()[static_cast<size_t>(index)]);
-      } else {
-        item->setExpanded(!item->isExpanded());
-      }
-      return true;
-    }
-  } else if (watched == paramsTab_ && event->type() == QEvent::Resize) {
+  if (watched == paramsTab_ && event->type() == QEvent::Resize) {
     // "Выполнить" stays at the top right of the tab.
     execQuery_->move(paramsTab_->width() - execQuery_->width() - kExecButtonMargin,
                      kExecButtonMargin);
@@ -688,17 +608,7 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
 
 // The task list marks the command whose panel is up, also when start-up
 // chose it: keyboard use then starts from it.
-void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) {
-  const int index = static_cast<int>(&item - Catalogue().data());
-  for (QTreeWidgetItemIterator it(taskList_); *it; ++it) {
-    if ((*it)->data(0, kItemRole).toInt() == index && !(*it)->isHidden()) {
-      showingCurrent_ = true;
-      taskList_->setCurrentItem(*it);
-      showingCurrent_ = false;
-      return;
-    }
-  }
-}
+void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) { taskList_->ShowCurrent(item); }
 
 // The report type enables the range fields it uses.
 void TfmMain::cbAskReportTypeChange() { ReportTypeChanged(*paramsTab_); }
