@@ -1,9 +1,9 @@
-// The command catalogue of the task list: one row per item with its code,
-// parameter panel, help page and the extra steps its selection runs.
+// The task list: its five groups and its items, one per page (app/pages).
 #pragma once
 
-#include <cstdint>
 #include <vector>
+
+#include "app/pages/Page.h"
 
 namespace eklz::app {
 
@@ -14,28 +14,8 @@ struct TaskGroup {
   int settingsIndex;    // "Group N" section of the settings, -1: not kept
 };
 
-// Steps that some selections run besides the common ones.
-enum class ExtraStep {
-  None,
-  FinishDocNow,      // before: the finish-document date and time set to now
-  CloseShiftNow,     // before: the close-shift date and time set to now
-  ActivateNow,       // before: the activation date and time set to now
-  ReportDefaults,    // after: report dates today, fifth report type, shift fields disabled
-  SeedRandom,        // before: the mass-documents generator reseeded from the clock
-  RepairRequest,     // between: the repair memos and serial cleared; after: check date today
-  GridChecksum,      // after: the checksum cell of the command grid recomputed
-};
-
-struct CatalogueItem {
-  int group;             // index into TaskGroups()
-  const char* caption;   // task-list caption
-  const char* handler;   // name of the item's click handler
-  uint8_t code;          // CurrentCmd after the selection
-  const char* panel;     // objectName of the raised panel
-  const char* helpPage;  // path relative to the program folder
-  bool hidden;
-  ExtraStep extra;
-};
+// A task-list item is its page.
+using CatalogueItem = Page;
 
 const std::vector<TaskGroup>& TaskGroups();
 // Every item in display order (hidden items included).

@@ -52,12 +52,12 @@ class CellDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-CommandGridPanel::CommandGridPanel(QWidget& params, CommandGrid& grid, MessagePresenter& presenter,
+CommandGridPanel::CommandGridPanel(QWidget& panel, CommandGrid& grid, MessagePresenter& presenter,
                                    QObject* parent)
     : QObject(parent), grid_(grid), presenter_(presenter) {
-  panel_ = params.findChild<QWidget*>("pnSomeComand");
-  table_ = params.findChild<QTableWidget*>("StringGrid1");
-  length_ = params.findChild<QSpinBox*>("edSomeComandLen");
+  panel_ = &panel;
+  table_ = &CommandGridTable(panel);
+  length_ = &CommandLengthSpinner(panel);
 
   // The length changes by its buttons and keys only (step 1, 10 with Page
   // Up and Page Down); typed text is refused.
@@ -81,11 +81,6 @@ CommandGridPanel::CommandGridPanel(QWidget& params, CommandGrid& grid, MessagePr
   table_->setFixedHeight(table_->rowHeight(0) + table_->rowHeight(1) + 2 * table_->frameWidth() +
                          table_->horizontalScrollBar()->sizeHint().height());
 
-  for (const char* name : {"rbSomeComandTXT", "rbSomeComandDigits", "rbAutoTestTXT", "rbAutoTestDigits"}) {
-    if (auto* b = params.findChild<QAbstractButton*>(name)) {
-      connect(b, &QAbstractButton::clicked, this, &CommandGridPanel::rbSomeComandTXTClick);
-    }
-  }
   ShowGrid();
 }
 
@@ -140,11 +135,6 @@ void CommandGridPanel::StringGrid1SetEditText(int column, QLineEdit& editor) {
     editor.setText(QString::fromStdString(grid_.Value(column)));
     editor.selectAll();
   }
-}
-
-void CommandGridPanel::rbSomeComandTXTClick() {
-  const bool text = panel_->findChild<QRadioButton*>("rbSomeComandTXT")->isChecked();
-  panel_->findChild<QCheckBox*>("cbSomeComandParseFrag")->setEnabled(!text);
 }
 
 void CommandGridPanel::ShowGrid() {

@@ -18,12 +18,17 @@ namespace eklz::app {
 
 class MessagePresenter;
 
+// The arbitrary command's panel: its grid and its length spinner (defined
+// with its page).
+QTableWidget& CommandGridTable(QWidget& panel);
+QSpinBox& CommandLengthSpinner(QWidget& panel);
+
 class CommandGridPanel : public QObject {
   Q_OBJECT
  public:
-  // `params` holds the panels (pnSomeComand and pnAutoTest); `grid` is the
-  // model that the dispatcher reads the frame from.
-  CommandGridPanel(QWidget& params, CommandGrid& grid, MessagePresenter& presenter,
+  // `panel` is the arbitrary command's panel; `grid` is the model that the
+  // page reads the frame from.
+  CommandGridPanel(QWidget& panel, CommandGrid& grid, MessagePresenter& presenter,
                    QObject* parent = nullptr);
 
   // The start-up grid: STX "02", length "01", command "00", its checksum;
@@ -36,7 +41,6 @@ class CommandGridPanel : public QObject {
   void edSomeComandLenChange(int value);
   // The text of value cell `column` changed while being edited in `editor`.
   void StringGrid1SetEditText(int column, QLineEdit& editor);
-  void rbSomeComandTXTClick();
 
  private:
   // Copies the model into the table's cells.

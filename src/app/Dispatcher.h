@@ -1,7 +1,7 @@
-// The dispatcher of "Выполнить": one table from CurrentCmd to the conversion
-// of its panel's fields and one core operation. Fields are read and converted
-// on the GUI thread; the operation runs later on the worker thread with the
-// values captured.
+// What "Выполнить" runs: a page (app/pages) reads its own panel's fields and
+// prepares one core operation. Fields are read and converted on the GUI
+// thread; the operation runs later on the worker thread with the values
+// captured.
 #pragma once
 
 #include <QWidget>
@@ -21,7 +21,8 @@ class RandomSource;
 
 namespace eklz::app {
 
-// The converted values of the panel fields, found by component name.
+// The converted values of one panel's fields, found by component name within
+// that panel only; a name the panel does not hold is a logic_error.
 // Conversions fail with EConvertError and the messages of the number parsers
 // ("'%s' is not a valid integer value", "... floating point value").
 class PanelFields {
@@ -49,7 +50,7 @@ class PanelFields {
   const QWidget& root_;
 };
 
-// What a dispatch row sees besides the fields.
+// What a page sees besides its fields.
 struct DispatchContext {
   const PanelFields& fields;
   bool quiet;
@@ -65,14 +66,5 @@ struct PreparedRun {
   std::function<void()> afterSuccess;
   std::function<void()> afterFailure;
 };
-
-struct DispatchRow {
-  uint8_t code;
-  std::function<PreparedRun(const DispatchContext&)> prepare;
-};
-
-const std::vector<DispatchRow>& DispatchTable();
-// The row of `code`, or nullptr for a code without one.
-const DispatchRow* FindDispatchRow(uint8_t code);
 
 }  // namespace eklz::app

@@ -25,14 +25,12 @@
 #include <algorithm>
 
 #include "app/Fields.h"
-#include "commands/Activation.h"
-#include "commands/Reports.h"
-#include "commands/Service.h"
 
 namespace eklz::app {
 
-namespace {
+namespace field {
 
+namespace {
 FieldSpec Field(FieldKind kind, const char* name, const char* label) {
   FieldSpec f;
   f.kind = kind;
@@ -40,6 +38,8 @@ FieldSpec Field(FieldKind kind, const char* name, const char* label) {
   f.label = label;
   return f;
 }
+}  // namespace
+
 FieldSpec Int(const char* name, const char* label, const IntegerRange& range, long long def) {
   FieldSpec f = Field(FieldKind::Integer, name, label);
   f.minimum = range.min;
@@ -62,7 +62,7 @@ FieldSpec List(const char* name, const char* label, std::vector<const char*> ite
   f.value = def;
   return f;
 }
-FieldSpec Text(const char* name, const char* label, int maxLength, const char* text = "") {
+FieldSpec Text(const char* name, const char* label, int maxLength, const char* text) {
   FieldSpec f = Field(FieldKind::Text, name, label);
   f.places = maxLength;
   f.text = text;
@@ -86,193 +86,10 @@ FieldSpec Radio(const char* name, const char* caption) { return Field(FieldKind:
 FieldSpec Button(const char* name, const char* caption) { return Field(FieldKind::Button, name, caption); }
 FieldSpec Browse(const char* name) { return Field(FieldKind::Button, name, "...").Beside(); }
 FieldSpec Memo(const char* name, const char* label) { return Field(FieldKind::Memo, name, label); }
+FieldSpec Grid(const char* name) { return Field(FieldKind::Grid, name, ""); }
 FieldSpec Caption(const char* text) { return Field(FieldKind::Caption, "", text); }
 
-std::vector<const char*> ReportTypeItems() {
-  return {std::begin(kReportTypes), std::end(kReportTypes)};
-}
-std::vector<const char*> RateItems() { return {std::begin(kExchangeRates), std::end(kExchangeRates)}; }
-std::vector<const char*> BindingItems() {
-  std::vector<const char*> items;
-  for (const FreeTextBinding& b : kFreeTextBindings) items.push_back(b.itemText);
-  return items;
-}
-const std::vector<const char*> kDocumentItems = {"Продажа", "Покупка", "Возврат продажи",
-                                                 "Возврат покупки", "Скидка", "Наценка"};
-const std::vector<const char*> kLengthItems = {"16 символов", "40 символов"};
-
-// The three fields of a document item: department, quantity, sum.
-std::vector<FieldSpec> ItemFields(const char* dep, const char* count, const char* sum) {
-  return {Int(dep, "Отдел", kDepartmentRange, 1), Dec(count, "Количество", kQuantityLimit),
-          Dec(sum, "Сумма", kSumLimit)};
-}
-
-const FormChoice* Choice(uint8_t code) {
-  for (const FormChoice& c : FormChoices()) {
-    if (c.code == code) return &c;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
-const std::vector<FormChoice>& FormChoices() {
-  static const std::vector<FormChoice> kChoices = {
-      {"rbActivateDigits", "rbActivateTXT", 0x01},
-      {"rbAskSNDigit", "rbAskSNTxt", 0x14},
-      {"rbAskResultOfActivateDigit", "rbAskResultOfActivateText", 0x24},
-      {"rbControlTapeDigits", "rbControlTapeText", 0x20},
-      {"rbAskDocDigits", "rbAskDocTXT", 0x21},
-      {"rbAskResultSesionDigits", "rbAskResultSesionTXT", 0x23},
-      {"rbAskReportDigits", "rbAskReportTXT", 0x22},
-      {"rbAskFinishDocDigits", "rbAskFinishDocTxt", 0x19},
-      {"rbAskVersionDigits", "rbAskVersionTXT", 0x2A},
-  };
-  return kChoices;
-}
-
-const std::vector<PanelSpec>& PanelTable() {
-  static const std::vector<PanelSpec> kPanels = {
-      {"pnSale", "Выполнить продажу", "Код команды: 0x10",
-       ItemFields("edSaleDepNum", "edSaleCnt", "edSaleSum")},
-      {"pnBuy", "Выполнить покупку", "Код команды: 0x11",
-       ItemFields("edBuyDepNum", "edBuyCnt", "edBuySum")},
-      {"pnReturnSale", "Выполнить возврат продажи", "Код команды: 0x12",
-       ItemFields("edReturnSaleDepNum", "edReturnSaleCnt", "edReturnSaleSum")},
-      {"pnReturnBuy", "Выполнить возврат покупки", "Код команды: 0x13",
-       ItemFields("edReturnBuyDepNum", "edReturnBuyCnt", "edReturnBuySum")},
-      {"pnDiscount", "Выполнить скидку", "Код команды: 0x16", {Dec("edDiscountSum", "Сумма", kDiscountLimit)}},
-      {"pnMargin", "Выполнить наценку", "Код команды: 0x17", {Dec("edMarginSum", "Сумма", kMarginLimit)}},
-      {"pnStorno", "Выполнить сторно", "Код команды: 0x18",
-       {List("cbStornoDoc", "Сторнируемая команда", kDocumentItems, 0),
-        Int("edStornoDepNum", "Отдел", kDepartmentRange, 1),
-        Dec("edStornoCnt", "Количество", kQuantityLimit), Dec("edStornoSum", "Сумма", kSumLimit)}},
-      {"pnFinishDoc", "Выполнить завершение документа", "Код команды: 0x19",
-       {Date("dteFinishDocDate", "Дата"), Time("dteFinishDocTime", "Время"),
-        Int("edFinishDocCodeOfOperator", "Код оператора", kOperatorRange, 1)},
-       Choice(0x19)},
-      {"pnAbort", "Выполнить отмену документа или отчёта", "Код команды: 0x06", {}},
-      {"pnAskSN", "Запрос регистрационного номера ЭКЛЗ", "Код команды: 0x14 (0x94)", {},
-       Choice(0x14)},
-      {"pnAskResultOfActivate", "Запрос итога активизации", "Код команды: 0x24 (0xA4)", {},
-       Choice(0x24)},
-      {"pnAskControlTape", "Выполнить запрос контрольной ленты", "Код команды: 0x20",
-       {Int("edShift", "№ смены:", kShiftRange, 1)}, Choice(0x20)},
-      {"pnAskDoc", "Выполнить запрос документа", "Код команды: 0x21(0xA1)",
-       {Int("edAskDocKPK", "№ КПК:", kKpkRange, 0).NoGrouping()}, Choice(0x21)},
-      {"pnAskResultOfSession", "Выполнить запрос итогов смены", "Код команды: 0x23",
-       {Int("edAskResultSesionNum", "№ смены:", kShiftRange, 1)}, Choice(0x23)},
-      {"pnAskReport", "Выполнить запрос отчёта", "Код команды: 0x22",
-       {List("cbAskReportType", "Тип отчета:", ReportTypeItems(), 0),
-        Date("dteAskReportFrom", "Дата с:"), Date("dteAskReportTo", "дата по:"),
-        Int("edAskReportSesionFrom", "№ Смены с:", kReportShiftRange, 0).NoGrouping(),
-        Int("edAskReportTo", "№ смены по:", kReportShiftRange, 0).NoGrouping()},
-       Choice(0x22)},
-      {"pnAskReportData", "Выполнить запрос данных отчёта или документа", "Код команды: 0x05", {}},
-      {"pnCloseSession", "Выполнить закрытие смены", "Код команды: 0x09",
-       {Date("dteCloseShiftDate", "Дата"), Time("dteCloseShiftTime", "Время"),
-        Int("edCloseShiftCodeOfOperator", "Код оператора", kOperatorRange, 1)}},
-      {"pnAskStatus", "Запрос состояния ЭКЛЗ", "Код команды: 0x07",
-       {Radio("rbStatus1",
-              "Запрос итога документа, даты, времени, номера последнего КПК и номера ЭКЛЗ")
-            .Checked(),
-        Radio("rbStatus2", "Запрос итогов текущей смены")}},
-      {"pnSomeText", "Ввод произвольного текста", "Код команды: 0x04",
-       {List("cbSTLength", "Длина строки:", kLengthItems, 0),
-        Int("eiSTDepartNum", "Отдел:", kFreeTextDepartmentRange, 1),
-        List("cbSTCode", "Код привязки:", BindingItems(), -1),
-        Text("eiSTText", "Строка текста:", 16),
-        Radio("rbSTPC866", "Сохранить строку в кодировке РС866").Checked(),
-        Radio("rbSTWin1251", "Сохранить строку в кодировке Win1251")}},
-      {"pnSetExchangeParams", "Установка параметров обмена", "Код команды: 0x02",
-       {List("cbRateExcange", "Скорость обмена", RateItems(), -1),
-        Int("edTimeOut", "Тайм-аут", kExchangeTimeoutRange, 10),
-        Button("btStandartSettingsExcange", "Стандартные")}},
-      {"pnActivate", "Активизация", "Код команды: 0x01",
-       {Date("dteDateActivate", "Дата активизации"), Time("dteTimeActivate", "Время активизации"),
-        Digits("edRegNum", "Регистрационный номер", 12), Digits("edINN", "ИНН", 12),
-        Digits("edNumSmen", "Номер смены", 4), Text("edSN", "Заводской номер ККМ", 12),
-        Spin("edPrintWidth", "Ширина строки принтера", 16, 40, 16, 24),
-        Text("edKKmName", "Тип ККМ", 16),
-        List("cbKKmNameLength", "", kLengthItems, 0).Beside().Named("Длина типа ККМ")},
-       Choice(0x01)},
-      {"pnTest", "Тест архива", "Код команды: 0x08", {}},
-      {"pnAskDumpArchiv", "Выполнить запрос дампа архива", "Код команды: 0x03",
-       {Radio("rbAskDumpOnePage", "Только одна страница дампа архива").Checked(),
-        Radio("rbAskDumpManyPages", "Диапазон страниц дампа архива"),
-        Int("eiAskDumpNumPageFrom", "№ первой страницы дампа архива:", kPageRange, 0).NoGrouping(),
-        Int("eiAskDumpNumPageTo", "№ последней страницы дампа архива:", kPageRange, 0)
-            .NoGrouping()
-            .Disabled(),
-        Check("chAskDumpArchivInFile", "Сохранять дамп в отдельный файл"),
-        Text("edAskDumpArchivFileName", "Имя файла:", 0).Disabled(),
-        Browse("RzToolbarButton1").Disabled()}},
-      {"pnCloseArchiv", "Выполнить закрытие архива", "Код команды: 0x0A", {}},
-      {"pnInitArchiv", "Инициализация архива(только для эмуляторов)", "Код команды: 0x26", {}},
-      {"pnCancelCloseArhiv", "Снятие флага закрытия архива(начиная с 8 версии)",
-       "Код команды: 0x40 ", {}},
-      {"pnAutoCreateDocs", "Массовое создание документов", nullptr,
-       {Check("ChBAutoDocLogoTXT", "Сохранять протокол обмена в текстовом виде").Checked(),
-        Check("ChBAutoDocLogoHex", "Сохранять протокол обмена в шестнадцатиричном виде").Checked(),
-        Int("RzNumericEdit5", "Количество документов:", kDocumentCountRange, 1),
-        List("cbAutuCreateTypeDocs", "Тип документа:",
-             {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки"}, 0),
-        Check("ChBAutoDocRandomTypeDoc", "Случайный тип документа").Beside(),
-        Int("edAutoCreateNumDep", "Отдел:", kDepartmentRange, 1),
-        Check("ChBAutoDocRandomDep", "Случайный отдел").Beside(),
-        Dec("edAutoCreateKol", "Количество:", kQuantityLimit),
-        Check("ChBAutoDocRandomKol", "Случайное количество").Beside(),
-        Dec("edAutoCreateSumma", "Сумма:", kSumLimit),
-        Check("ChBAutoDocRandomSumma", "Случайная сумма документа").Beside(),
-        Int("edAutoCreateRotNum", "Количество повтора операции в документе:", kRepetitionRange, 1),
-        Check("RzCheckBox1", "Случайным образом").Beside().Named("Количество повтора случайным образом"),
-        Check("ChBAutoDocMakeDiskont", "Выполнить скидку, в количестве:"),
-        Int("edAutoCreateKolDiskont", "", kDiscountCountRange, 1).Beside().Named("Количество скидок"),
-        Dec("edAutoCreateDiskontSumma", "на сумму:", kDiscountLimit).Beside().Named("Сумма скидки"),
-        Check("ChBAutoDocMakeDiskontRND", "Случайным образом").Beside().Named("Скидки случайным образом"),
-        Check("ChBAutoDocMakeMargin", "Выполнить наценку, в количестве:"),
-        Int("edAutoCreateKolDiskontMargin", "", kMarginCountRange, 1).Beside().Named("Количество наценок"),
-        Dec("edAutoCreateMarginSumma", "на сумму:", kMarginLimit).Beside().Named("Сумма наценки"),
-        Check("ChBAutoDocMakeMarginRND", "Случайным образом").Beside().Named("Наценки случайным образом")}},
-      {"pnAutoTest", "Выполнить программу тестирования", nullptr,
-       {Radio("rbAutoTestDigits", "В числовой форме").Checked(),
-        Radio("rbAutoTestTXT", "В текстовой форме")}},
-      {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
-       {Check("chAllDumpMaxSpeed", "Увеличивать скорось до 19200"),
-        Text("edAllDumpFileName", "Имя файла:", 0, "Dump.bin"), Browse("RzToolbarButton2")}},
-      {"pnRequestDornal", "Заявка на замену бракованной ЭКЛЗ", nullptr,
-       {Text("RequestDornalNumRequset", "№ заявки", 16, "1"),
-        Date("RequestDornalDateOfCheck", "Дата проведения проверки"),
-        Date("RequestDornalDateOfBroken", "Дата отказа"),
-        Date("RequestDornalDateOfActivate", "Дата активизации"),
-        Text("RequestDornalSerialNumEKLZ", "Заводской № ЭКЛЗ", 13),
-        Text("RequestDornalNameKKM", "Тип ККМ", 16),
-        Text("RequestDornalSerialNumKKM", "Заводской номер ККМ", 12),
-        Memo("meRequestDornalDevelopmentFailure", "Внешнее проявление отказа:"),
-        Memo("meRequestDornalDetectFailure", "Обнаружены неисправности:"),
-        Check("RzCheckBox2", "Данные архива ЭКЛЗ на технический носитель информации перенесены")
-            .Checked(),
-        Memo("meRequestDornaFailureToCarryOut", "Причина невыполнения переноса:").Disabled(),
-        Button("RzBitBtn1", "Распечатать заявку на ремонт ЭКЛЗ")}},
-      {"pnAskSerNumRIK", "Выполнить запрос заводского номера криптопроцессора",
-       "Код команды: 0x39", {}},
-      {"pnAskVersion", "Запрос версии ЭКЛЗ", "Код команды: 0x2A (0xAA)", {}, Choice(0x2A)},
-      {"pnSomeComand", "Выполнить произвольную команду", nullptr,
-       {Radio("rbSomeComandDigits", "В числовой форме").Checked(),
-        Radio("rbSomeComandTXT", "В текстовой форме"),
-        Spin("edSomeComandLen", "Длина команды в байтах:", 1, 100, 1, 1),
-        Field(FieldKind::Grid, "StringGrid1", "").Named("Кадр команды"),
-        Caption("В предполагаемом ответе:"),
-        Check("cbSomeComandMultifrag", "Несколько фрагментов"),
-        Check("cbSomeComandSimpAnsv", "ЭКЛЗ не возвращает ни какой информации "),
-        Check("cbSomeComandParseFrag",
-              "Ответ ввиде не текстовых фрагментов, которые нужно разобрать")}},
-      {"pnAskDumpProc", "Часть дампа одного из процессоров (?) ",
-       "Код команды: 0x3D (начиная с ЭКЛЗ2)", {}},
-      {"pnGetCurKPK", "Взятие номера текщего КПК", "Код команды: 0x3С", {}},
-  };
-  return kPanels;
-}
+}  // namespace field
 
 namespace {
 

@@ -1,9 +1,10 @@
-// The parameter panels of the tab "Параметры", built from one declarative
-// table: every panel with its title, code label, separator and fields, each
-// field under the component name the dispatcher reads it by.
+// The parameter panels of the tab "Параметры", each declared by its page
+// (app/pages): title, code label, separator and fields, each field under the
+// component name the page reads it by.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "commands/Limits.h"
@@ -59,7 +60,7 @@ struct FieldSpec {
 struct FormChoice {
   const char* digits;  // "В числовой форме"
   const char* text;    // "В текстовой форме"
-  uint8_t code;        // the numeric-form code; the text form is code + 0x80
+  uint8_t code = 0;    // the numeric-form code (the page's); the text form is code + 0x80
 };
 
 struct PanelSpec {
@@ -67,11 +68,30 @@ struct PanelSpec {
   const char* title;
   const char* codeLabel;  // nullptr: the panel shows no code
   std::vector<FieldSpec> fields;
-  const FormChoice* formChoice = nullptr;
+  std::optional<FormChoice> formChoice = std::nullopt;
 };
 
+// The panels of every page, each once, in task-list order.
 const std::vector<PanelSpec>& PanelTable();
-const std::vector<FormChoice>& FormChoices();
+
+// The fields of the page files.
+namespace field {
+FieldSpec Int(const char* name, const char* label, const IntegerRange& range, long long def);
+FieldSpec Dec(const char* name, const char* label, const AmountLimit& limit);
+FieldSpec Date(const char* name, const char* label);
+FieldSpec Time(const char* name, const char* label);
+FieldSpec List(const char* name, const char* label, std::vector<const char*> items, int def);
+FieldSpec Text(const char* name, const char* label, int maxLength, const char* text = "");
+FieldSpec Digits(const char* name, const char* label, int count);
+FieldSpec Spin(const char* name, const char* label, int min, int max, int def, int step);
+FieldSpec Check(const char* name, const char* caption);
+FieldSpec Radio(const char* name, const char* caption);
+FieldSpec Button(const char* name, const char* caption);
+FieldSpec Browse(const char* name);  // the small "..." button beside the field before it
+FieldSpec Memo(const char* name, const char* label);
+FieldSpec Grid(const char* name);
+FieldSpec Caption(const char* text);
+}  // namespace field
 
 // The window's "Выполнить" button sits over the top right corner of the
 // parameter tab, `kExecButtonMargin` from its edges; a panel keeps its title

@@ -1,6 +1,6 @@
 #include "app/RepairRequestForm.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -23,9 +23,6 @@ namespace {
 
 QString Utf8(const std::string& s) { return QString::fromStdString(s); }
 
-// A memo shows line breaks as '\n'; the core writes CR LF.
-QString MemoText(const std::string& s) { return Utf8(s).replace("\r\n", "\n"); }
-
 // The form is one A4 page unless the operator picks another in the print dialog.
 void PrepareFormPrinter(QPrinter& printer) {
   printer.setDocName("Заявка на ремонт ЭКЛЗ");
@@ -33,55 +30,6 @@ void PrepareFormPrinter(QPrinter& printer) {
 }
 
 }  // namespace
-
-RepairRequestPanel ReadRepairRequestPanel(const PanelFields& f) {
-  RepairRequestPanel panel;
-  panel.numRequest = f.Text("RequestDornalNumRequset");
-  panel.dateOfCheck = f.Date("RequestDornalDateOfCheck");
-  panel.dateOfBroken = f.Date("RequestDornalDateOfBroken");
-  panel.dateOfActivate = f.Date("RequestDornalDateOfActivate");
-  panel.serialNumEklz = f.Text("RequestDornalSerialNumEKLZ");
-  panel.nameKkm = f.Text("RequestDornalNameKKM");
-  panel.serialNumKkm = f.Text("RequestDornalSerialNumKKM");
-  panel.developmentFailure = f.Text("meRequestDornalDevelopmentFailure");
-  panel.detectFailure = f.Text("meRequestDornalDetectFailure");
-  panel.archiveTransferred = f.State("RzCheckBox2");
-  panel.failureToCarryOut = f.Text("meRequestDornaFailureToCarryOut");
-  return panel;
-}
-
-void ClearRepairRequestPanel(QWidget& params) {
-  for (const char* memo : {"meRequestDornalDevelopmentFailure", "meRequestDornalDetectFailure",
-                           "meRequestDornaFailureToCarryOut"}) {
-    params.findChild<QPlainTextEdit*>(memo)->clear();
-  }
-  params.findChild<QLineEdit*>("RequestDornalSerialNumEKLZ")->clear();
-}
-
-void ShowRepairRequestPanel(QWidget& params, const RepairRequestPanel& panel) {
-  auto setDate = [&](const char* name, const CalendarDate& d) {
-    params.findChild<QDateTimeEdit*>(name)->setDate(QDate(d.year, d.month, d.day));
-  };
-  auto setText = [&](const char* name, const std::string& text) {
-    params.findChild<QLineEdit*>(name)->setText(Utf8(text));
-  };
-  auto setMemo = [&](const char* name, const std::string& text) {
-    params.findChild<QPlainTextEdit*>(name)->setPlainText(MemoText(text));
-  };
-  setDate("RequestDornalDateOfCheck", panel.dateOfCheck);
-  setDate("RequestDornalDateOfBroken", panel.dateOfBroken);
-  setDate("RequestDornalDateOfActivate", panel.dateOfActivate);
-  setText("RequestDornalSerialNumEKLZ", panel.serialNumEklz);
-  setText("RequestDornalNameKKM", panel.nameKkm);
-  setText("RequestDornalSerialNumKKM", panel.serialNumKkm);
-  setMemo("meRequestDornalDevelopmentFailure", panel.developmentFailure);
-  ShowRepairFailures(params, panel);
-  setMemo("meRequestDornaFailureToCarryOut", panel.failureToCarryOut);
-}
-
-void ShowRepairFailures(QWidget& params, const RepairRequestPanel& panel) {
-  params.findChild<QPlainTextEdit*>("meRequestDornalDetectFailure")->setPlainText(MemoText(panel.detectFailure));
-}
 
 // --- The printed form ---------------------------------------------------------------
 
@@ -197,31 +145,23 @@ void PaintRepairRequestForm(QPrinter& printer, const FormVariables& values) {
 
 // --- The panel's handlers -----------------------------------------------------------------
 
-RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& params, MessagePresenter& presenter)
-    : QObject(&window), window_(window), params_(params), presenter_(presenter) {
-  QWidget* panel = params.findChild<QWidget*>("pnRequestDornal");
-  for (const char* name : {"RequestDornalNumRequset", "RequestDornalSerialNumEKLZ",
-                           "RequestDornalNameKKM", "RequestDornalSerialNumKKM"}) {
-    panel->findChild<QLineEdit*>(name)->setAlignment(Qt::AlignRight);
-  }
-  connect(panel->findChild<QCheckBox*>("RzCheckBox2"), &QCheckBox::toggled, this,
-          &RepairRequestForm::RzCheckBox2Click);
-
+RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& panel, MessagePresenter& presenter)
+    : QObject(&window), window_(window), panel_(panel), presenter_(presenter) {
   // The print button, and below it the preview and the PDF file (three
   // buttons in a row are wider than the panel at the window's first size).
-  auto* print = panel->findChild<QPushButton*>("RzBitBtn1");
-  connect(print, &QPushButton::clicked, this, &RepairRequestForm::RzBitBtn1Click);
-  auto* preview = new QPushButton("Просмотр...", panel);
+  QAbstractButton* print = &RepairRequestPrintButton(panel);
+  connect(print, &QAbstractButton::clicked, this, &RepairRequestForm::RzBitBtn1Click);
+  auto* preview = new QPushButton("Просмотр...", &panel);
   preview->setObjectName("btRequestDornalPreview");
   preview->setToolTip("Предварительный просмотр заявки");
   preview->setAccessibleName("Предварительный просмотр заявки");
   connect(preview, &QPushButton::clicked, this, &RepairRequestForm::PrintPreview);
-  auto* pdf = new QPushButton("В PDF...", panel);
+  auto* pdf = new QPushButton("В PDF...", &panel);
   pdf->setObjectName("btRequestDornalPdf");
   pdf->setToolTip("Сохранить заявку в файл PDF");
   pdf->setAccessibleName("Сохранить заявку в файл PDF");
   connect(pdf, &QPushButton::clicked, this, &RepairRequestForm::SaveAsPdf);
-  for (QLayout* l : panel->findChildren<QLayout*>()) {
+  for (QLayout* l : panel.findChildren<QLayout*>()) {
     auto* row = qobject_cast<QHBoxLayout*>(l);
     auto* grid = row ? qobject_cast<QGridLayout*>(row->parent()) : nullptr;
     if (grid && row->indexOf(print) >= 0) {
@@ -238,7 +178,7 @@ RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& params, MessagePr
 }
 
 FormVariables RepairRequestForm::Variables() const {
-  const RepairRequestPanel panel = ReadRepairRequestPanel(PanelFields(params_));
+  const RepairRequestPanel panel = ReadRepairRequestPanel(PanelFields(panel_));
   const EklzSession& session = window_.Session();
   return [panel, &session](const char* name) {
     return Utf8(RepairFormVariable(session, panel, name));
@@ -247,24 +187,19 @@ FormVariables RepairRequestForm::Variables() const {
 
 bool RepairRequestForm::Ready() const {
   if (!window_.JobRunning()) return true;
-  presenter_.Information(&params_, "Дождитесь окончания выполнения команды", "Сообщение");
+  presenter_.Information(&panel_, "Дождитесь окончания выполнения команды", "Сообщение");
   return false;
-}
-
-void RepairRequestForm::RzCheckBox2Click() {
-  params_.findChild<QWidget*>("meRequestDornaFailureToCarryOut")
-      ->setEnabled(!params_.findChild<QCheckBox*>("RzCheckBox2")->isChecked());
 }
 
 void RepairRequestForm::RzBitBtn1Click() {
   if (!Ready()) return;
   QPrinter printer(QPrinter::HighResolution);
   PrepareFormPrinter(printer);
-  if (!presenter_.ChoosePrinter(&params_, printer)) return;
+  if (!presenter_.ChoosePrinter(&panel_, printer)) return;
   try {
     PaintRepairRequestForm(printer, Variables());
   } catch (const std::exception& e) {
-    presenter_.Error(&params_, QString::fromStdString(e.what()));
+    presenter_.Error(&panel_, QString::fromStdString(e.what()));
   }
 }
 
@@ -279,7 +214,7 @@ void RepairRequestForm::PrintPreview() {
     try {
       PaintRepairRequestForm(*p, values);
     } catch (const std::exception& e) {
-      presenter_.Error(&params_, QString::fromStdString(e.what()));
+      presenter_.Error(&panel_, QString::fromStdString(e.what()));
     }
   });
   presenter_.ShowModal(preview);
@@ -287,7 +222,7 @@ void RepairRequestForm::PrintPreview() {
 
 void RepairRequestForm::SaveAsPdf() {
   if (!Ready()) return;
-  const QString path = presenter_.SavePdfFileName(&params_);
+  const QString path = presenter_.SavePdfFileName(&panel_);
   if (path.isEmpty()) return;
   QPrinter printer(QPrinter::HighResolution);
   PrepareFormPrinter(printer);
@@ -296,7 +231,7 @@ void RepairRequestForm::SaveAsPdf() {
   try {
     PaintRepairRequestForm(printer, Variables());
   } catch (const std::exception& e) {
-    presenter_.Error(&params_, QString::fromStdString(e.what()));
+    presenter_.Error(&panel_, QString::fromStdString(e.what()));
   }
 }
 

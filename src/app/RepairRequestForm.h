@@ -11,6 +11,7 @@
 
 #include "procedures/RepairRequest.h"
 
+class QAbstractButton;
 class QPainter;
 class QPrinter;
 class QWidget;
@@ -21,16 +22,18 @@ class MessagePresenter;
 class PanelFields;
 class TfmMain;
 
-// The panel pnRequestDornal as a record, and back.
+// The repair request's panel as a record, and back (defined with its page).
 RepairRequestPanel ReadRepairRequestPanel(const PanelFields& fields);
 // Clears the three memos and the EKLZ number, as choosing the task and
 // starting a run do.
-void ClearRepairRequestPanel(QWidget& params);
+void ClearRepairRequestPanel(QWidget& panel);
 // After a run: the dates, the EKLZ number, the cash-register fields and the
 // failure memo take the record's values.
-void ShowRepairRequestPanel(QWidget& params, const RepairRequestPanel& panel);
+void ShowRepairRequestPanel(QWidget& panel, const RepairRequestPanel& record);
 // The failure memo alone, after a run that did not complete.
-void ShowRepairFailures(QWidget& params, const RepairRequestPanel& panel);
+void ShowRepairFailures(QWidget& panel, const RepairRequestPanel& record);
+// The panel's print button.
+QAbstractButton& RepairRequestPrintButton(QWidget& panel);
 
 // The value of a form variable by its name (NumRequest, FactoryNum, ...).
 using FormVariables = std::function<QString(const char* name)>;
@@ -40,17 +43,16 @@ using FormVariables = std::function<QString(const char* name)>;
 // the signature and stamp lines, the rule and the supplier's part.
 void PaintRepairRequestForm(QPrinter& printer, const FormVariables& values);
 
-// The panel's handlers: the check box that enables the reason memo, and the
-// print button with its print preview and PDF choices.
+// The print button of the repair request's panel with its print preview and
+// PDF choices. (The check box that enables the reason memo is the page's.)
 class RepairRequestForm : public QObject {
   Q_OBJECT
  public:
-  RepairRequestForm(TfmMain& window, QWidget& params, MessagePresenter& presenter);
+  RepairRequestForm(TfmMain& window, QWidget& panel, MessagePresenter& presenter);
 
   // The form's variables as the panel and the session hold them now.
   FormVariables Variables() const;
 
-  void RzCheckBox2Click();
   // "Распечатать заявку на ремонт ЭКЛЗ": the system print dialog, then the form.
   void RzBitBtn1Click();
   void PrintPreview();
@@ -61,7 +63,7 @@ class RepairRequestForm : public QObject {
   bool Ready() const;
 
   TfmMain& window_;
-  QWidget& params_;
+  QWidget& panel_;
   MessagePresenter& presenter_;
 };
 

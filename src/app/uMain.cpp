@@ -47,15 +47,17 @@
 
 #include "app/CommandGridPanel.h"
 #include "app/Dispatcher.h"
-#include "app/DumpPanels.h"
 #include "app/Fields.h"
 #include "app/Options.h"
 #include "app/Panels.h"
 #include "app/ProgressDUMP.h"
 #include "app/RepairRequestForm.h"
 #include "app/StatusPane.h"
+#include "app/TaskList.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
+#include "app/pages/Page.h"
+#include "commands/Common.h"
 #include "commands/ArchiveDump.h"
 #include "commands/Link.h"
 #include "procedures/MassDocuments.h"
@@ -75,7 +77,6 @@ namespace {
 constexpr int kParamsTab = 0;
 constexpr int kResultTab = 1;
 constexpr int kProtocolTab = 2;
-constexpr int kItemRole = Qt::UserRole;  // catalogue index of a task-list item, -1 for a group
 constexpr const char* kPlacementSection = "fmMainFormState";
 
 QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, const char* fallback,
@@ -89,39 +90,7 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, cons
   return b;
 }
 
-// Task-list items wrap onto more lines when the list is narrower than their
-// caption: an item is as tall as its caption needs at the list's width.
-class WrappingItemDelegate : public QStyledItemDelegate {
- public:
-  explicit WrappingItemDelegate(QTreeView* view) : QStyledItemDelegate(view), view_(view) {}
 
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    int depth = view_->rootIsDecorated() ? 1 : 0;
-    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) ++depth;
-    QStyleOptionViewItem at = option;
-    // The style wraps the caption only within a valid rectangle.
-    at.rect = QRect(0, 0, std::max(1, view_->viewport()->width() - depth * view_->indentation()),
-                    std::max(1, at.rect.height()));
-    return QStyledItemDelegate::sizeHint(at, index);
-  }
-
- private:
-  QTreeView* view_;
-};
-
-// The form choice of a panel, or nullptr for a panel without one.
-const FormChoice* PanelFormChoice(const char* panel) {
-  for (const PanelSpec& def : PanelTable()) {
-    if (std::string_view(def.name) == panel) return def.formChoice;
-  }
-  return nullptr;
-}
-
-void SetNow(QWidget* root, const char* dateName, const char* timeName) {
-  const QDateTime now = QDateTime::currentDateTime();
-  if (auto* d = root->findChild<QDateTimeEdit*>(dateName)) d->setDate(now.date());
-  if (auto* t = root->findChild<QDateTimeEdit*>(timeName)) t->setTime(now.time());
-}
 
 }  // namespace
 
@@ -358,74 +327,39 @@ QWidget* TfmMain::BuildParamsTab() {
 }
 
 void TfmMain::BuildTaskList() {
-  taskList_ = new QTreeWidget(this);
-  taskList_->setObjectName("rzTaskList");
-  taskList_->setAccessibleName("Список команд");
-  taskList_->setHeaderHidden(true);
-  taskList_->setRootIsDecorated(true);
-  taskList_->setExpandsOnDoubleClick(false);
-  taskList_->setWordWrap(true);
-  taskList_->setTextElideMode(Qt::ElideNone);
-  taskList_->setItemDelegate(new WrappingItemDelegate(taskList_));
-  for (const TaskGroup& g : TaskGroups()) {
-    auto* item = new QTreeWidgetItem(taskList_, {QString::fromUtf8(g.caption)});
-    item->setData(0, kItemRole, -1);
-    QFont bold = item->font(0);
-    bold.setBold(true);
-    item->setFont(0, bold);
-    item->setFlags(Qt::ItemIsEnabled);
-    groupItems_.push_back(item);
-  }
-  const auto& items = Catalogue();
-  for (size_t i = 0; i < items.size(); ++i) {
-    auto* item = new QTreeWidgetItem(groupItems_[items[i].group], {QString::fromUtf8(items[i].caption)});
-    item->setData(0, kItemRole, static_cast<int>(i));
-    item->setHidden(items[i].hidden);
-  }
-  taskList_->expandAll();
-  // Moving through the list with the keys raises each item's panel as a
-  // click does; a mouse press leaves the choice to its release.
-  connect(taskList_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-    if (!item || taskListPressed_ || showingCurrent_) return;
-    const int index = item->data(0, kItemRole).toInt();
-    if (index >= 0) SelectCommand(Catalogue()[static_cast<size_t>(index)]);
-  });
-  taskList_->viewport()->installEventFilter(this);
-  taskList_->installEventFilter(this);
+  taskList_ = new TaskList(this);
+  connect(taskList_, &TaskList::chosen, this, [this](const Page* page) { SelectCommand(*page); });
 }
 
 void TfmMain::ConnectPanelHandlers() {
-  gridPanel_ = new CommandGridPanel(*paramsTab_, commandGrid_, *presenter_, this);
-  new DumpPanels(*paramsTab_, *presenter_, this);
-  new RepairRequestForm(*this, *paramsTab_, *presenter_);
+  gridPanel_ = new CommandGridPanel(PagePanel(*FindPageRun(procedure::kArbitraryCommand).page), commandGrid_,
+                                    *presenter_, this);
+  new RepairRequestForm(*this, PagePanel(*FindPageRun(procedure::kRepairRequest).page), *presenter_);
   SetOptionsHandler([this] { TfmOptions::Run(*this); });
-  for (const FormChoice& choice : FormChoices()) {
-    const uint8_t code = choice.code;
-    auto* digits = paramsTab_->findChild<QRadioButton*>(choice.digits);
-    auto* text = paramsTab_->findChild<QRadioButton*>(choice.text);
-    connect(digits, &QRadioButton::toggled, this, [this, code](bool on) {
-      if (on) currentCmd_ = code;
-    });
-    connect(text, &QRadioButton::toggled, this, [this, code](bool on) {
-      if (on) currentCmd_ = static_cast<uint8_t>(code + 0x80);
-    });
+  for (const Page& page : Pages()) {
+    if (page.sharesPanel) continue;
+    QWidget& panel = PagePanel(page);
+    if (const std::optional<FormChoice>& choice = page.spec.formChoice) {
+      const uint8_t code = choice->code;
+      connect(panel.findChild<QRadioButton*>(choice->digits), &QRadioButton::toggled, this,
+              [this, code](bool on) {
+                if (on) currentCmd_ = code;
+              });
+      connect(panel.findChild<QRadioButton*>(choice->text), &QRadioButton::toggled, this,
+              [this, code](bool on) {
+                if (on) currentCmd_ = FormCode(code, true);
+              });
+    }
+    if (page.connect) page.connect(panel, *presenter_);
   }
-  // cbStornoDocChange: department and quantity belong to the first four items only.
-  auto* storno = paramsTab_->findChild<QComboBox*>("cbStornoDoc");
-  connect(storno, &QComboBox::currentIndexChanged, this, [this](int index) {
-    const bool item = index >= 0 && index < 4;
-    paramsTab_->findChild<QWidget*>("edStornoDepNum")->setEnabled(item);
-    paramsTab_->findChild<QWidget*>("edStornoCnt")->setEnabled(item);
-  });
-  connect(paramsTab_->findChild<QComboBox*>("cbAskReportType"), &QComboBox::currentIndexChanged,
-          this, &TfmMain::cbAskReportTypeChange);
-  cbAskReportTypeChange();
-  // btStandartSettingsExcangeClick: the rate and time-out of a new EKLZ.
-  connect(paramsTab_->findChild<QPushButton*>("btStandartSettingsExcange"), &QPushButton::clicked,
-          this, [this] {
-            paramsTab_->findChild<QComboBox*>("cbRateExcange")->setCurrentText("9600");
-            paramsTab_->findChild<QLineEdit*>("edTimeOut")->setText("10");
-          });
+}
+
+// The panel of `page` on the stack.
+QWidget& TfmMain::PagePanel(const Page& page) const {
+  for (int i = 0; i < panels_->count(); ++i) {
+    if (panels_->widget(i)->objectName() == page.panel) return *panels_->widget(i);
+  }
+  throw std::logic_error(std::string("no panel ") + page.panel);
 }
 
 // --- Start-up and shutdown ----------------------------------------------------------
@@ -526,11 +460,11 @@ void TfmMain::RestoreLink(bool open) {
 
 void TfmMain::ApplyGroupStates() {
   const Settings& s = session_->settings;
-  for (size_t i = 0; i < groupItems_.size(); ++i) {
+  for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
     const int index = TaskGroups()[i].settingsIndex;
     if (index < 0) continue;
     const bool opened = index == 0 ? s.group0Opened : index == 1 ? s.group1Opened : s.group2Opened;
-    groupItems_[i]->setExpanded(opened);
+    taskList_->SetGroupExpanded(i, opened);
   }
 }
 
@@ -569,9 +503,9 @@ void TfmMain::SavePlacement() {
 
 void TfmMain::FormDestroy() {
   Settings& s = session_->settings;
-  for (size_t i = 0; i < groupItems_.size(); ++i) {
+  for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
     const int index = TaskGroups()[i].settingsIndex;
-    const bool opened = groupItems_[i]->isExpanded();
+    const bool opened = taskList_->GroupExpanded(i);
     if (index == 0) s.group0Opened = opened;
     if (index == 1) s.group1Opened = opened;
     if (index == 2) s.group2Opened = opened;
@@ -619,36 +553,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 // --- Command selection ----------------------------------------------------------------
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == taskList_->viewport() && event->type() == QEvent::Resize) {
-    // The items' heights follow the list's width.
-    taskList_->doItemsLayout();
-  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonPress) {
-    taskListPressed_ = true;
-  } else if (watched == taskList_->viewport() && event->type() == QEvent::MouseButtonRelease) {
-    taskListPressed_ = false;
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    QTreeWidgetItem* item = taskList_->itemAt(mouse->position().toPoint());
-    if (item && mouse->button() == Qt::LeftButton) {
-      const int index = item->data(0, kItemRole).toInt();
-      if (index >= 0) {
-        SelectCommand(Catalogue()[static_cast<size_t>(index)]);
-      } else if (taskList_->visualItemRect(item).contains(mouse->position().toPoint())) {
-        item->setExpanded(!item->isExpanded());
-      }
-    }
-  } else if (watched == taskList_ && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    QTreeWidgetItem* item = taskList_->currentItem();
-    if (item && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
-      const int index = item->data(0, kItemRole).toInt();
-      if (index >= 0) {
-        SelectCommand(Catalogue()[static_cast<size_t>(index)]);
-      } else {
-        item->setExpanded(!item->isExpanded());
-      }
-      return true;
-    }
-  } else if (watched == paramsTab_ && event->type() == QEvent::Resize) {
+  if (watched == paramsTab_ && event->type() == QEvent::Resize) {
     // "Выполнить" stays at the top right of the tab.
     execQuery_->move(paramsTab_->width() - execQuery_->width() - kExecButtonMargin,
                      kExecButtonMargin);
@@ -680,92 +585,33 @@ void TfmMain::KeepSplitterShare(QSplitter* splitter, double& share, double low, 
 }
 
 void TfmMain::SelectCommand(const CatalogueItem& item) {
-  RunExtraStep(item.extra, true);
+  QWidget& panel = PagePanel(item);
+  if (item.windowStep == WindowStep::SeedRandom) random_ = std::make_shared<ClockSeededRandom>();
+  if (item.beforeSelect) item.beforeSelect(panel);
   queryArea_->setTabVisible(kResultTab, false);
   queryArea_->setTabVisible(kProtocolTab, false);
-  for (int i = 0; i < panels_->count(); ++i) {
-    if (panels_->widget(i)->objectName() == item.panel) panels_->setCurrentIndex(i);
-  }
-  if (item.extra == ExtraStep::RepairRequest) ClearRepairRequestPanel(*paramsTab_);
+  panels_->setCurrentWidget(&panel);
   execQuery_->raise();
   currentCmd_ = item.code;
   // The form sent is the form the panel shows as chosen.
-  if (const FormChoice* choice = PanelFormChoice(item.panel)) {
-    if (paramsTab_->findChild<QRadioButton*>(choice->text)->isChecked()) {
-      currentCmd_ = static_cast<uint8_t>(choice->code + 0x80);
-    }
+  if (const std::optional<FormChoice>& choice = item.spec.formChoice) {
+    if (panel.findChild<QRadioButton*>(choice->text)->isChecked()) currentCmd_ = FormCode(choice->code, true);
   }
   queryArea_->setCurrentIndex(kParamsTab);
-  RunExtraStep(item.extra, false);
+  if (item.afterSelect) item.afterSelect(panel);
   WriteLastCmd();
   ShowCurrentInTaskList(item);
-  if (item.extra == ExtraStep::GridChecksum) RefreshCommandGrid();
+  if (item.windowStep == WindowStep::GridChecksum) RefreshCommandGrid();
   ShowHelpPage(QString::fromUtf8(item.helpPage));
   UpdateActions();
 }
 
 // The task list marks the command whose panel is up, also when start-up
 // chose it: keyboard use then starts from it.
-void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) {
-  const int index = static_cast<int>(&item - Catalogue().data());
-  for (QTreeWidgetItemIterator it(taskList_); *it; ++it) {
-    if ((*it)->data(0, kItemRole).toInt() == index && !(*it)->isHidden()) {
-      showingCurrent_ = true;
-      taskList_->setCurrentItem(*it);
-      showingCurrent_ = false;
-      return;
-    }
-  }
-}
+void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) { taskList_->ShowCurrent(item); }
 
-void TfmMain::RunExtraStep(ExtraStep step, bool before) {
-  switch (step) {
-    case ExtraStep::FinishDocNow:
-      if (before) SetNow(paramsTab_, "dteFinishDocDate", "dteFinishDocTime");
-      break;
-    case ExtraStep::CloseShiftNow:
-      if (before) SetNow(paramsTab_, "dteCloseShiftDate", "dteCloseShiftTime");
-      break;
-    case ExtraStep::ActivateNow:
-      if (before) SetNow(paramsTab_, "dteDateActivate", "dteTimeActivate");
-      break;
-    case ExtraStep::SeedRandom:
-      if (before) random_ = std::make_shared<ClockSeededRandom>();
-      break;
-    case ExtraStep::ReportDefaults:
-      if (!before) {
-        const QDate today = QDate::currentDate();
-        paramsTab_->findChild<QDateTimeEdit*>("dteAskReportFrom")->setDate(today);
-        paramsTab_->findChild<QDateTimeEdit*>("dteAskReportTo")->setDate(today);
-        paramsTab_->findChild<QComboBox*>("cbAskReportType")->setCurrentIndex(4);
-        cbAskReportTypeChange();
-      }
-      break;
-    case ExtraStep::RepairRequest:
-      if (!before) {
-        paramsTab_->findChild<QDateTimeEdit*>("RequestDornalDateOfCheck")
-            ->setDate(QDate::currentDate());
-      }
-      break;
-    case ExtraStep::GridChecksum:
-    case ExtraStep::None:
-      break;
-  }
-}
-
-// The report type enables the range fields it uses: none for the types 0 to
-// 3, the dates for 4 and 5, the shift numbers for 6 and 7.
-void TfmMain::cbAskReportTypeChange() {
-  const int type = paramsTab_->findChild<QComboBox*>("cbAskReportType")->currentIndex();
-  const bool byDates = type == 4 || type == 5;
-  const bool byShifts = type == 6 || type == 7;
-  for (const char* name : {"dteAskReportFrom", "dteAskReportTo"}) {
-    paramsTab_->findChild<QWidget*>(name)->setEnabled(byDates);
-  }
-  for (const char* name : {"edAskReportSesionFrom", "edAskReportTo"}) {
-    paramsTab_->findChild<QWidget*>(name)->setEnabled(byShifts);
-  }
-}
+// The report type enables the range fields it uses.
+void TfmMain::cbAskReportTypeChange() { ReportTypeChanged(*paramsTab_); }
 
 void TfmMain::WriteLastCmd() {
   try {
@@ -816,15 +662,17 @@ void TfmMain::btExecQueryClick() {
   queryArea_->setTabVisible(kProtocolTab, true);
   queryArea_->setCurrentIndex(kResultTab);
 
-  const DispatchRow* row = FindDispatchRow(currentCmd_);
-  if (!row) return;
+  const PageRun found = FindPageRun(currentCmd_);
+  if (!found.page) return;
   PreparedRun run;
   try {
-    const PanelFields fields(*paramsTab_);
+    // The page reads its own panel only.
+    const PanelFields fields(PagePanel(*found.page));
     const Settings& s = session_->settings;
-    run = row->prepare({fields, s.quiet(), s.logExchange(),
-                        random_ ? random_ : std::make_shared<ClockSeededRandom>(),
-                        commandGrid_.ReadCommandGrid()});
+    run = found.page->prepare({fields, s.quiet(), s.logExchange(),
+                               random_ ? random_ : std::make_shared<ClockSeededRandom>(),
+                               commandGrid_.ReadCommandGrid()},
+                              found.textForm);
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
     return;

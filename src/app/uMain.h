@@ -39,6 +39,7 @@ namespace eklz::app {
 class CommandGridPanel;
 class LogView;
 class StatusPane;
+class TaskList;
 class TfmMyAbout;
 class TfmProgressDUMP;
 
@@ -126,7 +127,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   void ShowHelpPage(const QString& page);
   void WriteLastCmd();
   void ShowCurrentInTaskList(const CatalogueItem& item);
-  void RunExtraStep(ExtraStep step, bool before);
+  QWidget& PagePanel(const Page& page) const;
   void StartUp(bool first);
   void OpenLinkFromSettings();
   void ShowLinkFailure(const JobOutcome& outcome);
@@ -175,8 +176,6 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool closeWithoutPrompt_ = false;
   bool settingsWarned_ = false;
   bool placementRestored_ = false;
-  bool taskListPressed_ = false;  // a mouse button is down on the task list
-  bool showingCurrent_ = false;   // the list is being set to the chosen item
   double taskListShare_ = 0.39;
   double queryAreaShare_ = 0.77;
 
@@ -197,8 +196,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   QLabel* statusRest_ = nullptr;
   QSplitter* mainArea_ = nullptr;
   QSplitter* rightArea_ = nullptr;
-  QTreeWidget* taskList_ = nullptr;
-  std::vector<QTreeWidgetItem*> groupItems_;
+  TaskList* taskList_ = nullptr;
   QTabWidget* queryArea_ = nullptr;
   QWidget* paramsTab_ = nullptr;
   QStackedWidget* panels_ = nullptr;

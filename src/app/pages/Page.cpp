@@ -1,0 +1,115 @@
+#include "app/pages/Page.h"
+
+#include <QDateTime>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "app/Presenter.h"
+#include "commands/Common.h"
+
+namespace eklz::app {
+
+namespace {
+
+std::vector<Page> CollectPages() {
+  std::vector<Page> pages;
+  for (auto group : {DocumentPages, ReportPages, ServicePages, AutotestPages, UndocumentedPages}) {
+    for (Page& p : group()) pages.push_back(std::move(p));
+  }
+  for (Page& p : pages) {
+    p.panel = p.spec.name;
+    // The numeric form of a form choice is the page's own code.
+    if (p.spec.formChoice) p.spec.formChoice->code = p.code;
+    if (p.sharesPanel) {
+      bool found = false;
+      for (const Page& q : pages) {
+        if (&q == &p) break;
+        found = found || (!q.sharesPanel && std::string_view(q.spec.name) == p.spec.name);
+      }
+      if (!found) throw std::logic_error(std::string("no earlier page builds panel ") + p.spec.name);
+    }
+  }
+  return pages;
+}
+
+}  // namespace
+
+const std::vector<Page>& Pages() {
+  static const std::vector<Page> kPages = CollectPages();
+  return kPages;
+}
+
+const std::vector<PanelSpec>& PanelTable() {
+  static const std::vector<PanelSpec> kPanels = [] {
+    std::vector<PanelSpec> panels;
+    for (const Page& p : Pages()) {
+      if (!p.sharesPanel) panels.push_back(p.spec);
+    }
+    return panels;
+  }();
+  return kPanels;
+}
+
+PageRun FindPageRun(uint8_t code) {
+  for (const Page& p : Pages()) {
+    if (!p.prepare) continue;
+    if (p.code == code) return {&p, false};
+    if (p.spec.formChoice && FormCode(p.code, true) == code) return {&p, true};
+  }
+  return {};
+}
+
+PreparedRun Run(std::function<void(EklzSession&)> op) { return {std::move(op), {}, {}}; }
+
+PrepareRun PlainRun(std::string (*op)(EklzSession&, bool, bool)) {
+  return [op](const DispatchContext& c, bool) {
+    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { op(s, q, l); });
+  };
+}
+
+PrepareRun QueryRun(void (*op)(EklzSession&, bool, bool, std::string&)) {
+  return [op](const DispatchContext& c, bool) {
+    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
+      std::string ignored;
+      op(s, q, l, ignored);
+    });
+  };
+}
+
+PrepareRun FormQueryRun(void (*op)(EklzSession&, bool, bool, bool, std::string&)) {
+  return [op](const DispatchContext& c, bool textForm) {
+    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
+      std::string ignored;
+      op(s, textForm, q, l, ignored);
+    });
+  };
+}
+
+PrepareRun ShiftQueryRun(void (*op)(EklzSession&, bool, int, bool, bool, std::string&),
+                         const char* shiftField) {
+  return [op, shiftField](const DispatchContext& c, bool textForm) {
+    const int shift = c.fields.Int(shiftField);
+    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
+      std::string ignored;
+      op(s, textForm, shift, q, l, ignored);
+    });
+  };
+}
+
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field) {
+  const QString path = presenter.SaveDumpFileName(&panel);
+  if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(path);
+}
+
+void SetNow(QWidget& panel, const char* dateField, const char* timeField) {
+  const QDateTime now = QDateTime::currentDateTime();
+  if (auto* d = panel.findChild<QDateTimeEdit*>(dateField)) d->setDate(now.date());
+  if (auto* t = panel.findChild<QDateTimeEdit*>(timeField)) t->setTime(now.time());
+}
+
+}  // namespace eklz::app
