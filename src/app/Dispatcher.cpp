@@ -22,12 +22,12 @@
 #include "commands/Reports.h"
 #include "commands/Service.h"
 #include "commands/Status.h"
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 #include "procedures/Autotest.h"
 #include "procedures/FullDump.h"
 #include "procedures/MassDocuments.h"
 #include "procedures/RepairRequest.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz::app {
 
