@@ -29,7 +29,7 @@
 #include "commands/Reports.h"
 #include "commands/Service.h"
 #include "commands/Status.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "sim/Demo.h"
 #include "sim/PtyServer.h"
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "protocol/Errors.h"
-#include "protocol/HexFrame.h"
+#include "codec/Errors.h"
+#include "codec/HexFrame.h"
 
 using namespace eklz;
 

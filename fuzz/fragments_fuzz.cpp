@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Fragments.h"
-#include "protocol/HexFrame.h"
+#include "codec/HexFrame.h"
 
 using namespace eklz;
 

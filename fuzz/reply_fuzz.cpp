@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Exchange.h"
 
 using namespace eklz;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 

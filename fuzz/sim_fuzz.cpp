@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "protocol/HexFrame.h"
+#include "codec/HexFrame.h"
 #include "sim/Demo.h"
 #include "sim/Device.h"
 

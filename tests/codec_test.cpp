@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "protocol/AnswerCodes.h"
-#include "protocol/Errors.h"
-#include "protocol/HexFrame.h"
+#include "codec/Errors.h"
+#include "codec/HexFrame.h"
 
 namespace eklz {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <deque>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Exchange.h"
 #include "support/Recording.h"
 

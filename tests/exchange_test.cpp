@@ -4,7 +4,7 @@
 #include <chrono>
 #include <future>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Exchange.h"
 #include "protocol/ReportData.h"
 #include "support/Pty.h"

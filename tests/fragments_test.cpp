@@ -1,7 +1,7 @@
 // The report fragment decoder: every fragment code and the repair values.
 #include <gtest/gtest.h>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Fragments.h"
 #include "support/Recording.h"
 

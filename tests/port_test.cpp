@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "serial/Port.h"
 #include "serial/SystemErrors.h"
 #include "support/Pty.h"

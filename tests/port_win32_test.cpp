@@ -9,7 +9,7 @@
 #include <future>
 #include <thread>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "serial/Port.h"
 
 namespace eklz {

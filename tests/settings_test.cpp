@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"

@@ -1,9 +1,9 @@
 // Code pages, regional formats and rounding.
 #include <gtest/gtest.h>
 
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
-#include "protocol/Regional.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
+#include "codec/Regional.h"
 
 #ifndef _WIN32
 #include <iconv.h>

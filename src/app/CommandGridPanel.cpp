@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "app/Presenter.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz::app {
 

@@ -11,7 +11,7 @@
 
 #include "app/Fields.h"
 #include "commands/Limits.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz::app {
 

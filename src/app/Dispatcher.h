@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/Regional.h"
+#include "codec/Regional.h"
 #include "protocol/Session.h"
 
 namespace eklz {

@@ -6,8 +6,8 @@
 #include <QStyleOptionFrame>
 #include <QValidator>
 
-#include "protocol/Errors.h"
-#include "protocol/Regional.h"
+#include "codec/Errors.h"
+#include "codec/Regional.h"
 
 namespace eklz::app {
 

@@ -5,7 +5,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz::app {
 

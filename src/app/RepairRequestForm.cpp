@@ -15,7 +15,7 @@
 #include "app/Dispatcher.h"
 #include "app/Presenter.h"
 #include "app/uMain.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz::app {
 

@@ -7,9 +7,9 @@
 #include <QSaveFile>
 #include <QTextBlock>
 
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
-#include "protocol/Regional.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
+#include "codec/Regional.h"
 
 namespace eklz::app {
 

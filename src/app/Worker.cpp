@@ -2,7 +2,7 @@
 
 #include <QMetaObject>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz::app {
 

@@ -61,7 +61,7 @@
 #include "commands/ArchiveDump.h"
 #include "commands/Link.h"
 #include "procedures/MassDocuments.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "serial/SystemErrors.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz::cli {
 

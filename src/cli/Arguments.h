@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "commands/Limits.h"
-#include "protocol/Regional.h"
+#include "codec/Regional.h"
 
 namespace eklz::cli {
 

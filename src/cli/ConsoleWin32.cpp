@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "cli/Terminal.h"
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 
 namespace eklz::cli {
 

@@ -8,8 +8,8 @@
 #include <process.h>
 #endif
 
-#include "protocol/Errors.h"
-#include "protocol/FileCalls.h"
+#include "codec/Errors.h"
+#include "codec/FileCalls.h"
 
 namespace eklz::cli {
 

@@ -19,9 +19,9 @@
 #include "procedures/FullDump.h"
 #include "procedures/MassDocuments.h"
 #include "procedures/RepairRequest.h"
-#include "protocol/CodePage.h"
-#include "protocol/CommandCodes.h"
-#include "protocol/Errors.h"
+#include "codec/CodePage.h"
+#include "codec/CommandCodes.h"
+#include "codec/Errors.h"
 #include "serial/PortList.h"
 
 namespace eklz::cli {

@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "commands/ArchiveDump.h"
-#include "protocol/Errors.h"
-#include "protocol/FileCalls.h"
+#include "codec/Errors.h"
+#include "codec/FileCalls.h"
 
 namespace eklz::cli {
 

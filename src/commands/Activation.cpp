@@ -1,8 +1,8 @@
 #include "commands/Activation.h"
 
 #include "commands/Common.h"
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "protocol/CommandCodes.h"
-#include "protocol/Regional.h"
+#include "codec/CommandCodes.h"
+#include "codec/Regional.h"
 #include "protocol/Session.h"
 
 namespace eklz {

@@ -1,7 +1,7 @@
 #include "commands/Arbitrary.h"
 
 #include "commands/Common.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

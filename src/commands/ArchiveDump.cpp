@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "commands/Common.h"
-#include "protocol/Errors.h"
-#include "protocol/FileCalls.h"
+#include "codec/Errors.h"
+#include "codec/FileCalls.h"
 #include "serial/SystemErrors.h"
 
 namespace eklz {

@@ -1,6 +1,6 @@
 #include "commands/Common.h"
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

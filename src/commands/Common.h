@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 #include "protocol/Exchange.h"
-#include "protocol/HexFrame.h"
+#include "codec/HexFrame.h"
 #include "protocol/Session.h"
 
 namespace eklz {

@@ -2,7 +2,7 @@
 
 #include "commands/Common.h"
 #include "commands/Limits.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

@@ -1,7 +1,7 @@
 #include "commands/Information.h"
 
 #include "commands/Common.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Fragments.h"
 
 namespace eklz {

@@ -1,8 +1,8 @@
 #include "commands/Limits.h"
 
 #include "commands/ArchiveDump.h"
-#include "protocol/Errors.h"
-#include "protocol/Regional.h"
+#include "codec/Errors.h"
+#include "codec/Regional.h"
 
 namespace eklz {
 

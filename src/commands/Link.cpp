@@ -2,8 +2,8 @@
 
 #include "commands/Activation.h"
 #include "commands/Documents.h"
-#include "protocol/CommandCodes.h"
-#include "protocol/Errors.h"
+#include "codec/CommandCodes.h"
+#include "codec/Errors.h"
 #include "settings/Settings.h"
 
 namespace eklz {

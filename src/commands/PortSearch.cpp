@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "commands/Information.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "serial/PortList.h"
 
 namespace eklz {

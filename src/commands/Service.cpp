@@ -1,7 +1,7 @@
 #include "commands/Service.h"
 
 #include "commands/Common.h"
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 
 namespace eklz {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "commands/Common.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

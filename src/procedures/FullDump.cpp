@@ -2,7 +2,7 @@
 
 #include "commands/Activation.h"
 #include "commands/ArchiveDump.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "settings/Settings.h"
 
 namespace eklz {

@@ -5,7 +5,7 @@
 
 #include "commands/Common.h"
 #include "commands/Documents.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

@@ -9,8 +9,8 @@
 #include "commands/Documents.h"
 #include "commands/Information.h"
 #include "commands/Status.h"
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "protocol/Regional.h"
+#include "codec/Regional.h"
 #include "protocol/Session.h"
 
 namespace eklz {

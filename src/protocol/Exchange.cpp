@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
 #include "protocol/Fragments.h"
 #include "protocol/ReportData.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "protocol/HexFrame.h"
+#include "codec/HexFrame.h"
 #include "protocol/Session.h"
 
 namespace eklz {

@@ -1,7 +1,7 @@
 #include "protocol/Fragments.h"
 
-#include "protocol/CodePage.h"
-#include "protocol/HexFrame.h"
+#include "codec/CodePage.h"
+#include "codec/HexFrame.h"
 
 namespace eklz {
 

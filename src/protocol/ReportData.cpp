@@ -1,7 +1,7 @@
 #include "protocol/ReportData.h"
 
 #include "protocol/AnswerCodes.h"
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 #include "protocol/Exchange.h"
 
 namespace eklz {

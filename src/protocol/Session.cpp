@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "protocol/AnswerCodes.h"
-#include "protocol/Regional.h"
+#include "codec/Regional.h"
 #include "serial/Port.h"
 #include "settings/SettingsRecord.h"
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <map>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 #include "serial/Port.h"
 #include "serial/PortList.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

@@ -13,7 +13,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "serial/SystemErrors.h"
 #include "serial/LineSpeed.h"
 #include "serial/PortSpeed.h"

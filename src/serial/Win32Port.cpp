@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 
 namespace eklz {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "serial/Port.h"
 
 namespace eklz {

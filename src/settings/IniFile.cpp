@@ -8,11 +8,11 @@
 #include <sstream>
 #include <strings.h>
 
-#include "protocol/CodePage.h"
-#include "protocol/Errors.h"
-#include "protocol/FileCalls.h"
-#include "protocol/HexFrame.h"
-#include "protocol/Regional.h"
+#include "codec/CodePage.h"
+#include "codec/Errors.h"
+#include "codec/FileCalls.h"
+#include "codec/HexFrame.h"
+#include "codec/Regional.h"
 
 namespace eklz {
 

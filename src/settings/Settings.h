@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "protocol/FileCalls.h"
+#include "codec/FileCalls.h"
 #include "settings/SettingsRecord.h"
 
 namespace eklz {

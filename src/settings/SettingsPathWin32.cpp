@@ -4,7 +4,7 @@
 // Program Files).
 #include <windows.h>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 #include "settings/Settings.h"
 
 namespace eklz {

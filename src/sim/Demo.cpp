@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 
 namespace eklz::sim::request {
 

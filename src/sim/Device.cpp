@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 #include "sim/Reports.h"
 
 namespace eklz::sim {

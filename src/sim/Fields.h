@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "protocol/HexFrame.h"
-#include "protocol/Regional.h"
+#include "codec/HexFrame.h"
+#include "codec/Regional.h"
 
 namespace eklz::sim {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 #include "sim/Fields.h"
 
 namespace eklz::sim {

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 #include "sim/Device.h"
 
 namespace eklz::sim {

@@ -14,8 +14,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "protocol/CommandCodes.h"
-#include "protocol/HexFrame.h"
+#include "codec/CommandCodes.h"
+#include "codec/HexFrame.h"
 #include "serial/LineSpeed.h"
 
 namespace eklz::sim {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 
 namespace eklz::sim {
 

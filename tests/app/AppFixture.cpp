@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "app/Views.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "sim/Demo.h"
 
 namespace eklz::test {

@@ -24,7 +24,7 @@
 #include "app/Fields.h"
 #include "app/Options.h"
 #include "procedures/RepairRequest.h"
-#include "protocol/Regional.h"
+#include "codec/Regional.h"
 #include "sim/Demo.h"
 #include "support/Pty.h"
 

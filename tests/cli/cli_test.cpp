@@ -20,7 +20,7 @@
 #include "commands/Reports.h"
 #include "commands/Service.h"
 #include "commands/Status.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "settings/Settings.h"
 #include "support/SimSession.h"
 #include "support/TempDir.h"

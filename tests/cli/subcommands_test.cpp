@@ -4,7 +4,7 @@
 #include <map>
 
 #include "cli/SubCommands.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "support/Pty.h"
 
 namespace eklz::cli {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "support/Pty.h"
 
 namespace eklz::test {

@@ -18,7 +18,7 @@
 #include "serial/SystemErrors.h"
 #include "commands/Reports.h"
 #include "commands/Status.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "serial/TermiosPort.h"
 #include "support/TempDir.h"
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "commands/PortSearch.h"
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "sim/Device.h"
 #include "sim/PtyServer.h"
 #include "support/Pty.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <map>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 #include "protocol/Fragments.h"
 #include "sim/Demo.h"
 #include "sim/Device.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <thread>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Exchange.h"
 #include "support/Pty.h"
 

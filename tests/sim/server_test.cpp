@@ -8,7 +8,7 @@
 #include <future>
 #include <thread>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 #include "protocol/Exchange.h"
 #include "sim/Demo.h"
 #include "sim/PtyServer.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/HexFrame.h"
+#include "codec/HexFrame.h"
 #include "protocol/Session.h"
 #include "support/Recording.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/HexFrame.h"
+#include "codec/HexFrame.h"
 #include "protocol/Session.h"
 
 namespace eklz::test {

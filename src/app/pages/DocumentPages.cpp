@@ -5,7 +5,7 @@
 #include "app/pages/Page.h"
 #include "commands/Documents.h"
 #include "commands/Limits.h"
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 
 namespace eklz::app {
 

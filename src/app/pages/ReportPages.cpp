@@ -8,7 +8,7 @@
 #include "commands/Information.h"
 #include "commands/Limits.h"
 #include "commands/Reports.h"
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 
 namespace eklz::app {
 

@@ -11,7 +11,7 @@
 #include "commands/Limits.h"
 #include "commands/Service.h"
 #include "commands/Status.h"
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 
 namespace eklz::app {
 

@@ -8,7 +8,7 @@
 #include "app/pages/Page.h"
 #include "commands/Arbitrary.h"
 #include "commands/Information.h"
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 
 namespace eklz::app {
 

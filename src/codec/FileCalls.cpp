@@ -1,4 +1,4 @@
-#include "protocol/FileCalls.h"
+#include "codec/FileCalls.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 #endif
 
 namespace eklz {

@@ -1,4 +1,4 @@
-#include "protocol/Regional.h"
+#include "codec/Regional.h"
 
 #include <cerrno>
 #include <cfenv>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

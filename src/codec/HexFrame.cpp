@@ -1,8 +1,8 @@
-#include "protocol/HexFrame.h"
+#include "codec/HexFrame.h"
 
 #include <cstdio>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

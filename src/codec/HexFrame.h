@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/CodePage.h"
-#include "protocol/Regional.h"
+#include "codec/CodePage.h"
+#include "codec/Regional.h"
 
 namespace eklz {
 

@@ -1,4 +1,4 @@
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 namespace eklz {
 

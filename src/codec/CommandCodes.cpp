@@ -1,4 +1,4 @@
-#include "protocol/CommandCodes.h"
+#include "codec/CommandCodes.h"
 
 namespace eklz {
 

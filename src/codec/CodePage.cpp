@@ -1,10 +1,10 @@
-#include "protocol/CodePage.h"
+#include "codec/CodePage.h"
 
 #include <array>
 #include <cstdint>
 #include <unordered_map>
 
-#include "protocol/Errors.h"
+#include "codec/Errors.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "codec/Errors.h"
+#include "protocol/Session.h"
