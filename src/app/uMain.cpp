@@ -339,7 +339,7 @@ void TfmMain::ConnectPanelHandlers() {
   for (const Page& page : Pages()) {
     if (page.sharesPanel) continue;
     QWidget& panel = PagePanel(page);
-    if (const std::optional<FormChoice>& choice = page.spec.formChoice) {
+    if (const std::optional<FormChoice>& choice = page.layout.formChoice) {
       const uint8_t code = choice->code;
       connect(panel.findChild<QRadioButton*>(choice->digits), &QRadioButton::toggled, this,
               [this, code](bool on) {
@@ -594,7 +594,7 @@ void TfmMain::SelectCommand(const CatalogueItem& item) {
   execQuery_->raise();
   currentCmd_ = item.code;
   // The form sent is the form the panel shows as chosen.
-  if (const std::optional<FormChoice>& choice = item.spec.formChoice) {
+  if (const std::optional<FormChoice>& choice = item.layout.formChoice) {
     if (panel.findChild<QRadioButton*>(choice->text)->isChecked()) currentCmd_ = FormCode(choice->code, true);
   }
   queryArea_->setCurrentIndex(kParamsTab);

@@ -36,7 +36,7 @@ TEST(Pages, EveryPageBuildsItsRunFromItsOwnPanelAlone) {
   for (const Page& page : app::Pages()) {
     if (page.sharesPanel) continue;
     SCOPED_TRACE(page.panel);
-    std::unique_ptr<QWidget> panel(app::BuildPanel(page.spec, nullptr));
+    std::unique_ptr<QWidget> panel(app::BuildPanel(page.layout, nullptr));
     if (page.connect) page.connect(*panel, presenter);
     if (page.beforeSelect) page.beforeSelect(*panel);
     if (page.afterSelect) page.afterSelect(*panel);
@@ -44,7 +44,7 @@ TEST(Pages, EveryPageBuildsItsRunFromItsOwnPanelAlone) {
     if (!page.prepare) continue;
     const app::PanelFields fields(*panel);
     for (bool textForm : {false, true}) {
-      if (textForm && !page.spec.formChoice) continue;
+      if (textForm && !page.layout.formChoice) continue;
       const app::DispatchContext context{fields, true, false, std::make_shared<ClockSeededRandom>(), ""};
       app::PreparedRun run;
       EXPECT_NO_THROW(run = page.prepare(context, textForm)) << "text form " << textForm;
@@ -80,15 +80,15 @@ TEST(Pages, EveryRunnableCodeFindsItsPageAndForm) {
 // fields up there: no two panels may hold a field of the same name.
 TEST(Pages, EveryWidgetNameBelongsToOnePanel) {
   QSet<QString> names;
-  for (const app::PanelSpec& spec : app::PanelTable()) {
-    SCOPED_TRACE(spec.name);
-    std::vector<const char*> own{spec.name};
-    for (const app::FieldSpec& f : spec.fields) {
+  for (const app::PanelSpec& layout : app::PanelTable()) {
+    SCOPED_TRACE(layout.name);
+    std::vector<const char*> own{layout.name};
+    for (const app::FieldSpec& f : layout.fields) {
       if (*f.name) own.push_back(f.name);
     }
-    if (spec.formChoice) {
-      own.push_back(spec.formChoice->digits);
-      own.push_back(spec.formChoice->text);
+    if (layout.formChoice) {
+      own.push_back(layout.formChoice->digits);
+      own.push_back(layout.formChoice->text);
     }
     for (const char* name : own) {
       EXPECT_FALSE(names.contains(name)) << name;
@@ -102,8 +102,8 @@ TEST(Pages, AFieldNameThePanelDoesNotHoldFailsInsteadOfReadingAnother) {
   const Page* sale = app::FindPageRun(0x10).page;
   const Page* buy = app::FindPageRun(0x11).page;
   ASSERT_TRUE(sale && buy);
-  QWidget* salePanel = app::BuildPanel(sale->spec, &tab);
-  app::BuildPanel(buy->spec, &tab);
+  QWidget* salePanel = app::BuildPanel(sale->layout, &tab);
+  app::BuildPanel(buy->layout, &tab);
   const app::PanelFields fields(*salePanel);
   EXPECT_THROW(fields.Float("edBuySum"), std::logic_error);
   EXPECT_THROW(fields.Text("noSuchField"), std::logic_error);

@@ -55,7 +55,7 @@ Page MassDocumentsPage() {
   using namespace field;
   Page p = AutotestGroupPage("Массовое создание документов ", "grAutoItems0Click", procedure::kMassDocuments,
                              "Docs/Добавление документов.htm");
-  p.spec = {"pnAutoCreateDocs", "Массовое создание документов", nullptr,
+  p.layout = {"pnAutoCreateDocs", "Массовое создание документов", nullptr,
             {Check(kLogText, "Сохранять протокол обмена в текстовом виде").Checked(),
              Check(kLogHex, "Сохранять протокол обмена в шестнадцатиричном виде").Checked(),
              Int(kCount, "Количество документов:", kDocumentCountRange, 1),
@@ -112,7 +112,7 @@ Page AutotestPage() {
   static constexpr const char* kText = "rbAutoTestTXT";
   Page p = AutotestGroupPage("Тестирование ЭКЛЗ", "grAutoItems1Click", procedure::kAutotest,
                              "Docs/Автотестирование.htm");
-  p.spec = {"pnAutoTest", "Выполнить программу тестирования", nullptr,
+  p.layout = {"pnAutoTest", "Выполнить программу тестирования", nullptr,
             {field::Radio("rbAutoTestDigits", "В числовой форме").Checked(),
              field::Radio(kText, "В текстовой форме")}};
   p.prepare = [](const DispatchContext& c, bool) {
@@ -127,7 +127,7 @@ Page FullDumpPage() {
   static constexpr const char* kFile = "edAllDumpFileName";
   static constexpr const char* kBrowse = "RzToolbarButton2";
   Page p = AutotestGroupPage("Весь дамп архива", "grAutoItems2Click", procedure::kFullDump, "Docs/Весь дамп.htm");
-  p.spec = {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
+  p.layout = {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
             {field::Check(kRaise, "Увеличивать скорось до 19200"),
              field::Text(kFile, "Имя файла:", 0, "Dump.bin"), field::Browse(kBrowse)}};
   p.prepare = [](const DispatchContext& c, bool) {
@@ -166,7 +166,7 @@ Page RepairRequestPage() {
   using namespace field;
   Page p = AutotestGroupPage("Заявка на ремонт в Дорнал", "grAutoItems3Click", procedure::kRepairRequest,
                              "Docs/Заявка в Дорнал.htm");
-  p.spec = {"pnRequestDornal", "Заявка на замену бракованной ЭКЛЗ", nullptr,
+  p.layout = {"pnRequestDornal", "Заявка на замену бракованной ЭКЛЗ", nullptr,
             {Text(kRequestNumber, "№ заявки", 16, "1"), Date(kDateOfCheck, "Дата проведения проверки"),
              Date(kDateOfBroken, "Дата отказа"), Date(kDateOfActivate, "Дата активизации"),
              Text(kEklzSerial, "Заводской № ЭКЛЗ", 13), Text(kKkmName, "Тип ККМ", 16),

@@ -23,7 +23,7 @@ Page ItemPage(const char* caption, const char* handler, uint8_t code, const char
   p.handler = handler;
   p.code = code;
   p.helpPage = help;
-  p.spec = {panel, title, codeLabel,
+  p.layout = {panel, title, codeLabel,
             {field::Int(dep, "Отдел", kDepartmentRange, 1), field::Dec(count, "Количество", kQuantityLimit),
              field::Dec(sum, "Сумма", kSumLimit)}};
   p.prepare = [=](const DispatchContext& c, bool) {
@@ -48,7 +48,7 @@ Page AmountPage(const char* caption, const char* handler, uint8_t code, const ch
   p.handler = handler;
   p.code = code;
   p.helpPage = help;
-  p.spec = {panel, title, codeLabel, {field::Dec(sumField, "Сумма", limit)}};
+  p.layout = {panel, title, codeLabel, {field::Dec(sumField, "Сумма", limit)}};
   p.prepare = [=](const DispatchContext& c, bool) {
     const double sum = static_cast<double>(c.fields.Float(sumField));
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { op(s, sum, q, l); });
@@ -67,7 +67,7 @@ Page StornoPage() {
   p.handler = "grDocsItems6Click";
   p.code = code::kStorno;
   p.helpPage = "Docs/Сторно.htm";
-  p.spec = {"pnStorno", "Выполнить сторно", "Код команды: 0x18",
+  p.layout = {"pnStorno", "Выполнить сторно", "Код команды: 0x18",
             {field::List(kDoc, "Сторнируемая команда",
                          {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки", "Скидка", "Наценка"}, 0),
              field::Int(kDep, "Отдел", kDepartmentRange, 1), field::Dec(kCount, "Количество", kQuantityLimit),
@@ -104,7 +104,7 @@ Page FinishDocumentPage() {
   p.handler = "grDocsItems7Click";
   p.code = code::kComplete;
   p.helpPage = "Docs/Завершение документа.htm";
-  p.spec = {"pnFinishDoc", "Выполнить завершение документа", "Код команды: 0x19",
+  p.layout = {"pnFinishDoc", "Выполнить завершение документа", "Код команды: 0x19",
             {field::Date(kDate, "Дата"), field::Time(kTime, "Время"),
              field::Int(kOperator, "Код оператора", kOperatorRange, 1)},
             FormChoice{"rbAskFinishDocDigits", "rbAskFinishDocTxt"}};
@@ -127,7 +127,7 @@ Page AbortPage() {
   p.handler = "grDocsItems8Click";
   p.code = code::kAbort;
   p.helpPage = "Docs/Прекращение.htm";
-  p.spec = {"pnAbort", "Выполнить отмену документа или отчёта", "Код команды: 0x06", {}};
+  p.layout = {"pnAbort", "Выполнить отмену документа или отчёта", "Код команды: 0x06", {}};
   p.prepare = PlainRun(DoAbort);
   return p;
 }

@@ -22,16 +22,16 @@ std::vector<Page> CollectPages() {
     for (Page& p : group()) pages.push_back(std::move(p));
   }
   for (Page& p : pages) {
-    p.panel = p.spec.name;
+    p.panel = p.layout.name;
     // The numeric form of a form choice is the page's own code.
-    if (p.spec.formChoice) p.spec.formChoice->code = p.code;
+    if (p.layout.formChoice) p.layout.formChoice->code = p.code;
     if (p.sharesPanel) {
       bool found = false;
       for (const Page& q : pages) {
         if (&q == &p) break;
-        found = found || (!q.sharesPanel && std::string_view(q.spec.name) == p.spec.name);
+        found = found || (!q.sharesPanel && std::string_view(q.layout.name) == p.layout.name);
       }
-      if (!found) throw std::logic_error(std::string("no earlier page builds panel ") + p.spec.name);
+      if (!found) throw std::logic_error(std::string("no earlier page builds panel ") + p.layout.name);
     }
   }
   return pages;
@@ -48,7 +48,7 @@ const std::vector<PanelSpec>& PanelTable() {
   static const std::vector<PanelSpec> kPanels = [] {
     std::vector<PanelSpec> panels;
     for (const Page& p : Pages()) {
-      if (!p.sharesPanel) panels.push_back(p.spec);
+      if (!p.sharesPanel) panels.push_back(p.layout);
     }
     return panels;
   }();
@@ -59,7 +59,7 @@ PageRun FindPageRun(uint8_t code) {
   for (const Page& p : Pages()) {
     if (!p.prepare) continue;
     if (p.code == code) return {&p, false};
-    if (p.spec.formChoice && FormCode(p.code, true) == code) return {&p, true};
+    if (p.layout.formChoice && FormCode(p.code, true) == code) return {&p, true};
   }
   return {};
 }

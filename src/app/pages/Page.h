@@ -50,14 +50,14 @@ struct Page {
   uint8_t code = 0;           // CurrentCmd after the selection (the numeric form)
   const char* helpPage = "";  // path relative to the program folder
   bool hidden = false;
-  PanelSpec spec;             // the panel; spec.name is its objectName
+  PanelSpec layout;             // the panel; layout.name is its objectName
   PrepareRun prepare;         // empty: the code has no run
   PanelStep beforeSelect;     // before the panel is raised
   PanelStep afterSelect;      // after the panel is raised and the code set
   PanelConnect connect;       // the panel's own handlers, once, when it is built
   WindowStep windowStep = WindowStep::None;
   bool sharesPanel = false;   // the panel is built by an earlier page of the same name
-  const char* panel = "";     // = spec.name, filled in by Pages()
+  const char* panel = "";     // = layout.name, filled in by Pages()
 };
 
 // Every page in task-list order, hidden ones included.

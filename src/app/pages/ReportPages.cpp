@@ -32,7 +32,7 @@ Page ReportsPage(const char* caption, const char* handler, uint8_t code, const c
 
 Page ReportPage() {
   Page p = ReportsPage("Запрос отчета", "grReportsItems5Click", code::kReport, "Docs/Запрос отчета.htm");
-  p.spec = {"pnAskReport", "Выполнить запрос отчёта", "Код команды: 0x22",
+  p.layout = {"pnAskReport", "Выполнить запрос отчёта", "Код команды: 0x22",
             {field::List(kReportType, "Тип отчета:", {std::begin(kReportTypes), std::end(kReportTypes)}, 0),
              field::Date(kReportFrom, "Дата с:"), field::Date(kReportTo, "дата по:"),
              field::Int(kReportShiftFrom, "№ Смены с:", kReportShiftRange, 0).NoGrouping(),
@@ -68,7 +68,7 @@ Page ReportPage() {
 Page DocumentQueryPage() {
   static constexpr const char* kKpk = "edAskDocKPK";
   Page p = ReportsPage("Запрос документа", "grReportsItems3Click", code::kDocument, "Docs/Запрос документа.htm");
-  p.spec = {"pnAskDoc", "Выполнить запрос документа", "Код команды: 0x21(0xA1)",
+  p.layout = {"pnAskDoc", "Выполнить запрос документа", "Код команды: 0x21(0xA1)",
             {field::Int(kKpk, "№ КПК:", kKpkRange, 0).NoGrouping()},
             FormChoice{"rbAskDocDigits", "rbAskDocTXT"}};
   p.prepare = [](const DispatchContext& c, bool textForm) {
@@ -97,35 +97,35 @@ void ReportTypeChanged(QWidget& panel) {
 std::vector<Page> ReportPages() {
   Page regNumber = ReportsPage("Запрос регистрационного номера", "grReportsItems0Click", code::kRegNumber,
                                "Docs/Запрос регистрационного номера ЭКЛЗ.htm");
-  regNumber.spec = {"pnAskSN", "Запрос регистрационного номера ЭКЛЗ", "Код команды: 0x14 (0x94)", {},
+  regNumber.layout = {"pnAskSN", "Запрос регистрационного номера ЭКЛЗ", "Код команды: 0x14 (0x94)", {},
                     FormChoice{"rbAskSNDigit", "rbAskSNTxt"}};
   regNumber.prepare = FormQueryRun(AskRegNumber);
 
   Page activation = ReportsPage("Запрос итога активизации", "grReportsItems1Click", code::kActivationResult,
                                 "Docs/Запрос итога активизации.htm");
-  activation.spec = {"pnAskResultOfActivate", "Запрос итога активизации", "Код команды: 0x24 (0xA4)", {},
+  activation.layout = {"pnAskResultOfActivate", "Запрос итога активизации", "Код команды: 0x24 (0xA4)", {},
                      FormChoice{"rbAskResultOfActivateDigit", "rbAskResultOfActivateText"}};
   activation.prepare = FormQueryRun(AskActivationResult);
 
   Page tape = ReportsPage("Запрос контрольной ленты", "grReportsItems2Click", code::kControlTape,
                           "Docs/Запрос контрольной ленты.htm");
-  tape.spec = {"pnAskControlTape", "Выполнить запрос контрольной ленты", "Код команды: 0x20",
+  tape.layout = {"pnAskControlTape", "Выполнить запрос контрольной ленты", "Код команды: 0x20",
                {field::Int("edShift", "№ смены:", kShiftRange, 1)},
                FormChoice{"rbControlTapeDigits", "rbControlTapeText"}};
-  tape.prepare = ShiftQueryRun(AskControlTape, tape.spec.fields[0].name);
+  tape.prepare = ShiftQueryRun(AskControlTape, tape.layout.fields[0].name);
 
   Page totals = ReportsPage("Запрос итогов смены", "grReportsItems4Click", code::kShiftTotals,
                             "Docs/Запрос итогов смены.htm");
-  totals.spec = {"pnAskResultOfSession", "Выполнить запрос итогов смены", "Код команды: 0x23",
+  totals.layout = {"pnAskResultOfSession", "Выполнить запрос итогов смены", "Код команды: 0x23",
                  {field::Int("edAskResultSesionNum", "№ смены:", kShiftRange, 1)},
                  FormChoice{"rbAskResultSesionDigits", "rbAskResultSesionTXT"}};
-  totals.prepare = ShiftQueryRun(AskShiftTotals, totals.spec.fields[0].name);
+  totals.prepare = ShiftQueryRun(AskShiftTotals, totals.layout.fields[0].name);
 
   // Hidden, and without a run: the reports' data come with their queries.
   Page reportData = ReportsPage("Запрос данных отчета", "grReportsItems6Click", code::kReportData,
                                 "Docs/Запрос данных отчёта.htm");
   reportData.hidden = true;
-  reportData.spec = {"pnAskReportData", "Выполнить запрос данных отчёта или документа", "Код команды: 0x05", {}};
+  reportData.layout = {"pnAskReportData", "Выполнить запрос данных отчёта или документа", "Код команды: 0x05", {}};
 
   return {regNumber, activation, tape, DocumentQueryPage(), totals, ReportPage(), reportData};
 }

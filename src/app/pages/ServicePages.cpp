@@ -34,7 +34,7 @@ Page CloseShiftPage() {
   static constexpr const char* kTime = "dteCloseShiftTime";
   static constexpr const char* kOperator = "edCloseShiftCodeOfOperator";
   Page p = ServicePage("Закрытие смены", "grServisItems0Click", code::kCloseShift, "Docs/Закрытие смены.htm");
-  p.spec = {"pnCloseSession", "Выполнить закрытие смены", "Код команды: 0x09",
+  p.layout = {"pnCloseSession", "Выполнить закрытие смены", "Код команды: 0x09",
             {field::Date(kDate, "Дата"), field::Time(kTime, "Время"),
              field::Int(kOperator, "Код оператора", kOperatorRange, 1)}};
   p.prepare = [](const DispatchContext& c, bool) {
@@ -51,7 +51,7 @@ Page StatusPage() {
   static constexpr const char* kDocumentStatus = "rbStatus1";
   Page p = ServicePage("Запрос состояния ЭКЛЗ", "grServisItems1Click", code::kStatus,
                        "Docs/Запрос состояния ЭКЛЗ.htm");
-  p.spec = {"pnAskStatus", "Запрос состояния ЭКЛЗ", "Код команды: 0x07",
+  p.layout = {"pnAskStatus", "Запрос состояния ЭКЛЗ", "Код команды: 0x07",
             {field::Radio(kDocumentStatus,
                           "Запрос итога документа, даты, времени, номера последнего КПК и номера ЭКЛЗ")
                  .Checked(),
@@ -79,7 +79,7 @@ Page FreeTextPage() {
   for (const FreeTextBinding& b : kFreeTextBindings) bindings.push_back(b.itemText);
   Page p = ServicePage("Ввод произвольного текста", "grServisItems2Click", code::kFreeText,
                        "Docs/Произвольный текст.htm");
-  p.spec = {"pnSomeText", "Ввод произвольного текста", "Код команды: 0x04",
+  p.layout = {"pnSomeText", "Ввод произвольного текста", "Код команды: 0x04",
             {field::List(kLength, "Длина строки:", kLengthItems, 0),
              field::Int(kDepartment, "Отдел:", kFreeTextDepartmentRange, 1),
              field::List(kBinding, "Код привязки:", bindings, -1), field::Text(kText, "Строка текста:", 16),
@@ -104,7 +104,7 @@ Page ExchangeParamsPage() {
   static constexpr const char* kStandard = "btStandartSettingsExcange";
   Page p = ServicePage("Установка параметров обмена", "grServisItems3Click", code::kExchangeParams,
                        "Docs/Установка параметров обмена.htm");
-  p.spec = {"pnSetExchangeParams", "Установка параметров обмена", "Код команды: 0x02",
+  p.layout = {"pnSetExchangeParams", "Установка параметров обмена", "Код команды: 0x02",
             {field::List(kRate, "Скорость обмена", {std::begin(kExchangeRates), std::end(kExchangeRates)}, -1),
              field::Int(kTimeout, "Тайм-аут", kExchangeTimeoutRange, 10), field::Button(kStandard, "Стандартные")}};
   p.prepare = [](const DispatchContext& c, bool) {
@@ -136,7 +136,7 @@ Page ActivatePage() {
   static constexpr const char* kWidth = "edPrintWidth";
   static constexpr const char* kName = "edKKmName";
   Page p = ServicePage("Активизация ЭКЛЗ", "grServisItems4Click", code::kActivate, "Docs/Активизация.htm");
-  p.spec = {"pnActivate", "Активизация", "Код команды: 0x01",
+  p.layout = {"pnActivate", "Активизация", "Код команды: 0x01",
             {field::Date(kDate, "Дата активизации"), field::Time(kTime, "Время активизации"),
              field::Digits(kRegNumber, "Регистрационный номер", 12), field::Digits(kInn, "ИНН", 12),
              field::Digits(kShift, "Номер смены", 4), field::Text(kSerial, "Заводской номер ККМ", 12),
@@ -163,7 +163,7 @@ Page ActivatePage() {
 
 Page ArchiveTestPage() {
   Page p = ServicePage("Проверка целостности архива", "grServisItems5Click", code::kArchiveTest, "Docs/Тест.htm");
-  p.spec = {"pnTest", "Тест архива", "Код команды: 0x08", {}};
+  p.layout = {"pnTest", "Тест архива", "Код команды: 0x08", {}};
   p.prepare = [](const DispatchContext& c, bool) {
     return Run([q = c.quiet, l = c.logExchange](EklzSession& s) {
       std::string ignored;
@@ -181,7 +181,7 @@ Page ArchiveDumpPage() {
   static constexpr const char* kFile = "edAskDumpArchivFileName";
   static constexpr const char* kBrowse = "RzToolbarButton1";
   Page p = ServicePage("Запрос дампа архива", "grServisItems6Click", code::kDump, "Docs/Запрос дампа архива.htm");
-  p.spec = {"pnAskDumpArchiv", "Выполнить запрос дампа архива", "Код команды: 0x03",
+  p.layout = {"pnAskDumpArchiv", "Выполнить запрос дампа архива", "Код команды: 0x03",
             {field::Radio(kOnePage, "Только одна страница дампа архива").Checked(),
              field::Radio("rbAskDumpManyPages", "Диапазон страниц дампа архива"),
              field::Int(kFrom, "№ первой страницы дампа архива:", kPageRange, 0).NoGrouping(),
@@ -224,7 +224,7 @@ Page ArchiveDumpPage() {
 Page InitArchivePage() {
   Page p = ServicePage("Инициализация архива", "grServisItems8Click", code::kInitArchive,
                        "Docs/Инициализация архива.htm");
-  p.spec = {"pnInitArchiv", "Инициализация архива(только для эмуляторов)", "Код команды: 0x26", {}};
+  p.layout = {"pnInitArchiv", "Инициализация архива(только для эмуляторов)", "Код команды: 0x26", {}};
   p.prepare = PlainRun(DoInitArchive);
   return p;
 }
@@ -232,7 +232,7 @@ Page InitArchivePage() {
 std::vector<Page> ServicePages() {
   Page closeArchive = ServicePage("Закрытие архива", "grServisItems7Click", code::kCloseArchive,
                                   "Docs/Закрытие архива.htm");
-  closeArchive.spec = {"pnCloseArchiv", "Выполнить закрытие архива", "Код команды: 0x0A", {}};
+  closeArchive.layout = {"pnCloseArchiv", "Выполнить закрытие архива", "Код команды: 0x0A", {}};
   closeArchive.prepare = PlainRun(DoCloseArchive);
 
   Page initArchive = InitArchivePage();
@@ -240,7 +240,7 @@ std::vector<Page> ServicePages() {
 
   Page liftClosed = ServicePage("Снятия флага \"Закрытие архива\"", "grServisItems9Click",
                                 code::kLiftArchiveClosed, "Docs/Снятие флага закрытия архива.htm");
-  liftClosed.spec = {"pnCancelCloseArhiv", "Снятие флага закрытия архива(начиная с 8 версии)",
+  liftClosed.layout = {"pnCancelCloseArhiv", "Снятие флага закрытия архива(начиная с 8 версии)",
                      "Код команды: 0x40 ", {}};
   liftClosed.prepare = PlainRun(DoCancelCloseArchive);
 

@@ -35,7 +35,7 @@ Page ArbitraryCommandPage() {
   static constexpr const char* kParse = "cbSomeComandParseFrag";
   Page p = UndocumentedPage("Команда, которую вы можете сделать сами", "grNoInDocItems2Click",
                             procedure::kArbitraryCommand, "Docs/Произвольная команда.htm");
-  p.spec = {"pnSomeComand", "Выполнить произвольную команду", nullptr,
+  p.layout = {"pnSomeComand", "Выполнить произвольную команду", nullptr,
             {field::Radio(kDigits, "В числовой форме").Checked(),
              field::Radio(kText, "В текстовой форме"),
              field::Spin(kLength, "Длина команды в байтах:", 1, 100, 1, 1),
@@ -77,24 +77,24 @@ std::vector<Page> UndocumentedPages() {
 
   Page crypto = UndocumentedPage("Запрос заводского номера криптопроцессора", "grNoInDocItems0Click",
                                  code::kCryptoSerial, "Docs/Номер криптопроцессора.htm");
-  crypto.spec = {"pnAskSerNumRIK", "Выполнить запрос заводского номера криптопроцессора", "Код команды: 0x39", {}};
+  crypto.layout = {"pnAskSerNumRIK", "Выполнить запрос заводского номера криптопроцессора", "Код команды: 0x39", {}};
   crypto.prepare = QueryRun(AskCryptoSerial);
 
   Page version = UndocumentedPage("Запрос версии ЭКЛЗ", "grNoInDocItems1Click", code::kVersion,
                                   "Docs/Версия ЭКЛЗ.htm");
-  version.spec = {"pnAskVersion", "Запрос версии ЭКЛЗ", "Код команды: 0x2A (0xAA)", {},
+  version.layout = {"pnAskVersion", "Запрос версии ЭКЛЗ", "Код команды: 0x2A (0xAA)", {},
                   FormChoice{"rbAskVersionDigits", "rbAskVersionTXT"}};
   version.prepare = FormQueryRun(AskVersion);
 
   Page processorDump = UndocumentedPage("Часть дампа какого то проца? (0х3D)", "k", code::kProcessorDump,
                                         "Docs/Дамп процессора.htm");
-  processorDump.spec = {"pnAskDumpProc", "Часть дампа одного из процессоров (?) ",
+  processorDump.layout = {"pnAskDumpProc", "Часть дампа одного из процессоров (?) ",
                         "Код команды: 0x3D (начиная с ЭКЛЗ2)", {}};
   processorDump.prepare = QueryRun(AskProcessorDump);
 
   Page kpk = UndocumentedPage("Текущий номер КПК", "grNoInDocItems5Click", code::kCurrentKpk,
                               "Docs/Текущий номер КПК.htm");
-  kpk.spec = {"pnGetCurKPK", "Взятие номера текщего КПК", "Код команды: 0x3С", {}};
+  kpk.layout = {"pnGetCurKPK", "Взятие номера текщего КПК", "Код команды: 0x3С", {}};
   kpk.prepare = QueryRun(AskCurrentKpk);
 
   return {initArchive, crypto, version, ArbitraryCommandPage(), processorDump, kpk};
