@@ -56,27 +56,27 @@ Page MassDocumentsPage() {
   Page p = AutotestGroupPage("Массовое создание документов ", "grAutoItems0Click", procedure::kMassDocuments,
                              "Docs/Добавление документов.htm");
   p.layout = {"pnAutoCreateDocs", "Массовое создание документов", nullptr,
-            {Check(kLogText, "Сохранять протокол обмена в текстовом виде").Checked(),
-             Check(kLogHex, "Сохранять протокол обмена в шестнадцатиричном виде").Checked(),
-             Int(kCount, "Количество документов:", kDocumentCountRange, 1),
-             List(kType, "Тип документа:", {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки"}, 0),
-             Check(kRandomType, "Случайный тип документа").Beside(),
-             Int(kDepartment, "Отдел:", kDepartmentRange, 1),
-             Check(kRandomDepartment, "Случайный отдел").Beside(),
-             Dec(kQuantity, "Количество:", kQuantityLimit),
-             Check(kRandomQuantity, "Случайное количество").Beside(),
-             Dec(kSum, "Сумма:", kSumLimit),
-             Check(kRandomSum, "Случайная сумма документа").Beside(),
-             Int(kRepetitions, "Количество повтора операции в документе:", kRepetitionRange, 1),
-             Check(kRandomRepetitions, "Случайным образом").Beside().Named("Количество повтора случайным образом"),
-             Check(kDiscounts, "Выполнить скидку, в количестве:"),
-             Int(kDiscountCount, "", kDiscountCountRange, 1).Beside().Named("Количество скидок"),
-             Dec(kDiscountSum, "на сумму:", kDiscountLimit).Beside().Named("Сумма скидки"),
-             Check(kRandomDiscounts, "Случайным образом").Beside().Named("Скидки случайным образом"),
-             Check(kMargins, "Выполнить наценку, в количестве:"),
-             Int(kMarginCount, "", kMarginCountRange, 1).Beside().Named("Количество наценок"),
-             Dec(kMarginSum, "на сумму:", kMarginLimit).Beside().Named("Сумма наценки"),
-             Check(kRandomMargins, "Случайным образом").Beside().Named("Наценки случайным образом")}};
+              {Check(kLogText, "Сохранять протокол обмена в текстовом виде").Checked(),
+               Check(kLogHex, "Сохранять протокол обмена в шестнадцатиричном виде").Checked(),
+               Int(kCount, "Количество документов:", kDocumentCountRange, 1),
+               List(kType, "Тип документа:", {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки"}, 0),
+               Check(kRandomType, "Случайный тип документа").Beside(),
+               Int(kDepartment, "Отдел:", kDepartmentRange, 1),
+               Check(kRandomDepartment, "Случайный отдел").Beside(),
+               Dec(kQuantity, "Количество:", kQuantityLimit),
+               Check(kRandomQuantity, "Случайное количество").Beside(),
+               Dec(kSum, "Сумма:", kSumLimit),
+               Check(kRandomSum, "Случайная сумма документа").Beside(),
+               Int(kRepetitions, "Количество повтора операции в документе:", kRepetitionRange, 1),
+               Check(kRandomRepetitions, "Случайным образом").Beside().Named("Количество повтора случайным образом"),
+               Check(kDiscounts, "Выполнить скидку, в количестве:"),
+               Int(kDiscountCount, "", kDiscountCountRange, 1).Beside().Named("Количество скидок"),
+               Dec(kDiscountSum, "на сумму:", kDiscountLimit).Beside().Named("Сумма скидки"),
+               Check(kRandomDiscounts, "Случайным образом").Beside().Named("Скидки случайным образом"),
+               Check(kMargins, "Выполнить наценку, в количестве:"),
+               Int(kMarginCount, "", kMarginCountRange, 1).Beside().Named("Количество наценок"),
+               Dec(kMarginSum, "на сумму:", kMarginLimit).Beside().Named("Сумма наценки"),
+               Check(kRandomMargins, "Случайным образом").Beside().Named("Наценки случайным образом")}};
   p.prepare = [](const DispatchContext& c, bool) {
     const PanelFields& f = c.fields;
     MassDocumentsParams m;
@@ -113,8 +113,8 @@ Page AutotestPage() {
   Page p = AutotestGroupPage("Тестирование ЭКЛЗ", "grAutoItems1Click", procedure::kAutotest,
                              "Docs/Автотестирование.htm");
   p.layout = {"pnAutoTest", "Выполнить программу тестирования", nullptr,
-            {field::Radio("rbAutoTestDigits", "В числовой форме").Checked(),
-             field::Radio(kText, "В текстовой форме")}};
+              {field::Radio("rbAutoTestDigits", "В числовой форме").Checked(),
+               field::Radio(kText, "В текстовой форме")}};
   p.prepare = [](const DispatchContext& c, bool) {
     const bool textForm = c.fields.State(kText);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { RunAutotest(s, textForm, q, l); });
@@ -128,8 +128,8 @@ Page FullDumpPage() {
   static constexpr const char* kBrowse = "RzToolbarButton2";
   Page p = AutotestGroupPage("Весь дамп архива", "grAutoItems2Click", procedure::kFullDump, "Docs/Весь дамп.htm");
   p.layout = {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
-            {field::Check(kRaise, "Увеличивать скорось до 19200"),
-             field::Text(kFile, "Имя файла:", 0, "Dump.bin"), field::Browse(kBrowse)}};
+              {field::Check(kRaise, "Увеличивать скорось до 19200"),
+               field::Text(kFile, "Имя файла:", 0, "Dump.bin"), field::Browse(kBrowse)}};
   p.prepare = [](const DispatchContext& c, bool) {
     const std::string file = c.fields.Text(kFile);
     const bool raise = c.fields.State(kRaise);
@@ -167,14 +167,14 @@ Page RepairRequestPage() {
   Page p = AutotestGroupPage("Заявка на ремонт в Дорнал", "grAutoItems3Click", procedure::kRepairRequest,
                              "Docs/Заявка в Дорнал.htm");
   p.layout = {"pnRequestDornal", "Заявка на замену бракованной ЭКЛЗ", nullptr,
-            {Text(kRequestNumber, "№ заявки", 16, "1"), Date(kDateOfCheck, "Дата проведения проверки"),
-             Date(kDateOfBroken, "Дата отказа"), Date(kDateOfActivate, "Дата активизации"),
-             Text(kEklzSerial, "Заводской № ЭКЛЗ", 13), Text(kKkmName, "Тип ККМ", 16),
-             Text(kKkmSerial, "Заводской номер ККМ", 12), Memo(kDevelopment, "Внешнее проявление отказа:"),
-             Memo(kDetected, "Обнаружены неисправности:"),
-             Check(kTransferred, "Данные архива ЭКЛЗ на технический носитель информации перенесены").Checked(),
-             Memo(kNotTransferred, "Причина невыполнения переноса:").Disabled(),
-             Button(kPrint, "Распечатать заявку на ремонт ЭКЛЗ")}};
+              {Text(kRequestNumber, "№ заявки", 16, "1"), Date(kDateOfCheck, "Дата проведения проверки"),
+               Date(kDateOfBroken, "Дата отказа"), Date(kDateOfActivate, "Дата активизации"),
+               Text(kEklzSerial, "Заводской № ЭКЛЗ", 13), Text(kKkmName, "Тип ККМ", 16),
+               Text(kKkmSerial, "Заводской номер ККМ", 12), Memo(kDevelopment, "Внешнее проявление отказа:"),
+               Memo(kDetected, "Обнаружены неисправности:"),
+               Check(kTransferred, "Данные архива ЭКЛЗ на технический носитель информации перенесены").Checked(),
+               Memo(kNotTransferred, "Причина невыполнения переноса:").Disabled(),
+               Button(kPrint, "Распечатать заявку на ремонт ЭКЛЗ")}};
   p.prepare = [](const DispatchContext& c, bool) {
     // The panel goes in with what the operator typed; its memos and EKLZ
     // number are cleared at once, and the widgets take the filled record

@@ -24,8 +24,8 @@ Page ItemPage(const char* caption, const char* handler, uint8_t code, const char
   p.code = code;
   p.helpPage = help;
   p.layout = {panel, title, codeLabel,
-            {field::Int(dep, "Отдел", kDepartmentRange, 1), field::Dec(count, "Количество", kQuantityLimit),
-             field::Dec(sum, "Сумма", kSumLimit)}};
+              {field::Int(dep, "Отдел", kDepartmentRange, 1), field::Dec(count, "Количество", kQuantityLimit),
+               field::Dec(sum, "Сумма", kSumLimit)}};
   p.prepare = [=](const DispatchContext& c, bool) {
     const uint8_t department = c.fields.Nearest(dep);
     const double quantity = static_cast<double>(c.fields.Float(count));
@@ -68,10 +68,10 @@ Page StornoPage() {
   p.code = code::kStorno;
   p.helpPage = "Docs/Сторно.htm";
   p.layout = {"pnStorno", "Выполнить сторно", "Код команды: 0x18",
-            {field::List(kDoc, "Сторнируемая команда",
-                         {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки", "Скидка", "Наценка"}, 0),
-             field::Int(kDep, "Отдел", kDepartmentRange, 1), field::Dec(kCount, "Количество", kQuantityLimit),
-             field::Dec(kSum, "Сумма", kSumLimit)}};
+              {field::List(kDoc, "Сторнируемая команда",
+                           {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки", "Скидка", "Наценка"}, 0),
+               field::Int(kDep, "Отдел", kDepartmentRange, 1), field::Dec(kCount, "Количество", kQuantityLimit),
+               field::Dec(kSum, "Сумма", kSumLimit)}};
   p.prepare = [](const DispatchContext& c, bool) {
     const uint8_t reversed =
         static_cast<uint8_t>((c.fields.Enabled(kCount) ? 16 : 18) + c.fields.Index(kDoc));
@@ -105,9 +105,9 @@ Page FinishDocumentPage() {
   p.code = code::kComplete;
   p.helpPage = "Docs/Завершение документа.htm";
   p.layout = {"pnFinishDoc", "Выполнить завершение документа", "Код команды: 0x19",
-            {field::Date(kDate, "Дата"), field::Time(kTime, "Время"),
-             field::Int(kOperator, "Код оператора", kOperatorRange, 1)},
-            FormChoice{"rbAskFinishDocDigits", "rbAskFinishDocTxt"}};
+              {field::Date(kDate, "Дата"), field::Time(kTime, "Время"),
+               field::Int(kOperator, "Код оператора", kOperatorRange, 1)},
+              FormChoice{"rbAskFinishDocDigits", "rbAskFinishDocTxt"}};
   p.prepare = [](const DispatchContext& c, bool textForm) {
     const uint8_t op = c.fields.Nearest(kOperator);
     const CalendarDate date = c.fields.Date(kDate);

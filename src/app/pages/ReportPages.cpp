@@ -33,11 +33,11 @@ Page ReportsPage(const char* caption, const char* handler, uint8_t code, const c
 Page ReportPage() {
   Page p = ReportsPage("Запрос отчета", "grReportsItems5Click", code::kReport, "Docs/Запрос отчета.htm");
   p.layout = {"pnAskReport", "Выполнить запрос отчёта", "Код команды: 0x22",
-            {field::List(kReportType, "Тип отчета:", {std::begin(kReportTypes), std::end(kReportTypes)}, 0),
-             field::Date(kReportFrom, "Дата с:"), field::Date(kReportTo, "дата по:"),
-             field::Int(kReportShiftFrom, "№ Смены с:", kReportShiftRange, 0).NoGrouping(),
-             field::Int(kReportShiftTo, "№ смены по:", kReportShiftRange, 0).NoGrouping()},
-            FormChoice{"rbAskReportDigits", "rbAskReportTXT"}};
+              {field::List(kReportType, "Тип отчета:", {std::begin(kReportTypes), std::end(kReportTypes)}, 0),
+               field::Date(kReportFrom, "Дата с:"), field::Date(kReportTo, "дата по:"),
+               field::Int(kReportShiftFrom, "№ Смены с:", kReportShiftRange, 0).NoGrouping(),
+               field::Int(kReportShiftTo, "№ смены по:", kReportShiftRange, 0).NoGrouping()},
+              FormChoice{"rbAskReportDigits", "rbAskReportTXT"}};
   p.prepare = [](const DispatchContext& c, bool textForm) {
     const int type = c.fields.Index(kReportType);
     const CalendarDate from = c.fields.Date(kReportFrom);
@@ -69,8 +69,8 @@ Page DocumentQueryPage() {
   static constexpr const char* kKpk = "edAskDocKPK";
   Page p = ReportsPage("Запрос документа", "grReportsItems3Click", code::kDocument, "Docs/Запрос документа.htm");
   p.layout = {"pnAskDoc", "Выполнить запрос документа", "Код команды: 0x21(0xA1)",
-            {field::Int(kKpk, "№ КПК:", kKpkRange, 0).NoGrouping()},
-            FormChoice{"rbAskDocDigits", "rbAskDocTXT"}};
+              {field::Int(kKpk, "№ КПК:", kKpkRange, 0).NoGrouping()},
+              FormChoice{"rbAskDocDigits", "rbAskDocTXT"}};
   p.prepare = [](const DispatchContext& c, bool textForm) {
     const long long kpk = c.fields.Int(kKpk);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {

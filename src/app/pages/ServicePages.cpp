@@ -35,8 +35,8 @@ Page CloseShiftPage() {
   static constexpr const char* kOperator = "edCloseShiftCodeOfOperator";
   Page p = ServicePage("Закрытие смены", "grServisItems0Click", code::kCloseShift, "Docs/Закрытие смены.htm");
   p.layout = {"pnCloseSession", "Выполнить закрытие смены", "Код команды: 0x09",
-            {field::Date(kDate, "Дата"), field::Time(kTime, "Время"),
-             field::Int(kOperator, "Код оператора", kOperatorRange, 1)}};
+              {field::Date(kDate, "Дата"), field::Time(kTime, "Время"),
+               field::Int(kOperator, "Код оператора", kOperatorRange, 1)}};
   p.prepare = [](const DispatchContext& c, bool) {
     const uint8_t op = c.fields.Nearest(kOperator);
     const CalendarDate date = c.fields.Date(kDate);
@@ -52,10 +52,10 @@ Page StatusPage() {
   Page p = ServicePage("Запрос состояния ЭКЛЗ", "grServisItems1Click", code::kStatus,
                        "Docs/Запрос состояния ЭКЛЗ.htm");
   p.layout = {"pnAskStatus", "Запрос состояния ЭКЛЗ", "Код команды: 0x07",
-            {field::Radio(kDocumentStatus,
-                          "Запрос итога документа, даты, времени, номера последнего КПК и номера ЭКЛЗ")
-                 .Checked(),
-             field::Radio("rbStatus2", "Запрос итогов текущей смены")}};
+              {field::Radio(kDocumentStatus,
+                            "Запрос итога документа, даты, времени, номера последнего КПК и номера ЭКЛЗ")
+                   .Checked(),
+               field::Radio("rbStatus2", "Запрос итогов текущей смены")}};
   p.prepare = [](const DispatchContext& c, bool) {
     const bool document = c.fields.State(kDocumentStatus);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
@@ -80,11 +80,11 @@ Page FreeTextPage() {
   Page p = ServicePage("Ввод произвольного текста", "grServisItems2Click", code::kFreeText,
                        "Docs/Произвольный текст.htm");
   p.layout = {"pnSomeText", "Ввод произвольного текста", "Код команды: 0x04",
-            {field::List(kLength, "Длина строки:", kLengthItems, 0),
-             field::Int(kDepartment, "Отдел:", kFreeTextDepartmentRange, 1),
-             field::List(kBinding, "Код привязки:", bindings, -1), field::Text(kText, "Строка текста:", 16),
-             field::Radio("rbSTPC866", "Сохранить строку в кодировке РС866").Checked(),
-             field::Radio(kWin1251, "Сохранить строку в кодировке Win1251")}};
+              {field::List(kLength, "Длина строки:", kLengthItems, 0),
+               field::Int(kDepartment, "Отдел:", kFreeTextDepartmentRange, 1),
+               field::List(kBinding, "Код привязки:", bindings, -1), field::Text(kText, "Строка текста:", 16),
+               field::Radio("rbSTPC866", "Сохранить строку в кодировке РС866").Checked(),
+               field::Radio(kWin1251, "Сохранить строку в кодировке Win1251")}};
   p.prepare = [](const DispatchContext& c, bool) {
     const int length = c.fields.Index(kLength);
     const int department = c.fields.Int(kDepartment);
@@ -105,8 +105,8 @@ Page ExchangeParamsPage() {
   Page p = ServicePage("Установка параметров обмена", "grServisItems3Click", code::kExchangeParams,
                        "Docs/Установка параметров обмена.htm");
   p.layout = {"pnSetExchangeParams", "Установка параметров обмена", "Код команды: 0x02",
-            {field::List(kRate, "Скорость обмена", {std::begin(kExchangeRates), std::end(kExchangeRates)}, -1),
-             field::Int(kTimeout, "Тайм-аут", kExchangeTimeoutRange, 10), field::Button(kStandard, "Стандартные")}};
+              {field::List(kRate, "Скорость обмена", {std::begin(kExchangeRates), std::end(kExchangeRates)}, -1),
+               field::Int(kTimeout, "Тайм-аут", kExchangeTimeoutRange, 10), field::Button(kStandard, "Стандартные")}};
   p.prepare = [](const DispatchContext& c, bool) {
     const int index = c.fields.Index(kRate);
     const std::string rate = c.fields.ItemText(kRate);
@@ -137,12 +137,12 @@ Page ActivatePage() {
   static constexpr const char* kName = "edKKmName";
   Page p = ServicePage("Активизация ЭКЛЗ", "grServisItems4Click", code::kActivate, "Docs/Активизация.htm");
   p.layout = {"pnActivate", "Активизация", "Код команды: 0x01",
-            {field::Date(kDate, "Дата активизации"), field::Time(kTime, "Время активизации"),
-             field::Digits(kRegNumber, "Регистрационный номер", 12), field::Digits(kInn, "ИНН", 12),
-             field::Digits(kShift, "Номер смены", 4), field::Text(kSerial, "Заводской номер ККМ", 12),
-             field::Spin(kWidth, "Ширина строки принтера", 16, 40, 16, 24), field::Text(kName, "Тип ККМ", 16),
-             field::List("cbKKmNameLength", "", kLengthItems, 0).Beside().Named("Длина типа ККМ")},
-            FormChoice{"rbActivateDigits", "rbActivateTXT"}};
+              {field::Date(kDate, "Дата активизации"), field::Time(kTime, "Время активизации"),
+               field::Digits(kRegNumber, "Регистрационный номер", 12), field::Digits(kInn, "ИНН", 12),
+               field::Digits(kShift, "Номер смены", 4), field::Text(kSerial, "Заводской номер ККМ", 12),
+               field::Spin(kWidth, "Ширина строки принтера", 16, 40, 16, 24), field::Text(kName, "Тип ККМ", 16),
+               field::List("cbKKmNameLength", "", kLengthItems, 0).Beside().Named("Длина типа ККМ")},
+              FormChoice{"rbActivateDigits", "rbActivateTXT"}};
   p.prepare = [](const DispatchContext& c, bool textForm) {
     const std::string serial = c.fields.Text(kSerial);
     const CalendarDate date = c.fields.Date(kDate);
@@ -182,12 +182,12 @@ Page ArchiveDumpPage() {
   static constexpr const char* kBrowse = "RzToolbarButton1";
   Page p = ServicePage("Запрос дампа архива", "grServisItems6Click", code::kDump, "Docs/Запрос дампа архива.htm");
   p.layout = {"pnAskDumpArchiv", "Выполнить запрос дампа архива", "Код команды: 0x03",
-            {field::Radio(kOnePage, "Только одна страница дампа архива").Checked(),
-             field::Radio("rbAskDumpManyPages", "Диапазон страниц дампа архива"),
-             field::Int(kFrom, "№ первой страницы дампа архива:", kPageRange, 0).NoGrouping(),
-             field::Int(kTo, "№ последней страницы дампа архива:", kPageRange, 0).NoGrouping().Disabled(),
-             field::Check(kToFile, "Сохранять дамп в отдельный файл"),
-             field::Text(kFile, "Имя файла:", 0).Disabled(), field::Browse(kBrowse).Disabled()}};
+              {field::Radio(kOnePage, "Только одна страница дампа архива").Checked(),
+               field::Radio("rbAskDumpManyPages", "Диапазон страниц дампа архива"),
+               field::Int(kFrom, "№ первой страницы дампа архива:", kPageRange, 0).NoGrouping(),
+               field::Int(kTo, "№ последней страницы дампа архива:", kPageRange, 0).NoGrouping().Disabled(),
+               field::Check(kToFile, "Сохранять дамп в отдельный файл"),
+               field::Text(kFile, "Имя файла:", 0).Disabled(), field::Browse(kBrowse).Disabled()}};
   p.prepare = [](const DispatchContext& c, bool) {
     const bool toFile = c.fields.State(kToFile);
     const std::string file = c.fields.Text(kFile);

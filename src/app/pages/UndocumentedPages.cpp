@@ -36,13 +36,13 @@ Page ArbitraryCommandPage() {
   Page p = UndocumentedPage("Команда, которую вы можете сделать сами", "grNoInDocItems2Click",
                             procedure::kArbitraryCommand, "Docs/Произвольная команда.htm");
   p.layout = {"pnSomeComand", "Выполнить произвольную команду", nullptr,
-            {field::Radio(kDigits, "В числовой форме").Checked(),
-             field::Radio(kText, "В текстовой форме"),
-             field::Spin(kLength, "Длина команды в байтах:", 1, 100, 1, 1),
-             field::Grid(kGrid).Named("Кадр команды"), field::Caption("В предполагаемом ответе:"),
-             field::Check(kMultiFragment, "Несколько фрагментов"),
-             field::Check(kNoData, "ЭКЛЗ не возвращает ни какой информации "),
-             field::Check(kParse, "Ответ ввиде не текстовых фрагментов, которые нужно разобрать")}};
+              {field::Radio(kDigits, "В числовой форме").Checked(),
+               field::Radio(kText, "В текстовой форме"),
+               field::Spin(kLength, "Длина команды в байтах:", 1, 100, 1, 1),
+               field::Grid(kGrid).Named("Кадр команды"), field::Caption("В предполагаемом ответе:"),
+               field::Check(kMultiFragment, "Несколько фрагментов"),
+               field::Check(kNoData, "ЭКЛЗ не возвращает ни какой информации "),
+               field::Check(kParse, "Ответ ввиде не текстовых фрагментов, которые нужно разобрать")}};
   p.prepare = [](const DispatchContext& c, bool) {
     const bool textForm = c.fields.State(kText);
     const bool multi = c.fields.State(kMultiFragment);
@@ -89,7 +89,7 @@ std::vector<Page> UndocumentedPages() {
   Page processorDump = UndocumentedPage("Часть дампа какого то проца? (0х3D)", "k", code::kProcessorDump,
                                         "Docs/Дамп процессора.htm");
   processorDump.layout = {"pnAskDumpProc", "Часть дампа одного из процессоров (?) ",
-                        "Код команды: 0x3D (начиная с ЭКЛЗ2)", {}};
+                          "Код команды: 0x3D (начиная с ЭКЛЗ2)", {}};
   processorDump.prepare = QueryRun(AskProcessorDump);
 
   Page kpk = UndocumentedPage("Текущий номер КПК", "grNoInDocItems5Click", code::kCurrentKpk,
