@@ -15,7 +15,8 @@ set(layers
   "settings|codec settings"
   "protocol|codec serial settings protocol"
   "commands|codec serial settings protocol commands"
-  "procedures|codec serial settings protocol commands procedures")
+  "procedures|codec serial settings protocol commands procedures"
+  "sim|codec serial sim")
 
 set(problems "")
 foreach(row IN LISTS layers)

@@ -1,12 +1,20 @@
 // The EKLZ line's vocabulary shared by the tester, its front ends and the
-// simulated device: command codes, the text-form offset and the exchange
-// rates the device can be switched to.
+// simulated device: the framing bytes, command codes, the text-form offset,
+// the archive's pages and the exchange rates the device can be switched to.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace eklz {
+
+// Framing bytes: a frame starts with STX; a reply starts with ACK when the
+// request was taken, with a lone NAK when it was not.
+inline constexpr uint8_t kStx = 0x02, kAck = 0x06, kNak = 0x15;
+
+// The archive memory: 8192 pages of 512 bytes, read one page per dump request.
+inline constexpr int kArchivePages = 8192;
+inline constexpr int kArchivePageSize = 512;
 
 namespace code {
 inline constexpr uint8_t kActivate = 0x01, kExchangeParams = 0x02, kDump = 0x03, kFreeText = 0x04,

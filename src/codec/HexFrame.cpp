@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "codec/CommandCodes.h"
 #include "codec/Errors.h"
 
 namespace eklz {
@@ -76,7 +77,7 @@ std::string FinishFrame(const std::string& frame) { return frame + FrameChecksum
 Bytes FrameBytes(uint8_t first, const Bytes& data) {
   Bytes f;
   f.reserve(data.size() + 4);
-  f.push_back(0x02);
+  f.push_back(kStx);
   f.push_back(static_cast<uint8_t>(data.size() + 1));
   f.push_back(first);
   f.insert(f.end(), data.begin(), data.end());

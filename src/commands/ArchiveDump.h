@@ -4,12 +4,10 @@
 
 #include <string>
 
+#include "codec/CommandCodes.h"
 #include "protocol/Session.h"
 
 namespace eklz {
-
-inline constexpr int kArchivePages = 8192;
-inline constexpr int kArchivePageSize = 512;
 
 // Requests pages fromPage..toPage (only fromPage when `onePage`). With
 // `toFile` the file is created (truncated) before the first request; a file

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codec/CodePage.h"
+#include "codec/CommandCodes.h"
 #include "codec/Errors.h"
 #include "protocol/Fragments.h"
 #include "protocol/ReportData.h"
@@ -13,11 +14,8 @@ namespace eklz {
 
 namespace {
 
-constexpr uint8_t kAck = 0x06;
-constexpr uint8_t kNak = 0x15;
-constexpr uint8_t kStx = 0x02;
 constexpr uint32_t kByteWaitMs = 100;
-constexpr int kPageSize = 512;
+constexpr int kPageSize = kArchivePageSize;
 constexpr uint8_t kPageLength = (kPageSize + 1) & 0xFF;
 
 const char* const kNakText =
@@ -28,9 +26,9 @@ const char* const kCancelled = "Запрос отменён";
 const char* const kBadChecksumText = "Некорректная контрольная сумма ответа";
 const char* const kReportTooLong =
     "Отчёт ЭКЛЗ длиннее всего её архива: чтение отчёта прекращено";
-// The archive memory: 8192 pages of 512 bytes. The smallest report record
-// (discount, mark-up, document total) takes 6 bytes.
-constexpr size_t kArchiveBytes = size_t{8192} * kPageSize;
+// The whole archive memory. The smallest report record (discount, mark-up,
+// document total) takes 6 bytes.
+constexpr size_t kArchiveBytes = size_t{kArchivePages} * kPageSize;
 constexpr size_t kSmallestFragment = 6;
 
 // ReadReplyBytes that also hands out the bytes themselves. Bytes that have

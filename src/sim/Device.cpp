@@ -265,7 +265,7 @@ Device::Result Device::ExchangeParams(const uint8_t* d) {
 
 Device::Result Device::Dump(const uint8_t* d) const {
   const int page = ReadWord(d);
-  if (page >= kPages) return Code(answer::kBadFormat);
+  if (page >= kArchivePages) return Code(answer::kBadFormat);
   return Result{answer::kOk, ArchivePage(page), false};
 }
 
@@ -666,11 +666,11 @@ const Bytes& Device::ArchiveImage() const {
 }
 
 Bytes Device::ArchivePage(int page) const {
-  Bytes out(kPageSize, 0xFF);
+  Bytes out(kArchivePageSize, 0xFF);
   const Bytes& image = ArchiveImage();
-  const size_t start = static_cast<size_t>(page) * kPageSize;
+  const size_t start = static_cast<size_t>(page) * kArchivePageSize;
   if (start < image.size()) {
-    const size_t count = std::min<size_t>(kPageSize, image.size() - start);
+    const size_t count = std::min<size_t>(kArchivePageSize, image.size() - start);
     std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(start), count, out.begin());
   }
   return out;

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "codec/CommandCodes.h"
 #include "sim/Model.h"
 
 namespace eklz::sim {
-
-inline constexpr uint8_t kStx = 0x02, kAck = 0x06, kNak = 0x15;
 
 // Answer codes this device gives.
 namespace answer {
@@ -42,8 +41,6 @@ struct Response {
 
 class Device {
  public:
-  static constexpr int kPages = 8192;
-  static constexpr int kPageSize = 512;
   static constexpr int kDefaultRateCode = 2;  // 9600 baud
 
   explicit Device(Identity identity = {});

@@ -137,8 +137,8 @@ TEST_F(SimServer, AFullDumpReadsTheSameFourMegabytesTwice) {
   Serve();
   std::string runs[2];
   for (std::string& dump : runs) {
-    dump.reserve(Device::kPages * Device::kPageSize);
-    for (int page = 0; page < Device::kPages; ++page) {
+    dump.reserve(kArchivePages * kArchivePageSize);
+    for (int page = 0; page < kArchivePages; ++page) {
       const Bytes frame = RequestFrame(cmd::kDump, {static_cast<uint8_t>(page >> 8), static_cast<uint8_t>(page)});
       const Reply r = Read(Hex(frame), ReplyShape::DataCount::DumpPage);
       ASSERT_EQ(r.answerByte, 0) << page;
