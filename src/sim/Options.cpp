@@ -1,5 +1,6 @@
 #include "sim/Options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -75,6 +76,7 @@ std::string ParseVersionText(const std::string& option, const std::string& text)
 
 SimOptions ParseOptions(const std::vector<std::string>& args) {
   SimOptions o;
+  std::vector<std::string> given;  // option names in their order
   for (size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::string value;
@@ -84,6 +86,7 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
       name = name.substr(0, eq);
       hasValue = true;
     }
+    given.push_back(name);
     auto take = [&]() -> std::string {
       if (hasValue) return value;
       if (i + 1 >= args.size()) throw Bad(name, "не хватает значения");
@@ -117,6 +120,9 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
       const std::string v = take();
       if (v != "new" && v != "demo") throw Bad(name, "допустимы new, demo");
       o.demo = v == "demo";
+    } else if (name == "--replay") {
+      o.replayPath = take();
+      if (o.replayPath.empty()) throw Bad(name, "нужен путь");
     } else if (name == "--state-file") {
       o.stateFile = take();
       if (o.stateFile.empty()) throw Bad(name, "нужен путь");
@@ -180,6 +186,18 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
       throw std::invalid_argument("неизвестный параметр " + args[i]);
     }
   }
+  if (!o.replayPath.empty()) {
+    // A replay has no device: its state, identity and faults would be
+    // silently ignored.
+    static const char* const kWithReplay[] = {"--replay", "--link", "--trace", "--exit-on-hangup",
+                                              "--pace", "--byte-delay", "--no-rate-check",
+                                              "-h", "--help", "help", "--version"};
+    for (const std::string& name : given) {
+      if (std::find(std::begin(kWithReplay), std::end(kWithReplay), name) == std::end(kWithReplay)) {
+        throw Bad(name, "не действует вместе с --replay");
+      }
+    }
+  }
   return o;
 }
 
@@ -218,6 +236,22 @@ std::string HelpText() {
   --version-text ТЕКСТ   ответ на запрос версии; \0, \xHH и \\ - байт 0,
                          байт HH и обратная косая черта (по умолчанию
                          "ver 3.0 01.2002 \0" и четыре символа)
+
+Воспроизведение:
+  --replay ФАЙЛ          отвечать не как ЭКЛЗ, а по записанному протоколу
+                         обмена: строкам "==> " (запрос) и "<== " (ответ),
+                         как их пишет eklz --protocol и сохраняет
+                         eklz-tester (файл ...Hex), в UTF-8 или
+                         Windows-1251. Запрос, равный очередному
+                         записанному, получает записанный ответ; другой
+                         запрос остаётся без ответа и выводится в
+                         стандартный поток ошибок вместе с записанным.
+                         При выходе выводится, сколько обменов совпало;
+                         код завершения 0, если совпали все записанные
+                         обмены и лишних запросов не было, иначе 1.
+                         Отвечает на любой скорости клиента; вместе с
+                         --replay допустимы только --link, --trace,
+                         --exit-on-hangup, --pace и --byte-delay
 
 Неисправности:
   --silent               никогда не отвечать

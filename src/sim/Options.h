@@ -19,6 +19,7 @@ struct SimOptions {
   bool trace = false;  // each request, reply and ignored request on stderr
   bool demo = false;  // start from the demo state instead of a factory-new device
   std::string stateFile;
+  std::string replayPath;  // answer from this protocol file instead of the device model
   Identity identity;
   FaultPlan faults;
   bool help = false;

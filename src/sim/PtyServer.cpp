@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -45,6 +46,12 @@ std::string RateText(speed_t speed) {
     if (TermiosSpeed(ExchangeRateOfIndex(i)) == speed) return kExchangeRates[i];
   }
   return "другой";
+}
+
+// The request's command and its name, when the bytes are a frame at all.
+std::string Named(const Bytes& frame) {
+  if (frame.size() < 3 || frame[0] != kStx) return "";
+  return "  " + CommandCodeName(frame[2]);
 }
 
 }  // namespace
@@ -157,10 +164,18 @@ StopReason PtyServer::Run() {
         {master_, static_cast<short>(POLLIN | (sent_ < out_.size() ? POLLOUT : 0)), 0},
         {wake_[0], POLLIN, 0},
         {notify_, POLLIN, 0}};
-    const int timeout = MillisecondsToNextEvent();
+    // The wait is as fine as the clock: a paced reply at 57600 baud has a
+    // byte due every 174 microseconds.
+    const std::optional<Clock::duration> wait = TimeToNextEvent();
+    struct timespec timeout {};
+    if (wait) {
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*wait).count();
+      timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+      timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    }
     // While output waits for its time, POLLOUT would wake us at once.
     if (sent_ < out_.size() && DueTime(sent_) > Clock::now()) p[0].events = POLLIN;
-    const int r = ::poll(p, notify_ >= 0 ? 3 : 2, timeout);
+    const int r = ::ppoll(p, notify_ >= 0 ? 3 : 2, wait ? &timeout : nullptr, nullptr);
     if (r < 0 && errno != EINTR) return StopReason::Stopped;
     if (p[1].revents & POLLIN) return StopReason::Stopped;
     if (notify_ >= 0 && (p[2].revents & POLLIN)) {
@@ -183,7 +198,15 @@ StopReason PtyServer::Run() {
     if (input_ == Input::Discard && now - lastByte_ >= std::chrono::milliseconds(options_.quietMs)) {
       input_ = Input::Idle;
     }
-    if (input_ == Input::Frame && now - lastByte_ >= std::chrono::milliseconds(options_.stallMs)) {
+    if (options_.replay) {
+      // A replayed request that stopped short of the recorded one, or that
+      // left it, is whole once the line is quiet.
+      if ((input_ == Input::Frame || input_ == Input::Differs) &&
+          now - lastByte_ >= std::chrono::milliseconds(options_.quietMs)) {
+        OnReplayRequest();
+      }
+    } else if (input_ == Input::Frame &&
+               now - lastByte_ >= std::chrono::milliseconds(options_.stallMs)) {
       Trace("пропущен оборванный запрос (" + std::to_string(frame_.size()) + " байт из " +
             std::to_string(frame_.size() >= 2 ? frame_[1] + 3 : 0) + "): " + Hex(frame_));
       input_ = Input::Idle;  // a request that stalled half-way is dropped unanswered
@@ -195,6 +218,10 @@ StopReason PtyServer::Run() {
 
 void PtyServer::Trace(const std::string& line) const {
   if (options_.trace) options_.trace(line);
+}
+
+void PtyServer::Report(const std::string& line) const {
+  if (options_.report) options_.report(line);
 }
 
 void PtyServer::OnClientEvents() {
@@ -233,8 +260,22 @@ bool PtyServer::ClientRateMatches() const {
   return false;
 }
 
+uint32_t PtyServer::ClientBaud() const {
+  struct termios tio {};
+  if (::tcgetattr(master_, &tio) == 0) {
+    for (int i = 0; i < kExchangeRateCount; ++i) {
+      if (TermiosSpeed(ExchangeRateOfIndex(i)) == ::cfgetospeed(&tio)) return ExchangeRateOfIndex(i);
+    }
+  }
+  return device_.BaudRate();
+}
+
 void PtyServer::OnBytes(const uint8_t* data, size_t size) {
   lastByte_ = Clock::now();
+  if (options_.replay) {
+    OnReplayBytes(data, size);
+    return;
+  }
   for (size_t i = 0; i < size && !hungUp_; ++i) {
     const uint8_t b = data[i];
     switch (input_) {
@@ -251,9 +292,11 @@ void PtyServer::OnBytes(const uint8_t* data, size_t size) {
           if (!options_.faults.silent) Send(Response{{kNak}}, device_.BaudRate());
         } else {
           frame_.assign(1, b);
+          frameStart_ = lastByte_;
           input_ = Input::Frame;
         }
         break;
+      case Input::Differs:  // replay only
       case Input::Frame:
         frame_.push_back(b);
         if (frame_.size() >= 2 && frame_.size() == size_t{frame_[1]} + 3u) {
@@ -283,7 +326,7 @@ void PtyServer::OnFrame() {
     case RequestFate::Nak:
       // The frame came whole: the next request is heard, however soon.
       Trace("<== 15  NAK (--nak)");
-      Send(Response{{kNak}}, device_.BaudRate());
+      Send(Response{{kNak}}, device_.BaudRate(), frame_.size());
       return;
     case RequestFate::Handle:
       break;
@@ -301,26 +344,74 @@ void PtyServer::OnFrame() {
   ApplyReplyFaults(plan, response);
   if (spoiler_.Spoil(response)) ++spoiled_;
   if (response.bytes.size() > 1) Trace("<== " + Hex(response.bytes));
-  Send(std::move(response), baud);
+  Send(std::move(response), baud, frame_.size());
   if (options_.afterRequest) options_.afterRequest(device_);
 }
 
-void PtyServer::Send(Response response, uint32_t baud) {
+void PtyServer::OnReplayBytes(const uint8_t* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    if (input_ == Input::Idle) {
+      frame_.clear();
+      frameStart_ = lastByte_;
+      input_ = Input::Frame;
+    }
+    frame_.push_back(data[i]);
+    if (input_ != Input::Frame) continue;
+    const RecordedExchange* next = options_.replay->Next();
+    if (next && frame_ == next->request) {
+      OnReplayRequest();
+    } else if (!options_.replay->CouldMatch(frame_)) {
+      input_ = Input::Differs;
+    }
+  }
+}
+
+void PtyServer::OnReplayRequest() {
+  input_ = Input::Idle;
+  ++requests_;
+  Replay& replay = *options_.replay;
+  const Replay::Step step = replay.Take(frame_);
+  const std::string number = std::to_string(step.number);
+  const std::string of = " из " + std::to_string(replay.Size());
+  Trace("==> " + Hex(frame_) + Named(frame_));
+  if (step.matched) {
+    const Bytes& reply = step.recorded->reply;
+    Trace("<== " + (reply.empty() ? std::string("(в записи ответа нет)") : Hex(reply)) +
+          "  (обмен " + number + of + ")");
+    if (!reply.empty()) Send(Response{reply}, ClientBaud(), frame_.size());
+  } else if (step.recorded) {
+    Report("обмен " + number + of + " не совпал с записью (строка " +
+           std::to_string(step.recorded->line) + "), ответа нет:");
+    Report("  получен: " + Hex(frame_));
+    Report("  записан: " + Hex(step.recorded->request));
+  } else {
+    Report("запрос " + number + " сверх записи (в ней " + std::to_string(replay.Size()) +
+           " обменов), ответа нет: " + Hex(frame_));
+  }
+  frame_.clear();
+}
+
+void PtyServer::Send(Response response, uint32_t baud, size_t requestBytes) {
   // A new reply replaces one still on its way: the client gave up on it.
   out_ = std::move(response.bytes);
   sent_ = 0;
   holdAt_ = response.holdAt;
   hold_ = std::chrono::milliseconds(response.holdMs);
-  perByte_ = std::chrono::milliseconds(options_.faults.byteDelayMs);
-  if (options_.faults.pace && baud > 0) {
-    perByte_ += std::chrono::nanoseconds(10'000'000'000LL / baud);
-  }
+  byteDelay_ = std::chrono::milliseconds(options_.faults.byteDelayMs);
+  pace_ = std::chrono::nanoseconds(0);
   outStart_ = Clock::now();
+  if (options_.faults.pace && baud > 0) {
+    pace_ = std::chrono::nanoseconds(10'000'000'000LL / baud);
+    // The request came through the pseudo-terminal at once; on a line its
+    // last bit arrives only after all of its bytes' time.
+    outStart_ = std::max(outStart_, frameStart_ + pace_ * static_cast<int64_t>(requestBytes));
+  }
   Flush();
 }
 
 PtyServer::Clock::time_point PtyServer::DueTime(size_t index) const {
-  auto due = outStart_ + perByte_ * static_cast<int64_t>(index);
+  const auto i = static_cast<int64_t>(index);
+  auto due = outStart_ + byteDelay_ * i + pace_ * (i + 1);
   if (holdAt_ > 0 && index >= holdAt_) due += hold_;
   return due;
 }
@@ -329,7 +420,7 @@ void PtyServer::Flush() {
   if (sent_ >= out_.size() || master_ < 0) return;
   const auto now = Clock::now();
   size_t end = sent_;
-  if (perByte_.count() == 0 && holdAt_ == 0) {
+  if (byteDelay_.count() == 0 && pace_.count() == 0 && holdAt_ == 0) {
     end = out_.size();
   } else {
     while (end < out_.size() && DueTime(end) <= now) ++end;
@@ -343,19 +434,20 @@ void PtyServer::Flush() {
   }
 }
 
-int PtyServer::MillisecondsToNextEvent() const {
+std::optional<PtyServer::Clock::duration> PtyServer::TimeToNextEvent() const {
   const auto now = Clock::now();
   std::optional<Clock::time_point> next;
   auto consider = [&next](Clock::time_point t) {
     if (!next || t < *next) next = t;
   };
   if (sent_ < out_.size()) consider(DueTime(sent_));
-  if (input_ == Input::Discard) consider(lastByte_ + std::chrono::milliseconds(options_.quietMs));
-  if (input_ == Input::Frame) consider(lastByte_ + std::chrono::milliseconds(options_.stallMs));
-  if (!next) return -1;
-  if (*next <= now) return 0;
-  // Round up so that we do not wake a little early and spin.
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*next - now).count());
+  const auto quiet = lastByte_ + std::chrono::milliseconds(options_.quietMs);
+  if (input_ == Input::Discard || input_ == Input::Differs) consider(quiet);
+  if (input_ == Input::Frame) {
+    consider(options_.replay ? quiet : lastByte_ + std::chrono::milliseconds(options_.stallMs));
+  }
+  if (!next) return std::nullopt;
+  return *next <= now ? Clock::duration::zero() : *next - now;
 }
 
 }  // namespace eklz::sim

@@ -1,17 +1,20 @@
 // Puts a simulated EKLZ on a pseudo-terminal: clients open the slave path
 // like a serial port. Reads request frames from the master side, lets the
-// device answer and writes the replies, with the faults of a FaultPlan.
+// device answer (or a recording, see ServerOptions::replay) and writes the
+// replies, with the faults of a FaultPlan.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "sim/Device.h"
 #include "sim/Faults.h"
+#include "sim/Replay.h"
 
 namespace eklz::sim {
 
@@ -28,6 +31,14 @@ struct ServerOptions {
   // (hexadecimal, with the command's name) and for each request ignored,
   // with the reason.
   std::function<void(const std::string&)> trace;
+  // Non-null: the requests are answered from this recording, not by the
+  // device. A request is taken as soon as it equals the next recorded one,
+  // else once the line has been quiet for quietMs; one that differs gets no
+  // answer. The line's speed is the client's; pacing follows it.
+  Replay* replay = nullptr;
+  // Called on the server thread with the lines that are always shown: a
+  // replayed request that differs from the recording, with both frames.
+  std::function<void(const std::string&)> report;
 };
 
 enum class StopReason { Stopped, ClientHungUp, HungUp };
@@ -59,17 +70,27 @@ class PtyServer {
 
  private:
   using Clock = std::chrono::steady_clock;
-  enum class Input { Idle, Frame, Discard };
+  // Differs: a replayed request that has left the recording, taken whole
+  // once the line goes quiet.
+  enum class Input { Idle, Frame, Discard, Differs };
 
   void OnBytes(const uint8_t* data, size_t size);
   void OnFrame();
-  void Send(Response response, uint32_t baud);
+  void OnReplayBytes(const uint8_t* data, size_t size);
+  void OnReplayRequest();
+  // Starts sending `response`. With pacing, a reply to a request of
+  // `requestBytes` bytes starts once they would have crossed the line.
+  void Send(Response response, uint32_t baud, size_t requestBytes = 0);
   bool ClientRateMatches() const;
+  uint32_t ClientBaud() const;  // the speed the client set its port to
   void Flush();                 // writes what is due
-  int MillisecondsToNextEvent() const;
+  // How long poll may sleep: until the next byte is due or a quiet or
+  // stall time runs out; nullopt while nothing waits for a time.
+  std::optional<Clock::duration> TimeToNextEvent() const;
   Clock::time_point DueTime(size_t index) const;
   void OnClientEvents();        // inotify: opens and closes of the slave
   void Trace(const std::string& line) const;
+  void Report(const std::string& line) const;
   void ClientGone();
   void CloseLine();
 
@@ -86,14 +107,17 @@ class PtyServer {
   Input input_ = Input::Idle;
   Bytes frame_;
   Clock::time_point lastByte_;
+  Clock::time_point frameStart_;  // when the request's first byte came
 
-  // The reply being sent: byte i is due at start + i * perByte, plus
+  // The reply being sent: byte i is due at start + i * byteDelay, plus
+  // (i + 1) * pace when paced (the time its ten bits take on the line), plus
   // holdMs from byte holdAt on.
   Bytes out_;
   size_t sent_ = 0;
   size_t holdAt_ = 0;
   std::chrono::milliseconds hold_{0};
-  std::chrono::nanoseconds perByte_{0};
+  std::chrono::milliseconds byteDelay_{0};
+  std::chrono::nanoseconds pace_{0};
   Clock::time_point outStart_;
 
   std::atomic<uint64_t> requests_{0};

@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "sim/Demo.h"
 #include "sim/Options.h"
 #include "sim/PtyServer.h"
+#include "sim/Replay.h"
 #include "sim/StateFile.h"
 
 namespace {
@@ -47,6 +49,16 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  std::optional<Replay> replay;
+  if (!options.replayPath.empty()) {
+    try {
+      replay.emplace(ReadProtocolFile(options.replayPath));
+    } catch (const ProtocolFileError& e) {
+      std::cerr << "eklz-sim: " << e.what() << '\n';
+      return 1;
+    }
+  }
+
   Device device(options.identity);
   device.SetRateCode(Device::CodeOfRate(options.rate));
   try {
@@ -63,12 +75,15 @@ int main(int argc, char** argv) {
   server.exitOnHangup = options.exitOnHangup;
   server.faults = options.faults;
   server.linkPath = options.linkPath;
-  if (options.trace) {
-    server.trace = [](const std::string& line) {
-      std::fputs(line.c_str(), stderr);
-      std::fputc('\n', stderr);
-    };
+  const auto toStderr = [](const std::string& line) {
+    std::fputs(line.c_str(), stderr);
+    std::fputc('\n', stderr);
+  };
+  if (replay) {
+    server.replay = &*replay;
+    server.report = toStderr;
   }
+  if (options.trace) server.trace = toStderr;
   uint64_t saved = device.Revision();
   if (!options.stateFile.empty()) {
     server.afterRequest = [&saved, &options](const Device& d) {
@@ -98,5 +113,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!options.stateFile.empty()) Save(device, options.stateFile);
+  if (replay) {
+    std::cerr << "eklz-sim: " << replay->Summary() << '\n';
+    return replay->Complete() ? 0 : 1;
+  }
   return 0;
 }
