@@ -69,10 +69,11 @@ inline double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// The simulated EKLZ in its demo state as a child process, without pacing.
+// The simulated EKLZ in its demo state as a child process, with `extra`
+// options (none: without pacing).
 class Simulator {
  public:
-  explicit Simulator(const std::string& binDir) {
+  explicit Simulator(const std::string& binDir, const std::vector<std::string>& extra = {}) {
     int pipeFd[2];
     if (::pipe(pipeFd) != 0) std::exit(1);
     pid_ = ::fork();
@@ -80,7 +81,12 @@ class Simulator {
       ::dup2(pipeFd[1], STDOUT_FILENO);
       ::close(pipeFd[0]);
       const std::string exe = binDir + "/eklz-sim";
-      ::execl(exe.c_str(), exe.c_str(), "--start", "demo", static_cast<char*>(nullptr));
+      std::vector<std::string> args = {exe, "--start", "demo"};
+      args.insert(args.end(), extra.begin(), extra.end());
+      std::vector<char*> argv;
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(exe.c_str(), argv.data());
       _exit(127);
     }
     ::close(pipeFd[1]);
