@@ -10,6 +10,7 @@
 //
 // usage: dump_bench BIN_DIR [RUNS]
 //        dump_bench BIN_DIR --paced
+#include <cmath>
 #include <cstring>
 
 #include "Process.h"
@@ -77,7 +78,7 @@ int PacedDump(const std::string& bin) {
   for (const Row& r : rows) {
     const double line = static_cast<double>(r.bytes) * 10 / r.rate;
     const double over = r.wall / line - 1;
-    met = met && over <= kPacedGoal;
+    met = met && std::abs(over) <= kPacedGoal;
     std::printf("  %6u %12zu %9.3f s %9.3f s %+9.2f %% %13.1f min\n", r.rate, r.bytes, line, r.wall,
                 over * 100, r.wall / kPacedPages * kPages / 60);
   }

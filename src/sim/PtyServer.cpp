@@ -385,8 +385,8 @@ void PtyServer::OnReplayRequest() {
     Report("  получен: " + Hex(frame_));
     Report("  записан: " + Hex(step.recorded->request));
   } else {
-    Report("запрос " + number + " сверх записи (в ней " + std::to_string(replay.Size()) +
-           " обменов), ответа нет: " + Hex(frame_));
+    Report("запрос " + number + " сверх записи (записано обменов: " +
+           std::to_string(replay.Size()) + "), ответа нет: " + Hex(frame_));
   }
   frame_.clear();
 }
