@@ -1,4 +1,5 @@
-// The eklz-sim program: its command line, signals, link and state file.
+// The eklz-sim program: its command line, signals, link and state file, and
+// the replay of a session the command-line tester recorded.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -8,12 +9,16 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "codec/Errors.h"
 #include "protocol/Exchange.h"
+#include "sim/Replay.h"
 #include "support/Pty.h"
+#include "support/TempDir.h"
 
 namespace eklz {
 namespace {
@@ -95,7 +100,7 @@ TEST(SimProgram, HelpAndBadOptions) {
   const auto [help, code] = RunToEnd("--help");
   EXPECT_EQ(code, 0);
   EXPECT_EQ(help.rfind("Использование: eklz-sim", 0), 0u);
-  for (const char* option : {"--link", "--exit-on-hangup", "--state-file", "--pace", "--hangup-after", "--trace"}) {
+  for (const char* option : {"--link", "--exit-on-hangup", "--state-file", "--pace", "--hangup-after", "--trace", "--replay"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   const auto [error, bad] = RunToEnd("--rate 1200");
@@ -105,6 +110,11 @@ TEST(SimProgram, HelpAndBadOptions) {
   EXPECT_EQ(RunToEnd("-h"), RunToEnd("help"));
   EXPECT_EQ(RunToEnd("-h"), std::make_pair(help, 0));
   EXPECT_EQ(RunToEnd("--version").first.rfind("eklz-sim ", 0), 0u);
+  // A replay has no device to start or spoil.
+  EXPECT_EQ(RunToEnd("--replay p.txt --start demo"),
+            std::make_pair(std::string("eklz-sim: --start: не действует вместе с --replay\n"
+                                       "Справка: eklz-sim --help\n"),
+                           2));
 }
 
 TEST(SimProgram, TheStateFileCarriesTheArchiveFromRunToRun) {
@@ -174,6 +184,101 @@ TEST(SimProgram, TheTraceShowsTheExchangeAndTheIgnoredRequests) {
                        "пропущен запрос на скорости 4800, у ЭКЛЗ 9600",
                    }));
   std::remove(err.c_str());
+}
+
+// eklz run as a user runs it: standard output and exit status.
+std::pair<std::string, int> Eklz(const std::string& args) {
+  FILE* p = ::popen((std::string(EKLZ_PROGRAM) + " " + args + " 2>/dev/null").c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  const int status = ::pclose(p);
+  return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A session of the tester recorded with --protocol against the demo device
+// replays with the same result lines; a recorded request changed by one byte
+// is reported with both frames, and the tester meets a silent device there.
+TEST(SimProgram, ARecordedSessionReplaysWithTheSameResults) {
+  test::TempDir temp;
+  const std::string link = temp.File("line"), settings = temp.File("eklz.ini");
+  const std::vector<std::string> commands = {
+      "status", "report --type 6 --shift-from 1 --shift-to 3 --text-form",
+      "sale --department 1 --quantity 1 --sum 10", "dump --from 0 --to 2"};
+  auto eklz = [&](const std::string& command, const std::string& extra = "") {
+    return Eklz("--settings " + settings + " --port " + link + " --timeout 2 " + extra + command);
+  };
+
+  std::vector<std::pair<std::string, int>> recorded;
+  std::string protocol;
+  {
+    Program sim({"--start", "demo", "--link", link});
+    for (size_t i = 0; i < commands.size(); ++i) {
+      const std::string file = temp.File("protocol" + std::to_string(i));
+      recorded.push_back(eklz(commands[i], "--protocol " + file + " "));
+      EXPECT_EQ(recorded.back().second, 0) << commands[i];
+      protocol += Slurp(file);
+    }
+    EXPECT_EQ(sim.End(SIGTERM), 0);
+  }
+  // Saved as the window saves its protocol view: CR LF.
+  std::string crlf;
+  for (char c : protocol) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string replayFile = temp.File("session.txt");
+  std::ofstream(replayFile, std::ios::binary) << crlf;
+  const size_t exchanges = sim::ReadProtocolFile(replayFile).size();
+  ASSERT_GE(exchanges, 8u);  // a report takes several
+
+  const std::string err = temp.File("sim.err");
+  auto replayed = [&](const std::string& file) {
+    Program sim({"--replay", file, "--link", link}, err);
+    std::vector<std::pair<std::string, int>> results;
+    for (const std::string& command : commands) results.push_back(eklz(command));
+    const int status = sim.End(SIGTERM);
+    return std::make_pair(results, status);
+  };
+  const auto [results, status] = replayed(replayFile);
+  EXPECT_EQ(results, recorded);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Slurp(err), "eklz-sim: совпало обменов: " + std::to_string(exchanges) + " из " +
+                            std::to_string(exchanges) + " записанных\n");
+
+  // The sale's request with its department changed.
+  const std::string sale = "==> 02 0B 10 01 ", changedSale = "==> 02 0B 10 02 ";
+  const size_t at = crlf.find(sale);
+  ASSERT_NE(at, std::string::npos);
+  const size_t lineEnd = crlf.find('\r', at);
+  const std::string request = crlf.substr(at + 4, lineEnd - at - 4);
+  std::string changed = crlf;
+  changed.replace(at, sale.size(), changedSale);
+  const std::string changedFile = temp.File("changed.txt");
+  std::ofstream(changedFile, std::ios::binary) << changed;
+  const int line = static_cast<int>(std::count(crlf.begin(), crlf.begin() + at, '\n')) + 1;
+
+  const auto [changedResults, changedStatus] = replayed(changedFile);
+  EXPECT_EQ(changedStatus, 1);
+  ASSERT_EQ(changedResults.size(), recorded.size());
+  for (size_t i = 0; i < commands.size(); ++i) {
+    if (i == 2) {
+      EXPECT_EQ(changedResults[i].second, 1);  // the tester's own time-out
+    } else {
+      EXPECT_EQ(changedResults[i], recorded[i]) << commands[i];
+    }
+  }
+  std::string changedRequest = request;
+  changedRequest.replace(9, 2, "02");
+  const size_t number = sim::ParseProtocol(crlf.substr(0, at)).size();  // exchanges before it
+  EXPECT_EQ(Slurp(err), "обмен " + std::to_string(number + 1) + " из " + std::to_string(exchanges) +
+                            " не совпал с записью (строка " + std::to_string(line) +
+                            "), ответа нет:\n  получен: " + request + "\n  записан: " +
+                            changedRequest + "\neklz-sim: совпало обменов: " +
+                            std::to_string(exchanges - 1) + " из " + std::to_string(exchanges) +
+                            " записанных; не совпало: 1\n");
 }
 
 }  // namespace
