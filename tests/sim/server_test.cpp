@@ -242,6 +242,27 @@ TEST_F(SimServer, DelaysAndPacingSlowTheReplyDown) {
   EXPECT_GE(Clock::now() - start, 530ms);  // 517 bytes at 9600 baud, 10 bits each
 }
 
+// At every rate the exchange parameters can set, the device answers and a
+// paced reply takes the line time of the request and the reply at that rate:
+// the rate in force, not the one the server started with.
+TEST_F(SimServer, PacingFollowsTheRateInForce) {
+  ServerOptions paced;
+  paced.faults.pace = true;
+  Serve(paced);
+  for (int index : {0, 1, 3, 4, 5, 2}) {
+    const uint32_t rate = ExchangeRateOfIndex(index);
+    EXPECT_EQ(Command(BuildRequest(code::kExchangeParams, ByteField(index) + ByteField(10))),
+              kSuccessText);
+    session.OpenPort(server->SlavePath(), kExchangeRates[index], 10);
+    const auto start = Clock::now();
+    EXPECT_EQ(Read("02 03 03 00 00 00", ReplyShape::DataCount::DumpPage).data.size(), 512u) << rate;
+    const auto took = Clock::now() - start;
+    const auto line = std::chrono::microseconds((6 + 517) * 10 * 1'000'000LL / rate);
+    EXPECT_GE(took, line) << rate;
+    EXPECT_LT(took, line * 3 / 2) << rate;  // the next slower rate would take 1.5 times as long
+  }
+}
+
 TEST_F(SimServer, HangingUpClosesTheLine) {
   ServerOptions options;
   options.faults.hangupAfter = 1;
