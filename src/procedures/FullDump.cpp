@@ -62,6 +62,24 @@ bool LinkAnswers(EklzSession& s, bool logExchange) {
   }
 }
 
+// After a switch to `to` whose reply did not come: whether the device took
+// it all the same (a line that fails at the old rate may lose only the
+// reply) and answers at `to`. The port and the settings follow the device
+// when it does, and stay at the rate in force when it does not.
+bool AnswersAfterLostReply(EklzSession& s, const LineRate& to, bool logExchange) {
+  const LineRate from = RateInForce(s);
+  const std::string port = s.settings.ComPort;
+  s.OpenPort(port, to.rate, to.timeout);
+  if (LinkAnswers(s, logExchange)) {
+    s.settings.BoundRate = to.rate;
+    s.settings.TimeOuts = to.timeout;
+    s.Output().ConnectionStatus("Соединение установлено");
+    return true;
+  }
+  s.OpenPort(port, from.rate, from.timeout);
+  return false;
+}
+
 // Raises the line rate to the first of `rates` that the device takes and,
 // with `checkLink`, answers a status query at. A rate left behind is left
 // through the exchange-parameters command at the rate in force. Without
@@ -72,6 +90,7 @@ void RaiseSpeed(EklzSession& s, RateRecord& record, const LineRate& original,
                 bool logExchange) {
   for (const std::string& rate : rates) {
     const LineRate to{rate, kRaisedTimeout};
+    const bool stepDown = RateInForce(s) != original;
     // Recorded first: a program killed from here on still finds the device.
     record.DeviceAt(to);
     s.LastAnswer = {};
@@ -80,9 +99,15 @@ void RaiseSpeed(EklzSession& s, RateRecord& record, const LineRate& original,
     } catch (const TEKLZException&) {
       // The switch did not happen: the port and the settings stay at the
       // rate in force. A device that answered with a refusal is at that
-      // rate; one that did not answer most likely did not take the command.
+      // rate; one that did not answer most likely did not take the command,
+      // unless the link at a rate being left behind lost only its reply.
+      const bool refused = !s.LastAnswer.Message.empty();
+      if (checkLink && !refused && stepDown && AnswersAfterLostReply(s, to, logExchange)) {
+        s.AppendResultLine("Связь на скорости " + rate + " проверена", quiet);
+        return;
+      }
       record.DeviceAt(RateInForce(s));
-      if (!checkLink || s.LastAnswer.Message.empty()) throw;
+      if (!checkLink || !refused) throw;
       s.AppendResultLine("ЭКЛЗ не приняла скорость " + rate, quiet);
       continue;
     } catch (...) {
@@ -96,9 +121,9 @@ void RaiseSpeed(EklzSession& s, RateRecord& record, const LineRate& original,
     }
     s.AppendResultLine("ЭКЛЗ не отвечает на скорости " + rate, quiet);
   }
+  s.AppendResultLine("Повышенная скорость не установлена, дамп на скорости " + original.rate,
+                     quiet);
   if (RateInForce(s) != original) {
-    s.AppendResultLine("Повышенная скорость не установлена, дамп на скорости " + original.rate,
-                       quiet);
     SwitchTo(s, original, quiet, logExchange);
     record.DeviceAt(original);
   }
