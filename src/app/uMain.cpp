@@ -677,7 +677,11 @@ void TfmMain::btExecQueryClick() {
     ShowError(QString::fromStdString(e.what()));
     return;
   }
-  if (!run.operation) return;  // the operator answered a question of the page with "Отмена"
+  if (!run.operation) {
+    // The operator answered a question of the page with "Отмена": back to the panel.
+    queryArea_->setCurrentIndex(kParamsTab);
+    return;
+  }
   StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess),
                                       failed = std::move(run.afterFailure)](const JobOutcome& outcome) {
     // The record comes first: the pane already names the failure while its
