@@ -21,6 +21,8 @@ class RandomSource;
 
 namespace eklz::app {
 
+class MessagePresenter;
+
 // The converted values of one panel's fields, found by component name within
 // that panel only; a name the panel does not hold is a logic_error.
 // Conversions fail with EConvertError and the messages of the number parsers
@@ -57,6 +59,7 @@ struct DispatchContext {
   bool logExchange;
   std::shared_ptr<RandomSource> random;  // mass documents
   std::string commandGrid;               // the arbitrary command's frame
+  MessagePresenter* presenter = nullptr;  // asks the operator before a run; none: nothing asked
 };
 
 // One run: the operation for the worker thread and, optionally, what to do on

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 #include "codec/Errors.h"
 
@@ -64,6 +65,25 @@ void MessagePresenter::ErrorMessage(QWidget* parent, const QString& text, const 
 
 QString MessagePresenter::SaveDumpFileName(QWidget* parent) {
   return SaveFileName(parent, "Дамп архива ЭКЛЗ (*.Bin)", "Bin");
+}
+
+DumpFileChoice MessagePresenter::AskContinueDump(QWidget* parent, const QString& fileName,
+                                                 int pages, int total) {
+  QMessageBox box(QMessageBox::Question, "Подтверждение",
+                  QString("Файл \"%1\" уже содержит %2 из %3 страниц дампа архива.\n\n"
+                          "Продолжить дамп со страницы %2?")
+                      .arg(fileName)
+                      .arg(pages)
+                      .arg(total),
+                  QMessageBox::NoButton, parent);
+  QPushButton* resume = box.addButton("Продолжить", QMessageBox::YesRole);
+  QPushButton* anew = box.addButton("Начать заново", QMessageBox::DestructiveRole);
+  box.addButton("Отмена", QMessageBox::RejectRole);
+  box.setDefaultButton(resume);
+  box.exec();
+  if (box.clickedButton() == resume) return DumpFileChoice::Continue;
+  if (box.clickedButton() == anew) return DumpFileChoice::StartAnew;
+  return DumpFileChoice::Cancel;
 }
 
 }  // namespace eklz::app

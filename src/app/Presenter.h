@@ -13,6 +13,9 @@ namespace eklz::app {
 // The application title, also the caption of error messages.
 inline constexpr const char* kAppTitle = "Ларнис - тестирование ЭКЛЗ";
 
+// What the operator does with a dump file that already holds pages.
+enum class DumpFileChoice { Continue, StartAnew, Cancel };
+
 class MessagePresenter {
  public:
   virtual ~MessagePresenter() = default;
@@ -39,6 +42,11 @@ class MessagePresenter {
   // The save dialog of archive dump files (filter "Дамп архива ЭКЛЗ",
   // default extension "Bin"): a chosen path, or empty when cancelled.
   virtual QString SaveDumpFileName(QWidget* parent);
+  // The full dump's file `fileName` already holds `pages` whole pages of
+  // `total`: continue from page `pages`, start anew (the file is replaced),
+  // or run nothing.
+  virtual DumpFileChoice AskContinueDump(QWidget* parent, const QString& fileName, int pages,
+                                         int total);
 };
 
 }  // namespace eklz::app

@@ -1,8 +1,12 @@
 #include "app/ProgressDUMP.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "app/Worker.h"
+#include "commands/ArchiveDump.h"
 
 namespace eklz::app {
 
@@ -10,23 +14,44 @@ TfmProgressDUMP::TfmProgressDUMP(QWidget* parent) : QDialog(parent) {
   setObjectName("TfmProgressDUMP");
   setWindowTitle("Запрос дампа архива");
   setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
-  setFixedSize(310, 62);
+  setFixedSize(360, 84);
   bar_ = new QProgressBar(this);
   bar_->setObjectName("RzProgressBar1");
   bar_->setRange(0, 100);
   bar_->setValue(0);
   bar_->setAccessibleName("Запрос дампа архива");
+  state_ = new QLabel(this);
+  state_->setObjectName("lbDumpState");
+  state_->setAlignment(Qt::AlignHCenter);
   auto* button = new QPushButton("Прервать выполнениие", this);
   button->setObjectName("RzBitBtn1");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 4, 6, 4);
   layout->setSpacing(2);
   layout->addWidget(bar_);
+  layout->addWidget(state_);
   layout->addWidget(button, 0, Qt::AlignHCenter);
   connect(button, &QPushButton::clicked, this, &TfmProgressDUMP::RzBitBtn1Click);
+  started_.start();
 }
 
 void TfmProgressDUMP::SetPercent(int percent) { bar_->setValue(percent); }
+
+void TfmProgressDUMP::Update(const DumpProgressState& state) {
+  SetPercent(state.percent);
+  const int done = state.done, total = state.total;
+  const uint32_t baud = state.baud;
+  // The pace is measured from the moment the first page was asked for.
+  if (done == 0 && lastDone_ != 0) started_.restart();
+  lastDone_ = done;
+  QString text;
+  if (baud != 0) text = QString("Скорость %1, ").arg(baud);
+  text += QString("страница %1 из %2").arg(done).arg(total);
+  const long long left = DumpSecondsLeft(done, total, started_.elapsed() / 1000.0, baud);
+  if (left >= 0) text += ", осталось " + QString::fromStdString(DurationText(left));
+  state_->setText(text);
+  state_->setAccessibleName(text);
+}
 
 void TfmProgressDUMP::RzBitBtn1Click() { reject(); }
 

@@ -136,7 +136,14 @@ class PostedDumpProgress : public DumpProgress {
     QMetaObject::invokeMethod(context_, [h = &host_, s = state_] { h->UpdateDumpProgress(s); },
                               Qt::QueuedConnection);
   }
-  void SetPages(int done, int total) override { sink_.NotePages(done, total); }
+  void SetPages(int done, int total) override {
+    sink_.NotePages(done, total);
+    state_->done = done;
+    state_->total = total;
+    QMetaObject::invokeMethod(context_, [h = &host_, s = state_] { h->UpdateDumpProgress(s); },
+                              Qt::QueuedConnection);
+  }
+  void SetLineRate(uint32_t baud) override { state_->baud = baud; }
   bool Visible() const override { return !state_->closed && !cancelled_; }
 
  private:

@@ -63,6 +63,9 @@ class Worker : public QObject {
 struct DumpProgressState {
   std::atomic<bool> closed{false};
   std::atomic<int> percent{0};
+  std::atomic<int> done{0};         // pages received so far ...
+  std::atomic<int> total{0};        // ... of the pages asked for
+  std::atomic<uint32_t> baud{0};    // the line rate of the dump; 0: not known
 };
 
 // The GUI side that shows the progress dialog of a dump.

@@ -671,10 +671,15 @@ void TfmMain::btExecQueryClick() {
     const Settings& s = session_->settings;
     run = found.page->prepare({fields, s.quiet(), s.logExchange(),
                                random_ ? random_ : std::make_shared<ClockSeededRandom>(),
-                               commandGrid_.ReadCommandGrid()},
+                               commandGrid_.ReadCommandGrid(), presenter_},
                               found.textForm);
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
+    return;
+  }
+  if (!run.operation) {
+    // The operator answered a question of the page with "Отмена": back to the panel.
+    queryArea_->setCurrentIndex(kParamsTab);
     return;
   }
   StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess),
@@ -931,7 +936,7 @@ void TfmMain::ShowDumpProgress(std::shared_ptr<DumpProgressState> state) {
     state->closed = true;
     session_->RequestCancel();
   });
-  progressDialog_->SetPercent(state->percent);
+  progressDialog_->Update(*state);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(0, 0), progressDialog_->size());
     frame.moveCenter(screen->availableGeometry().center());
@@ -941,7 +946,7 @@ void TfmMain::ShowDumpProgress(std::shared_ptr<DumpProgressState> state) {
 }
 
 void TfmMain::UpdateDumpProgress(std::shared_ptr<DumpProgressState> state) {
-  if (progressDialog_ && progressState_ == state) progressDialog_->SetPercent(state->percent);
+  if (progressDialog_ && progressState_ == state) progressDialog_->Update(*state);
 }
 
 void TfmMain::CloseDumpProgress(std::shared_ptr<DumpProgressState> state) {

@@ -510,17 +510,41 @@ const SubCommand kAutotest{"autotest", "тестирование ЭКЛЗ", {&kT
                            }};
 
 const OptionSpec kFullDumpFile = TextOption("file", "ФАЙЛ", "имя файла (по умолчанию Dump.bin)");
-const OptionSpec kMaxSpeed = FlagOption("max-speed", "увеличивать скорость до 19200");
-const SubCommand kFullDump{"full-dump", "весь дамп архива в файл", {&kFullDumpFile, &kMaxSpeed},
-                           [](Invocation& in) {
-                             const std::string file = in.args.Text(kFullDumpFile, "Dump.bin");
-                             const bool maxSpeed = in.args.Flag(kMaxSpeed);
-                             // Nothing changes on the device unless the dump can be kept
-                             // and, with a raised speed, the settings can follow it.
-                             RequireCreatableFile(file);
-                             if (maxSpeed) RequireWritableSettings(in.settingsPath);
-                             RunFullDump(in.session, file, maxSpeed, in.quiet, in.logExchange);
-                           }};
+const OptionSpec kMaxSpeed = FlagOption("max-speed", "увеличивать скорость (до 19200 или до --raise-to)");
+// The rates of the window's list, and "max" for the fastest, which is
+// easier to type than its Russian name.
+std::vector<std::string> RaiseToChoices() {
+  std::vector<std::string> choices(std::begin(kFullDumpRates), std::end(kFullDumpRates));
+  choices.push_back("max");
+  return choices;
+}
+const OptionSpec kRaiseTo = ChoiceOption("raise-to", "СКОРОСТЬ",
+                                         "поднять скорость на время дампа до", RaiseToChoices());
+const OptionSpec kResume =
+    FlagOption("resume", "продолжить файл, в котором уже есть целые страницы дампа");
+const SubCommand kFullDump{
+    "full-dump", "весь дамп архива в файл", {&kFullDumpFile, &kMaxSpeed, &kRaiseTo, &kResume},
+    [](Invocation& in) {
+      const Arguments& a = in.args;
+      const std::string file = a.Text(kFullDumpFile, "Dump.bin");
+      const bool raise = a.Flag(kMaxSpeed) || a.Has(kRaiseTo);
+      FullDumpOptions options;
+      options.raiseTo = std::min(a.Choice(kRaiseTo, 0), kFullDumpFastest);
+      options.resume = a.Flag(kResume);
+      // Nothing changes on the device unless the dump can be kept and, with a
+      // raised speed, the settings can follow it. A file to continue must
+      // hold whole pages.
+      RequireCreatableFile(file);
+      if (options.resume) DumpFilePages(file);
+      if (raise) RequireWritableSettings(in.settingsPath);
+      RunFullDump(in.session, file, raise, in.quiet, in.logExchange, options);
+    },
+    nullptr,
+    "--raise-to поднимает скорость и без --max-speed; \"наибольшая\" (или max) пробует\n"
+    "57600, 38400 и 19200 и берёт первую, на которой ЭКЛЗ отвечает на запрос состояния.\n"
+    "Скорость возвращается после дампа, также после сбоя и прерывания.\n"
+    "--resume дописывает в файл страницы, которых в нём ещё нет; файл, размер которого\n"
+    "не кратен 512 байтам, не продолжается и не изменяется."};
 
 const OptionSpec kRequestNumber = TextOption("number", "ТЕКСТ", "№ заявки (по умолчанию 1)");
 const OptionSpec kEklzSerial = TextOption("eklz-serial", "ТЕКСТ", "заводской № ЭКЛЗ");

@@ -80,13 +80,6 @@ class ProgressLine {
   std::string text_;
 };
 
-// "1:05" for 65 seconds.
-std::string Duration(long long seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
-  return text;
-}
-
 }  // namespace
 
 // The dump's progress: it counts the pages for the stop report, draws
@@ -116,6 +109,7 @@ class TerminalProgress : public DumpProgress {
     if (done == 0) started_ = std::chrono::steady_clock::now();
     Draw();
   }
+  void SetLineRate(uint32_t baud) override { baud_ = baud; }
   bool Visible() const override {
     if (StopSignal() == 0) return true;
     sink_.stopHandled_ = true;
@@ -127,18 +121,21 @@ class TerminalProgress : public DumpProgress {
     if (!ProgressLine::Instance().Enabled()) return;
     const int done = sink_.pagesDone_, total = sink_.pagesTotal_;
     std::string text = "Дамп архива: страница " + std::to_string(done) + " из " + std::to_string(total);
+    if (baud_ != 0) text += ", " + std::to_string(baud_) + " бод";
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     if (done > 0 && seconds > 0) {
-      const double pagesPerSecond = done / seconds;
-      text += ", " + std::to_string(static_cast<long long>(pagesPerSecond * kArchivePageSize)) +
-              " байт/с, осталось " +
-              Duration(static_cast<long long>((total - done) / pagesPerSecond + 0.5));
+      text += ", " + std::to_string(static_cast<long long>(done / seconds * kArchivePageSize)) +
+              " байт/с";
+    }
+    if (const long long left = DumpSecondsLeft(done, total, seconds, baud_); left >= 0) {
+      text += ", осталось " + DurationText(left);
     }
     ProgressLine::Instance().Show(text);
   }
 
   TerminalSink& sink_;
+  uint32_t baud_ = 0;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 

@@ -2,6 +2,7 @@
 // text and optionally written back to back into a dump file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "codec/CommandCodes.h"
@@ -19,7 +20,28 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
                     int toPage, bool onePage, bool quiet, bool logExchange,
                     std::string& pageData);
 
+// Requests pages fromPage..toPage like AskArchiveDump and appends each
+// whole page to the dump file `fileName`, which keeps what it holds: it is
+// opened for appending (created when missing) and never truncated.
+void AppendArchiveDump(EklzSession& s, const std::string& fileName, int fromPage, int toPage,
+                       bool quiet, bool logExchange);
+
+// The whole pages the dump file `fileName` holds; 0 when there is no such
+// file. A file whose size is not a whole number of pages, or that holds more
+// pages than the archive has, is no dump file: TEKLZException with a message
+// naming the file and its size. Nothing is changed.
+int DumpFilePages(const std::string& fileName);
+
 // What a stopped dump has done: "записано N страниц из M".
 std::string PagesWrittenText(int done, int total);
+
+// Seconds a dump of `total` pages still needs after `done` of them: at the
+// pace of the pages done in `elapsedSeconds`, or, before the first page, at
+// the wire time of a page at the line rate `baud`. -1 when neither is known.
+long long DumpSecondsLeft(int done, int total, double elapsedSeconds, uint32_t baud);
+
+// A time span as the progress displays show it: "m:ss", or "h:mm:ss" from
+// one hour on.
+std::string DurationText(long long seconds);
 
 }  // namespace eklz

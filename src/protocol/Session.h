@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,6 +27,9 @@ class DumpProgress {
   // Pages received so far out of the pages asked for; set when the display
   // is shown and after every page.
   virtual void SetPages(int /*done*/, int /*total*/) {}
+  // The line rate the pages come at (the port's), set when the display is
+  // shown, before the first SetPages.
+  virtual void SetLineRate(uint32_t /*baud*/) {}
   virtual bool Visible() const { return true; }
 };
 

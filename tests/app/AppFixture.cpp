@@ -28,6 +28,12 @@ bool FakePresenter::AskSaveViews(QWidget*) {
   return answerYes;
 }
 
+app::DumpFileChoice FakePresenter::AskContinueDump(QWidget*, const QString& fileName, int pages,
+                                                   int total) {
+  dumpQuestions << QString("%1: %2 of %3").arg(fileName).arg(pages).arg(total);
+  return dumpChoice;
+}
+
 bool FakePresenter::ChoosePrinter(QWidget*, QPrinter& printer) {
   if (pdfPath.isEmpty()) return false;
   printer.setOutputFormat(QPrinter::PdfFormat);

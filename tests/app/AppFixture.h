@@ -32,6 +32,8 @@ class FakePresenter : public app::MessagePresenter {
   void ShowModal(QDialog& dialog) override;
   void ErrorMessage(QWidget*, const QString& text, const QString& caption) override;
   QString SaveDumpFileName(QWidget*) override { return dumpPath; }
+  app::DumpFileChoice AskContinueDump(QWidget*, const QString& fileName, int pages,
+                                      int total) override;
 
   QStringList errors;     // as the message box shows them (full-stop rule applied)
   QStringList messages;   // "caption: text"
@@ -41,6 +43,8 @@ class FakePresenter : public app::MessagePresenter {
   QString savePath;       // empty: the save dialog is cancelled
   QString pdfPath;        // empty: the print dialog is cancelled
   QString dumpPath;       // empty: the dump file dialog is cancelled
+  QStringList dumpQuestions;  // "file: pages of total" of each question on a dump file
+  app::DumpFileChoice dumpChoice = app::DumpFileChoice::Cancel;
   // Plays the operator in a modal dialog (the options dialog); the dialog's
   // result is what the operator left it with.
   std::function<void(QDialog&)> onModal;

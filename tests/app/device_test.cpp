@@ -448,6 +448,78 @@ TEST_F(WithSimulator, ClosingDuringADumpStopsItThenAsks) {
   EXPECT_LT(ResultLines().size(), 8 * 8192);
 }
 
+// "наибольшая": the dump runs at 57600 and its progress says so; stopping it
+// sets the device back to 9600 and takes the rate out of the settings file.
+TEST_F(WithSimulator, AFullDumpAtTheFastestRateShowsItAndSetsItBackWhenStopped) {
+  Choose("Весь дамп архива");
+  auto* rates = Find<QComboBox>("cbAllDumpRate");
+  EXPECT_FALSE(rates->isEnabled());
+  Find<QCheckBox>("chAllDumpMaxSpeed")->setChecked(true);
+  EXPECT_TRUE(rates->isEnabled());
+  rates->setCurrentIndex(rates->findText("наибольшая"));
+  const std::string file = dir.File("all.bin");
+  Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  QLabel* state = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    state = window->findChild<QLabel*>("lbDumpState");
+    return state && state->text().contains("страница");
+  }, 5000));
+  EXPECT_TRUE(state->text().startsWith("Скорость 57600, страница ")) << state->text().toStdString();
+  EXPECT_TRUE(state->text().contains(", осталось ")) << state->text().toStdString();
+  EXPECT_EQ(sim.device.BaudRate(), 57600u);
+  EXPECT_EQ(IniFile(SettingsPath()).ReadString("Options", "RaisedRate", ""), "57600");
+  QTest::mouseClick(window->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+  WaitIdle();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_EQ(IniFile(SettingsPath()).ReadString("Options", "RaisedRate", ""), "");
+  EXPECT_EQ(std::filesystem::file_size(file) % 512, 0u);
+}
+
+// A dump file that already holds pages: the window asks with the page count.
+// "Отмена" runs nothing, "Продолжить" appends the missing pages; a file that
+// is no dump is refused and left as it was.
+TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
+  window->Session().settings.LogTXT = false;  // 8192 pages: no lines needed
+  window->Session().settings.LogHEX = false;
+  Choose("Весь дамп архива");
+  std::string whole;
+  for (int page = 0; page < 8192; ++page) {
+    const Bytes bytes = sim.device.ArchivePage(page);
+    whole.append(bytes.begin(), bytes.end());
+  }
+  const std::string file = dir.File("all.bin");
+  const std::string part = whole.substr(0, 3 * 512);
+  std::ofstream(file, std::ios::binary) << part;
+  Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
+  const uint64_t requests = sim.server->Requests();
+
+  presenter.dumpChoice = app::DumpFileChoice::Cancel;
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  WaitIdle();
+  EXPECT_EQ(presenter.dumpQuestions, QStringList{QString::fromStdString(file) + ": 3 of 8192"});
+  EXPECT_EQ(sim.server->Requests(), requests);
+  EXPECT_EQ(ReadFile(file), part);
+
+  presenter.dumpChoice = app::DumpFileChoice::Continue;
+  Execute();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_EQ(sim.server->Requests(), requests + 8192 - 3);
+  EXPECT_TRUE(ReadFile(file) == whole);
+
+  const std::string odd = dir.File("odd.bin");
+  std::ofstream(odd, std::ios::binary) << std::string(513, 'x');
+  Choose("Весь дамп архива");
+  Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(odd));
+  Execute();
+  EXPECT_EQ(presenter.errors, QStringList{QString::fromStdString(
+                                  "Файл \"" + odd + "\" не является дампом архива: его размер 513 байт не "
+                                  "кратен размеру страницы (512 байт). Файл не изменён.")});
+  EXPECT_EQ(ReadFile(odd), std::string(513, 'x'));
+  EXPECT_EQ(presenter.dumpQuestions.size(), 2);
+}
+
 // SIGTERM during a full dump at 19200 ends the window as closing it does:
 // the dump stops after its page, the device is set back to 9600, the file
 // holds whole pages, the settings are saved and nothing is asked.

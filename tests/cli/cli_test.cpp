@@ -554,6 +554,35 @@ TEST_F(Cli, AClosedOutputStopsAFullDumpAndSetsTheSpeedBack) {
   EXPECT_EQ(o.err, "Прервано (SIGPIPE): записано " + std::to_string(size / 512) + " страниц из 8192\n");
 }
 
+// --resume on the first 37 pages of a dump gives the dump that runs
+// through, at the fastest rate, with the device back at 9600. A file that is
+// no dump is not continued and stays as it was.
+TEST_F(Cli, AResumedFullDumpIsTheDumpThatRunsThrough) {
+  SimSession sim(true);
+  Outcome o = Run(sim, {"--quiet", "full-dump", "--file", Path("whole.bin")});
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::string whole = Slurp(Path("whole.bin"));
+  std::ofstream(Path("part.bin"), std::ios::binary) << whole.substr(0, 37 * 512);
+  o = Run(sim, {"full-dump", "--raise-to", "max", "--resume", "--file", Path("part.bin")});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("Дамп продолжается со страницы 37\n"), std::string::npos);
+  EXPECT_NE(o.out.find("\nСвязь на скорости 57600 проверена\n"), std::string::npos);
+  EXPECT_NE(o.out.find("\n    Страница №37\n"), std::string::npos);
+  EXPECT_EQ(o.out.find("\n    Страница №36\n"), std::string::npos);
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_TRUE(Slurp(Path("part.bin")) == whole);
+
+  std::ofstream(Path("odd.bin"), std::ios::binary) << std::string(700, 'x');
+  const uint64_t sent = sim.server->Requests();
+  o = Run(sim, {"full-dump", "--max-speed", "--resume", "--file", Path("odd.bin")});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Файл \"" + Path("odd.bin") +
+                       "\" не является дампом архива: его размер 700 байт не кратен размеру "
+                       "страницы (512 байт). Файл не изменён.\n");
+  EXPECT_EQ(Slurp(Path("odd.bin")), std::string(700, 'x'));
+  EXPECT_LE(sim.server->Requests(), sent + 1) << "at most the abort of the link's opening";
+}
+
 // On a terminal, long runs show their progress on standard error, in one
 // line that result lines never share.
 TEST_F(Cli, LongRunsShowTheirProgressOnATerminal) {

@@ -1,10 +1,14 @@
 // The automated procedures against the simulated EKLZ and its faults.
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
+#include "commands/ArchiveDump.h"
 #include "commands/CommandTest.h"
 #include "commands/Link.h"
 #include "commands/Status.h"
@@ -13,6 +17,7 @@
 #include "procedures/MassDocuments.h"
 #include "procedures/RepairRequest.h"
 #include "settings/Settings.h"
+#include "support/Pty.h"
 #include "support/SimSession.h"
 #include "support/TempDir.h"
 
@@ -30,6 +35,14 @@ Lines MemoLines(const std::string& memo) {
   }
   out.push_back(memo.substr(start));
   return out;
+}
+
+// The whole content of a file.
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
 }
 
 // The request lines ("==> ...") of the protocol view.
@@ -299,6 +312,187 @@ TEST(FullDumpAgainstTheSimulator, TheNextConnectSetsADeviceLeftAtTheRaisedRateBa
     EXPECT_EQ(sim.session.settings.BoundRate, "9600");
     EXPECT_FALSE(ReadRaisedRate(sim.session.settingsFile));
     EXPECT_NO_THROW(AskStatus(sim.session, true, false));
+  }
+}
+
+// "наибольшая" against a device that takes 57600: the switch, a status query
+// at the new rate, the pages, the switch back; the settings file names 57600
+// only while the device is there.
+TEST(FullDumpAgainstTheSimulator, TheFastestRateIsCheckedAndUsedForTheDumpThenSetBack) {
+  TempDir temp;
+  const std::string ini = temp.File("eklz-tester.ini");
+  bool seen = false;
+  std::optional<RaisedRate> recordedDuringTheDump;
+  sim::ServerOptions options;
+  options.afterRequest = [&](const sim::Device& device) {
+    if (device.BaudRate() != 57600 || seen) return;
+    seen = true;
+    recordedDuringTheDump = ReadRaisedRate(ini);
+  };
+  SimSession sim(true, options);
+  sim.session.settingsFile = ini;
+  sim.sink.closeAfterUpdates = 1;  // two pages
+  FullDumpOptions fastest;
+  fastest.raiseTo = kFullDumpFastest;
+  RunFullDump(sim.session, temp.File("dump.bin"), true, false, true, fastest);
+  EXPECT_EQ(Requests(sim.sink), (Lines{"02 03 02 05 14 10", "02 02 07 01 04", "02 03 03 00 00 00",
+                                       "02 03 03 00 01 01", "02 03 02 02 0A 09"}));
+  EXPECT_NE(std::find(sim.sink.result.begin(), sim.sink.result.end(), "Связь на скорости 57600 проверена"),
+            sim.sink.result.end());
+  EXPECT_EQ(sim.sink.lineRates, (std::vector<uint32_t>{57600}));
+  ASSERT_TRUE(recordedDuringTheDump);
+  EXPECT_EQ(recordedDuringTheDump->rate, "57600");
+  EXPECT_FALSE(ReadRaisedRate(ini));
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_EQ(sim.session.settings.BoundRate, "9600");
+}
+
+// The line speed of a pty as the device side sees it.
+uint32_t LineSpeed(int master) {
+  termios tio{};
+  ::tcgetattr(master, &tio);
+  switch (::cfgetospeed(&tio)) {
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    default: return 0;
+  }
+}
+
+// Stepping down from 57600 on lines and devices that do not carry it. Every
+// step is an exchange-parameters request at the rate in force.
+TEST(FullDumpStepDown, EachStepGoesOutAtTheRateInForce) {
+  struct Case {
+    const char* name;
+    int refusedFromCode;   // exchange-parameters codes from this one on are refused
+    uint32_t losesReplyAt; // the line loses the device's replies at this speed
+    Lines requests;
+    std::vector<uint32_t> speeds;  // of the line at each request
+    const char* line;              // a result line that says why
+    uint32_t dumpRate;
+  } cases[] = {
+      {"the device refuses 57600", 5, 0,
+       {"02 03 02 05 14 10", "02 03 02 04 14 11", "02 02 07 01 04", "02 03 03 00 00 00", "02 03 02 02 0A 09"},
+       {9600, 9600, 38400, 38400, 38400},
+       "ЭКЛЗ не приняла скорость 57600", 38400},
+      {"the device refuses every raised rate", 3, 0,
+       {"02 03 02 05 14 10", "02 03 02 04 14 11", "02 03 02 03 14 16", "02 03 03 00 00 00"},
+       {9600, 9600, 9600, 9600},
+       "Повышенная скорость не установлена, дамп на скорости 9600", 9600},
+      {"the line loses replies at 57600", 6, 57600,
+       {"02 03 02 05 14 10", "02 02 07 01 04", "02 03 02 04 14 11", "02 02 07 01 04", "02 03 03 00 00 00",
+        "02 03 02 02 0A 09"},
+       {9600, 57600, 57600, 38400, 38400, 38400},
+       "ЭКЛЗ не отвечает на скорости 57600", 38400},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PtySession t;
+    t.session.settings.ComPort = t.pty.SlavePath();
+    t.session.settings.BoundRate = "9600";
+    t.session.settings.TimeOuts = 10;
+    sim::Device device;
+    std::vector<uint32_t> speeds;
+    {
+      RespondingPeer peer(t.pty, [&](const Bytes& request) -> Bytes {
+        const uint32_t speed = LineSpeed(t.pty.Master());
+        speeds.push_back(speed);
+        if (request.size() > 3 && request[2] == 0x02 && request[3] >= c.refusedFromCode) {
+          return DeviceReply(0x01);
+        }
+        const sim::Response response = device.Handle(request);
+        if (speed == c.losesReplyAt) return {};
+        return response.bytes;
+      });
+      t.sink.closeAfterUpdates = 0;
+      FullDumpOptions fastest;
+      fastest.raiseTo = kFullDumpFastest;
+      TempDir temp;
+      RunFullDump(t.session, temp.File("dump.bin"), true, false, true, fastest);
+    }
+    EXPECT_EQ(Requests(t.sink), c.requests);
+    EXPECT_EQ(speeds, c.speeds);
+    EXPECT_NE(std::find(t.sink.result.begin(), t.sink.result.end(), c.line), t.sink.result.end());
+    EXPECT_EQ(t.sink.lineRates, (std::vector<uint32_t>{c.dumpRate}));
+    EXPECT_EQ(device.BaudRate(), 9600u);
+    EXPECT_EQ(t.session.Port().BaudRate(), 9600u);
+    EXPECT_EQ(t.session.settings.BoundRate, "9600");
+  }
+}
+
+TEST(FullDumpAgainstTheSimulator, AFailedPageStillSetsTheSpeedBackWhenTheDeviceAnswers) {
+  sim::ServerOptions options;
+  options.faults.answers[0x03] = 0x02;  // every dump page is refused
+  SimSession sim(true, options);
+  TempDir temp;
+  sim.session.settingsFile = temp.File("eklz-tester.ini");
+  EXPECT_THROW(RunFullDump(sim.session, temp.File("dump.bin"), true, true, true), TEKLZException);
+  EXPECT_EQ(Requests(sim.sink), (Lines{"02 03 02 03 14 16", "02 03 03 00 00 00", "02 03 02 02 0A 09"}));
+  EXPECT_EQ(sim.session.LastAnswer.Code, 2) << "the failure's answer stays the last one";
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_EQ(sim.session.settings.BoundRate, "9600");
+  EXPECT_FALSE(ReadRaisedRate(sim.session.settingsFile));
+}
+
+// A dump stopped after page 49 and continued is, byte for byte, the dump
+// that ran through; the continued run asks only for the pages the file lacks.
+TEST(FullDumpAgainstTheSimulator, AStoppedDumpContinuedIsTheDumpThatRanThrough) {
+  SimSession sim(true);
+  TempDir temp;
+  const std::string whole = temp.File("whole.bin"), part = temp.File("part.bin");
+  RunFullDump(sim.session, whole, false, true, false);
+  sim.sink.percents.clear();
+  sim.sink.closeAfterUpdates = 49;
+  FullDumpOptions options;
+  options.raiseTo = kFullDumpFastest;
+  RunFullDump(sim.session, part, true, true, false, options);
+  ASSERT_EQ(fs::file_size(part), 50u * 512u);
+
+  sim.sink.closeAfterUpdates = -1;
+  options.resume = true;
+  RunFullDump(sim.session, part, true, false, true, options);
+  const Lines sent = Requests(sim.sink);
+  ASSERT_EQ(sent.size(), 2u + (8192u - 50u) + 1u);
+  EXPECT_EQ(sent[2], "02 03 03 00 32 32") << "page 50 first";
+  EXPECT_EQ(sent[sent.size() - 2], "02 03 03 1F FF E0");
+  EXPECT_EQ(sim.sink.result.front(), "Дамп продолжается со страницы 50");
+  EXPECT_EQ(fs::file_size(part), 4194304u);
+  EXPECT_TRUE(FileBytes(part) == FileBytes(whole));
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+}
+
+// Continuing asks nothing of the device when the file is complete, and
+// refuses a file that is no dump, leaving it as it was.
+TEST(FullDumpAgainstTheSimulator, ContinuingAFileOfPartPagesIsRefusedAndAFullOneIsDone) {
+  struct Case {
+    uintmax_t size;
+    const char* failure;  // nullptr: no failure
+  } cases[] = {
+      {1000, "не является дампом архива: его размер 1000 байт не кратен размеру страницы (512 байт). "
+             "Файл не изменён"},
+      {8193u * 512u, "не является дампом архива: в нём 8193 страниц, а в архиве ЭКЛЗ 8192. Файл не изменён"},
+      {8192u * 512u, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    SimSession sim(true);
+    TempDir temp;
+    const std::string file = temp.File("dump.bin");
+    std::ofstream(file, std::ios::binary) << std::string(c.size, '\x5A');
+    FullDumpOptions options;
+    options.resume = true;
+    options.raiseTo = kFullDumpFastest;
+    try {
+      RunFullDump(sim.session, file, true, false, true, options);
+      EXPECT_EQ(c.failure, nullptr);
+      EXPECT_EQ(sim.sink.result, Lines{"Файл дампа \"" + file + "\" уже содержит все 8192 страниц архива"});
+    } catch (const TEKLZException& e) {
+      ASSERT_NE(c.failure, nullptr) << e.what();
+      EXPECT_EQ(e.what(), "Файл \"" + file + "\" " + c.failure);
+    }
+    EXPECT_EQ(sim.server->Requests(), 0u);
+    EXPECT_EQ(FileBytes(file), std::string(c.size, '\x5A'));
   }
 }
 

@@ -17,6 +17,7 @@ class RecordingProgress : public DumpProgress {
   explicit RecordingProgress(RecordingSink& sink) : sink_(sink) {}
   void Show() override { ++sink_.progressShown; }
   void SetPercent(int percent) override { sink_.percents.push_back(percent); }
+  void SetLineRate(uint32_t baud) override { sink_.lineRates.push_back(baud); }
   bool Visible() const override {
     return sink_.closeAfterUpdates < 0 ||
            static_cast<int>(sink_.percents.size()) < sink_.closeAfterUpdates;

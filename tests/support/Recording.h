@@ -35,6 +35,7 @@ class RecordingSink : public OutputSink {
   std::string exchangeStatus;
   std::string connectionStatus;
   std::vector<int> percents;
+  std::vector<uint32_t> lineRates;  // of each dump, as its progress display was told
   int progressShown = 0;
   int closeAfterUpdates = -1;
 };

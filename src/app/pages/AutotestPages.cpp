@@ -10,6 +10,8 @@
 
 #include "app/RepairRequestForm.h"
 #include "app/pages/Page.h"
+#include "app/Presenter.h"
+#include "commands/ArchiveDump.h"
 #include "commands/Limits.h"
 #include "procedures/Autotest.h"
 #include "procedures/FullDump.h"
@@ -124,21 +126,43 @@ Page AutotestPage() {
 
 Page FullDumpPage() {
   static constexpr const char* kRaise = "chAllDumpMaxSpeed";
+  static constexpr const char* kRate = "cbAllDumpRate";
   static constexpr const char* kFile = "edAllDumpFileName";
   static constexpr const char* kBrowse = "RzToolbarButton2";
   Page p = AutotestGroupPage("Весь дамп архива", "grAutoItems2Click", procedure::kFullDump, "Docs/Весь дамп.htm");
   p.layout = {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
               {field::Check(kRaise, "Увеличивать скорось до 19200"),
+               field::List(kRate, "Повышенная скорость:", {std::begin(kFullDumpRates), std::end(kFullDumpRates)}, 0)
+                   .Disabled(),
                field::Text(kFile, "Имя файла:", 0, "Dump.bin"), field::Browse(kBrowse)}};
   p.prepare = [](const DispatchContext& c, bool) {
     const std::string file = c.fields.Text(kFile);
     const bool raise = c.fields.State(kRaise);
-    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { RunFullDump(s, file, raise, q, l); });
+    FullDumpOptions options;
+    options.raiseTo = c.fields.Index(kRate);
+    // A file that already holds pages is continued or replaced as the
+    // operator says; a file that is no dump is refused, left as it is.
+    if (const int pages = DumpFilePages(file); pages > 0 && c.presenter) {
+      switch (c.presenter->AskContinueDump(&c.fields.Root(), QString::fromStdString(file), pages,
+                                           kArchivePages)) {
+        case DumpFileChoice::Continue:
+          options.resume = true;
+          break;
+        case DumpFileChoice::StartAnew:
+          break;
+        case DumpFileChoice::Cancel:
+          return PreparedRun{};
+      }
+    }
+    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { RunFullDump(s, file, raise, q, l, options); });
   };
-  // RzToolbarButton2Click: the file of the full dump.
+  // RzToolbarButton2Click: the file of the full dump. The rate list counts
+  // only while the speed is raised.
   p.connect = [](QWidget& panel, MessagePresenter& presenter) {
     QObject::connect(panel.findChild<QAbstractButton*>(kBrowse), &QAbstractButton::clicked, &panel,
                      [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile); });
+    QObject::connect(panel.findChild<QCheckBox*>(kRaise), &QCheckBox::toggled,
+                     panel.findChild<QWidget*>(kRate), &QWidget::setEnabled);
   };
   return p;
 }
