@@ -211,10 +211,10 @@ void TfmOptions::FillPortList() {
 void TfmOptions::Run(TfmMain& window) {
   TfmOptions dialog(window);
   dialog.linkWasOpen_ = window.Session().LinkOpen();
-  dialog.FillFrom(window.Session().settings);
+  dialog.FillFrom(window.Session().settings, window.WindowState());
   window.Presenter().ShowModal(dialog);
   const bool accepted = dialog.result() == QDialog::Accepted;
-  if (accepted) dialog.CopyTo(window.Session().settings);
+  if (accepted) dialog.CopyTo(window.Session().settings, window.WindowState());
   if (!dialog.portTried_) return;
   // A probe or search left the window on the port it tried last. The window
   // goes back to the port, rate and time-out of its settings: open when it
@@ -230,7 +230,7 @@ void TfmOptions::Run(TfmMain& window) {
   }
 }
 
-void TfmOptions::FillFrom(const Settings& s) {
+void TfmOptions::FillFrom(const Settings& s, const WindowSettings& w) {
   FillPortList();
   SetListText(*port_, Text(s.ComPort));
   SetListText(*rate_, Text(s.BoundRate));
@@ -241,13 +241,13 @@ void TfmOptions::FillFrom(const Settings& s) {
   logTxt_->setChecked(s.LogTXT);
   logHex_->setChecked(s.LogHEX);
   abort_->setChecked(s.EKLZAbort);
-  connected_->setChecked(s.Connected);
+  connected_->setChecked(w.Connected);
   crcOff_->setChecked(s.CrcOff);
-  nameOrg_->setText(Text(s.NameOrg));
-  fioBoss_->setText(Text(s.FioBoss));
+  nameOrg_->setText(Text(w.NameOrg));
+  fioBoss_->setText(Text(w.FioBoss));
 }
 
-void TfmOptions::CopyTo(Settings& s) const {
+void TfmOptions::CopyTo(Settings& s, WindowSettings& w) const {
   s.ComPort = port_->currentText().toStdString();
   s.BoundRate = rate_->currentText().toStdString();
   s.TimeOuts = TimeoutValue();
@@ -255,10 +255,10 @@ void TfmOptions::CopyTo(Settings& s) const {
   s.LogTXT = logTxt_->isChecked();
   s.LogHEX = logHex_->isChecked();
   s.EKLZAbort = abort_->isChecked();
-  s.Connected = connected_->isChecked();
+  w.Connected = connected_->isChecked();
   s.CrcOff = crcOff_->isChecked();
-  s.NameOrg = nameOrg_->text().toStdString();
-  s.FioBoss = fioBoss_->text().toStdString();
+  w.NameOrg = nameOrg_->text().toStdString();
+  w.FioBoss = fioBoss_->text().toStdString();
 }
 
 int TfmOptions::TimeoutValue() const { return static_cast<int>(timeout_->Value()); }

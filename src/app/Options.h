@@ -34,8 +34,8 @@ class TfmOptions : public QDialog {
   // modally, and copied back only when closed with OK.
   static void Run(TfmMain& window);
 
-  void FillFrom(const Settings& s);
-  void CopyTo(Settings& s) const;
+  void FillFrom(const Settings& s, const WindowSettings& w);
+  void CopyTo(Settings& s, WindowSettings& w) const;
 
   // "Попытаться подключится" and "Найти ЭКЛЗ".
   void RzBitBtn1Click();

@@ -180,8 +180,9 @@ RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& panel, MessagePre
 FormVariables RepairRequestForm::Variables() const {
   const RepairRequestPanel panel = ReadRepairRequestPanel(PanelFields(panel_));
   const EklzSession& session = window_.Session();
-  return [panel, &session](const char* name) {
-    return Utf8(RepairFormVariable(session, panel, name));
+  const WindowSettings& stored = window_.WindowState();
+  return [panel, &session, organisation = RepairOrganisation{stored.NameOrg, stored.FioBoss}](const char* name) {
+    return Utf8(RepairFormVariable(session, panel, organisation, name));
   };
 }
 

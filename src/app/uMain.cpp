@@ -65,6 +65,7 @@
 #include "serial/SystemErrors.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
+#include "settings/SettingsKeys.h"
 
 // The icons are compiled into the static library; its resources must be
 // registered by name.
@@ -77,7 +78,6 @@ namespace {
 constexpr int kParamsTab = 0;
 constexpr int kResultTab = 1;
 constexpr int kProtocolTab = 2;
-constexpr const char* kPlacementSection = "fmMainFormState";
 
 QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, const char* fallback,
                         const QString& accessibleName) {
@@ -375,11 +375,12 @@ void TfmMain::StartUp(bool first) {
 
   session_->settings = LoadSettings(env_.settingsPath.toStdString());
   session_->settingsFile = env_.settingsPath.toStdString();
+  windowSettings_ = LoadWindowSettings(env_.settingsPath.toStdString());
   ApplyGroupStates();
 
   if (first) SelectCommand(SaleItem());
 
-  if (session_->settings.Connected) {
+  if (windowSettings_.Connected) {
     OpenLinkFromSettings();
   } else {
     SetPortButtons(true, false);
@@ -459,7 +460,7 @@ void TfmMain::RestoreLink(bool open) {
 }
 
 void TfmMain::ApplyGroupStates() {
-  const Settings& s = session_->settings;
+  const WindowSettings& s = windowSettings_;
   for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
     const int index = TaskGroups()[i].settingsIndex;
     if (index < 0) continue;
@@ -479,30 +480,30 @@ void TfmMain::showEvent(QShowEvent* event) {
 
 void TfmMain::RestorePlacement() {
   const IniFile ini(env_.settingsPath.toStdString());
-  if (!ini.ReadBool(kPlacementSection, "Saved", false)) return;
+  if (!ReadBool(ini, SettingKey::PlacementSaved, false)) return;
   const QRect now = geometry();
-  const QRect stored(ini.ReadInteger(kPlacementSection, "Left", now.left()),
-                     ini.ReadInteger(kPlacementSection, "Top", now.top()),
-                     ini.ReadInteger(kPlacementSection, "Width", now.width()),
-                     ini.ReadInteger(kPlacementSection, "Height", now.height()));
+  const QRect stored(ReadInteger(ini, SettingKey::PlacementLeft, now.left()),
+                     ReadInteger(ini, SettingKey::PlacementTop, now.top()),
+                     ReadInteger(ini, SettingKey::PlacementWidth, now.width()),
+                     ReadInteger(ini, SettingKey::PlacementHeight, now.height()));
   setGeometry(stored);
-  if (ini.ReadBool(kPlacementSection, "Maximized", false)) showMaximized();
+  if (ReadBool(ini, SettingKey::PlacementMaximized, false)) showMaximized();
 }
 
 void TfmMain::SavePlacement() {
   IniFile ini(env_.settingsPath.toStdString());
   const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
-  ini.WriteBool(kPlacementSection, "Maximized", isMaximized());
-  ini.WriteInteger(kPlacementSection, "Left", normal.left());
-  ini.WriteInteger(kPlacementSection, "Top", normal.top());
-  ini.WriteInteger(kPlacementSection, "Width", normal.width());
-  ini.WriteInteger(kPlacementSection, "Height", normal.height());
-  ini.WriteBool(kPlacementSection, "Saved", true);
+  WriteBool(ini, SettingKey::PlacementMaximized, isMaximized());
+  WriteInteger(ini, SettingKey::PlacementLeft, normal.left());
+  WriteInteger(ini, SettingKey::PlacementTop, normal.top());
+  WriteInteger(ini, SettingKey::PlacementWidth, normal.width());
+  WriteInteger(ini, SettingKey::PlacementHeight, normal.height());
+  WriteBool(ini, SettingKey::PlacementSaved, true);
   ini.Save();
 }
 
 void TfmMain::FormDestroy() {
-  Settings& s = session_->settings;
+  WindowSettings& s = windowSettings_;
   for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
     const int index = TaskGroups()[i].settingsIndex;
     const bool opened = taskList_->GroupExpanded(i);
@@ -510,7 +511,7 @@ void TfmMain::FormDestroy() {
     if (index == 1) s.group1Opened = opened;
     if (index == 2) s.group2Opened = opened;
   }
-  SaveSettings(env_.settingsPath.toStdString(), s);
+  SaveSettings(env_.settingsPath.toStdString(), session_->settings, s);
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
@@ -616,7 +617,7 @@ void TfmMain::cbAskReportTypeChange() { ReportTypeChanged(*paramsTab_); }
 void TfmMain::WriteLastCmd() {
   try {
     IniFile ini(env_.settingsPath.toStdString());
-    ini.WriteInteger("TfmMain", "LastCmd", currentCmd_);
+    WriteInteger(ini, SettingKey::LastCmd, currentCmd_);
     ini.Save();
   } catch (const std::exception& e) {
     // The selection itself works without the file.

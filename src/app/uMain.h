@@ -15,6 +15,7 @@
 #include "app/Worker.h"
 #include "commands/Arbitrary.h"
 #include "protocol/Session.h"
+#include "settings/SettingsRecord.h"
 
 class QAction;
 class QLabel;
@@ -65,6 +66,9 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool JobRunning() const { return worker_ && worker_->Busy(); }
   // The session; touch it only while no job runs.
   EklzSession& Session() { return *session_; }
+  // The window's own record in the settings file (group states, the
+  // organisation, the link at start-up).
+  WindowSettings& WindowState() { return windowSettings_; }
   const QStringList& ResultHistory() const { return resultHistory_; }
   const QStringList& ProtocolHistory() const { return protocolHistory_; }
   TfmMyAbout* AboutBox() const;
@@ -162,6 +166,7 @@ class TfmMain : public QMainWindow, private ProgressHost {
   QTimer* blinkTimer_;
   QTimer* clockTimer_;
 
+  WindowSettings windowSettings_;
   uint8_t currentCmd_ = 0;
   QStringList resultHistory_;
   QStringList protocolHistory_;
