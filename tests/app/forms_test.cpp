@@ -155,7 +155,7 @@ TEST_F(Options, TabOrderFollowsTheControlTable) {
                                 "RzCheckBox1", "RzCheckBox2", "RzCheckBox3",    "RzCheckBox4",
                                 "RzCheckBox5", "RzBitBtn3",   "RzBitBtn4",      "RzEdit1",
                                 "RzEdit2"};
-  app::TfmOptions d(*window);
+  app::TfmOptions d(window->Runner(), presenter, window.get());
   QStringList order;
   QWidget* w = In<QWidget>(d, "RzComboBox1");
   for (int i = 0; i < 200 && order.size() < expected.size(); ++i, w = w->nextInFocusChain()) {
