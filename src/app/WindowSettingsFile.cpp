@@ -12,8 +12,10 @@ namespace eklz::app {
 
 namespace {
 
-// The record's flag of the group kept under "Group `index`".
-bool* GroupFlag(WindowSettings& w, int index) {
+// The record's flag of the group kept under "Group `index`"; none for a
+// group whose state is not kept. (Const or not, as the record is.)
+template <class Record>
+auto GroupFlag(Record& w, int index) -> decltype(&w.group0Opened) {
   switch (index) {
     case 0:
       return &w.group0Opened;
@@ -37,9 +39,8 @@ void WindowSettingsFile::Load(Settings& session) {
 void WindowSettingsFile::Save(const Settings& session) const { SaveSettings(path_.toStdString(), session, record_); }
 
 void WindowSettingsFile::ApplyGroupStates(TaskList& list) const {
-  WindowSettings record = record_;
   for (size_t i = 0; i < list.GroupCount(); ++i) {
-    if (const bool* opened = GroupFlag(record, TaskGroups()[i].settingsIndex)) list.SetGroupExpanded(i, *opened);
+    if (const bool* opened = GroupFlag(record_, TaskGroups()[i].settingsIndex)) list.SetGroupExpanded(i, *opened);
   }
 }
 

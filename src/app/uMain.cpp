@@ -39,7 +39,6 @@ namespace eklz::app {
 
 namespace {
 
-
 QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, const char* fallback,
                         const QString& accessibleName) {
   auto* b = new QToolButton(bar);
@@ -50,8 +49,6 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, cons
   bar->addWidget(b);
   return b;
 }
-
-
 
 }  // namespace
 
@@ -424,7 +421,6 @@ void TfmMain::ShowHelpPage(const QString& page) {
     browser_->clear();
   }
 }
-
 
 // --- Running commands ----------------------------------------------------------------
 
