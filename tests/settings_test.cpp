@@ -35,16 +35,17 @@ class SettingsFile : public ::testing::Test {
 
 TEST_F(SettingsFile, AMissingFileGivesEveryDefault) {
   const Settings s = LoadSettings(path);
-  EXPECT_TRUE(s.group0Opened && s.group1Opened && s.group2Opened);
+  const WindowSettings w = LoadWindowSettings(path);
+  EXPECT_TRUE(w.group0Opened && w.group1Opened && w.group2Opened);
   EXPECT_TRUE(s.Win1251);
   EXPECT_TRUE(s.LogTXT);
   EXPECT_TRUE(s.LogHEX);
   EXPECT_EQ(s.ComPort, "COM1");
-  EXPECT_EQ(s.NameOrg, "");
-  EXPECT_EQ(s.FioBoss, "");
+  EXPECT_EQ(w.NameOrg, "");
+  EXPECT_EQ(w.FioBoss, "");
   EXPECT_EQ(s.TimeOuts, 10);
   EXPECT_EQ(s.BoundRate, "9600");
-  EXPECT_TRUE(s.Connected);
+  EXPECT_TRUE(w.Connected);
   EXPECT_FALSE(s.EKLZAbort);
   EXPECT_FALSE(s.CrcOff);
   EXPECT_FALSE(fs::exists(path));
@@ -66,6 +67,7 @@ TEST_F(SettingsFile, ReadingRules) {
       "[Group 1]\r\n"
       "Opened=0\r\n");
   const Settings s = LoadSettings(path);
+  const WindowSettings w = LoadWindowSettings(path);
   EXPECT_EQ(s.TimeOuts, 32);           // 0x hexadecimal
   EXPECT_FALSE(s.LogTXT);
   EXPECT_TRUE(s.quiet());
@@ -74,29 +76,32 @@ TEST_F(SettingsFile, ReadingRules) {
   EXPECT_TRUE(s.Win1251);              // not an integer: the default
   EXPECT_EQ(s.BoundRate, "abc");       // strings are taken as they are
   EXPECT_EQ(s.ComPort, "/dev/ttyUSB0");  // names without regard to case
-  EXPECT_EQ(s.NameOrg, std::string(2047, 'x'));
-  EXPECT_FALSE(s.Connected);
+  EXPECT_EQ(w.NameOrg, std::string(2047, 'x'));
+  EXPECT_FALSE(w.Connected);
   EXPECT_FALSE(s.EKLZAbort);           // out of 32-bit range: the default
-  EXPECT_TRUE(s.group0Opened);
-  EXPECT_FALSE(s.group1Opened);
+  EXPECT_TRUE(w.group0Opened);
+  EXPECT_FALSE(w.group1Opened);
 }
 
 TEST_F(SettingsFile, ReadsWindows1251AndUtf8Files) {
   Put("[Options]\r\nNameOrg=" + Utf8ToCp1251("ООО \"Ромашка\"") + "\r\n");
-  EXPECT_EQ(LoadSettings(path).NameOrg, "ООО \"Ромашка\"");
+  EXPECT_EQ(LoadWindowSettings(path).NameOrg, "ООО \"Ромашка\"");
   Put("[Options]\r\nNameOrg=ООО \"Ромашка\"\n");
-  EXPECT_EQ(LoadSettings(path).NameOrg, "ООО \"Ромашка\"");
+  EXPECT_EQ(LoadWindowSettings(path).NameOrg, "ООО \"Ромашка\"");
 }
 
+// The window's save writes its record and the session's together, each key
+// in its place.
 TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
   Settings s;
+  WindowSettings w;
   s.LogTXT = false;
-  s.NameOrg = "ЦТО \"Касса\"";
-  s.FioBoss = "Иванов И. И.";
+  w.NameOrg = "ЦТО \"Касса\"";
+  w.FioBoss = "Иванов И. И.";
   s.BoundRate = "abc";  // written back unchanged
   s.TimeOuts = 32;
   s.EKLZAbort = true;
-  SaveSettings(path, s);
+  SaveSettings(path, s, w);
   EXPECT_EQ(Get(), Utf8ToCp1251("[Group 0]\r\nOpened=1\r\n\r\n"
                                 "[Group 1]\r\nOpened=1\r\n\r\n"
                                 "[Group 2]\r\nOpened=1\r\n\r\n"
@@ -105,8 +110,9 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
                                 "TimeOuts=32\r\nBoundRate=abc\r\n\r\n"
                                 "[fmMainFormState]\r\nConnected=1\r\nEKLZAbort=1\r\n\r\n"));
   const Settings back = LoadSettings(path);
-  EXPECT_EQ(back.NameOrg, s.NameOrg);
-  EXPECT_EQ(back.FioBoss, s.FioBoss);
+  const WindowSettings windowBack = LoadWindowSettings(path);
+  EXPECT_EQ(windowBack.NameOrg, w.NameOrg);
+  EXPECT_EQ(windowBack.FioBoss, w.FioBoss);
   EXPECT_EQ(back.BoundRate, "abc");
   EXPECT_EQ(back.TimeOuts, 32);
   EXPECT_FALSE(back.LogTXT);
@@ -116,8 +122,9 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
 TEST_F(SettingsFile, SaveKeepsKeysItDoesNotOwn) {
   Put("[TfmMain]\r\nLastCmd=34\r\n[fmMainFormState]\r\nMaximized=1\r\nConnected=0\r\n");
   Settings s = LoadSettings(path);
-  EXPECT_FALSE(s.Connected);
-  SaveSettings(path, s);
+  const WindowSettings w = LoadWindowSettings(path);
+  EXPECT_FALSE(w.Connected);
+  SaveSettings(path, s, w);
   IniFile ini(path);
   EXPECT_EQ(ini.ReadInteger("TfmMain", "LastCmd", 0), 34);
   EXPECT_TRUE(ini.ReadBool("fmMainFormState", "Maximized", false));
@@ -208,13 +215,15 @@ TEST_F(SettingsFile, SavingChangesKeepsTheRestOfTheFileAsItWas) {
 TEST_F(SettingsFile, SavingEverythingKeepsTheEncodingAndStrayLines) {
   Put("; ✓\n[Options]\n=ComPort=/dev/ttyS9\nComPort=COM3\n");
   Settings s = LoadSettings(path);
-  s.NameOrg = "ЦТО";
-  SaveSettings(path, s);
+  WindowSettings w = LoadWindowSettings(path);
+  w.NameOrg = "ЦТО";
+  SaveSettings(path, s, w);
   const std::string text = Get();
   EXPECT_TRUE(IsValidUtf8(text));
   EXPECT_NE(text.find("; ✓\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\n=ComPort=/dev/ttyS9\r\n"), std::string::npos);
   EXPECT_EQ(LoadSettings(path), s);
+  EXPECT_EQ(LoadWindowSettings(path), w);
 }
 
 // When no temporary file can be made beside the settings file (here its
@@ -240,9 +249,11 @@ TEST_F(SettingsFile, CyrillicFolderAndFileNamesAreCreatedReplacedAndRead) {
   Settings s;
   s.ComPort = "COM7";
   SaveSettings(utf8, s);  // creates the folder
-  s.NameOrg = "ООО Ромашка";
-  SaveSettings(utf8, s);  // replaces the file
+  WindowSettings w;
+  w.NameOrg = "ООО Ромашка";
+  SaveSettings(utf8, s, w);  // replaces the file
   EXPECT_EQ(LoadSettings(utf8), s);
+  EXPECT_EQ(LoadWindowSettings(utf8), w);
   EXPECT_TRUE(fs::is_regular_file(file));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }

@@ -20,7 +20,8 @@
 
 #include "app/Fields.h"
 #include "app/StatusPane.h"
-#include "app/uMain.h"
+#include "app/JobRunner.h"
+#include "app/Presenter.h"
 #include "commands/PortSearch.h"
 #include "serial/PortList.h"
 
@@ -61,7 +62,8 @@ void SetListText(QComboBox& list, const QString& text) {
 
 }  // namespace
 
-TfmOptions::TfmOptions(TfmMain& window) : QDialog(&window), window_(window) {
+TfmOptions::TfmOptions(JobRunner& runner, MessagePresenter& presenter, QWidget* parent)
+    : QDialog(parent), runner_(runner), presenter_(presenter) {
   setObjectName("TfmOptions");
   setWindowTitle("Параметры");
   setModal(true);
@@ -208,29 +210,29 @@ void TfmOptions::FillPortList() {
   port_->view()->setMinimumWidth(port_->view()->sizeHintForColumn(0) + 24);
 }
 
-void TfmOptions::Run(TfmMain& window) {
-  TfmOptions dialog(window);
-  dialog.linkWasOpen_ = window.Session().LinkOpen();
-  dialog.FillFrom(window.Session().settings);
-  window.Presenter().ShowModal(dialog);
+void TfmOptions::Run(JobRunner& runner, WindowSettings& stored, MessagePresenter& presenter, QWidget* parent) {
+  TfmOptions dialog(runner, presenter, parent);
+  dialog.linkWasOpen_ = runner.Session().LinkOpen();
+  dialog.FillFrom(runner.Session().settings, stored);
+  presenter.ShowModal(dialog);
   const bool accepted = dialog.result() == QDialog::Accepted;
-  if (accepted) dialog.CopyTo(window.Session().settings);
+  if (accepted) dialog.CopyTo(runner.Session().settings, stored);
   if (!dialog.portTried_) return;
   // A probe or search left the window on the port it tried last. The window
   // goes back to the port, rate and time-out of its settings: open when it
   // was open before or when the settings now name the port where the EKLZ
   // answered, closed otherwise.
-  const Settings& s = window.Session().settings;
+  const Settings& s = runner.Session().settings;
   const bool onFound = accepted && !dialog.foundPort_.empty() && dialog.foundPort_ == s.ComPort &&
                        dialog.foundRate_ == s.BoundRate && dialog.foundTimeout_ == s.TimeOuts;
   if (onFound) {
-    window.KeepLink();
+    runner.KeepLink();
   } else {
-    window.RestoreLink(dialog.linkWasOpen_);
+    runner.RestoreLink(dialog.linkWasOpen_);
   }
 }
 
-void TfmOptions::FillFrom(const Settings& s) {
+void TfmOptions::FillFrom(const Settings& s, const WindowSettings& w) {
   FillPortList();
   SetListText(*port_, Text(s.ComPort));
   SetListText(*rate_, Text(s.BoundRate));
@@ -241,13 +243,13 @@ void TfmOptions::FillFrom(const Settings& s) {
   logTxt_->setChecked(s.LogTXT);
   logHex_->setChecked(s.LogHEX);
   abort_->setChecked(s.EKLZAbort);
-  connected_->setChecked(s.Connected);
+  connected_->setChecked(w.Connected);
   crcOff_->setChecked(s.CrcOff);
-  nameOrg_->setText(Text(s.NameOrg));
-  fioBoss_->setText(Text(s.FioBoss));
+  nameOrg_->setText(Text(w.NameOrg));
+  fioBoss_->setText(Text(w.FioBoss));
 }
 
-void TfmOptions::CopyTo(Settings& s) const {
+void TfmOptions::CopyTo(Settings& s, WindowSettings& w) const {
   s.ComPort = port_->currentText().toStdString();
   s.BoundRate = rate_->currentText().toStdString();
   s.TimeOuts = TimeoutValue();
@@ -255,10 +257,10 @@ void TfmOptions::CopyTo(Settings& s) const {
   s.LogTXT = logTxt_->isChecked();
   s.LogHEX = logHex_->isChecked();
   s.EKLZAbort = abort_->isChecked();
-  s.Connected = connected_->isChecked();
+  w.Connected = connected_->isChecked();
   s.CrcOff = crcOff_->isChecked();
-  s.NameOrg = nameOrg_->text().toStdString();
-  s.FioBoss = fioBoss_->text().toStdString();
+  w.NameOrg = nameOrg_->text().toStdString();
+  w.FioBoss = fioBoss_->text().toStdString();
 }
 
 int TfmOptions::TimeoutValue() const { return static_cast<int>(timeout_->Value()); }
@@ -280,7 +282,7 @@ void TfmOptions::SetBusy(bool busy) {
 }
 
 void TfmOptions::RzBitBtn1Click() {
-  if (busy_ || window_.JobRunning()) return;
+  if (busy_ || runner_.Busy()) return;
   const std::string port = port_->currentText().toStdString();
   const std::string rate = rate_->currentText().toStdString();
   const int timeout = TimeoutValue();
@@ -288,7 +290,7 @@ void TfmOptions::RzBitBtn1Click() {
   portTried_ = true;
   SetBusy(true);
   progress_->setText(QString("Проверка: %1, %2").arg(Text(port), Text(rate)));
-  window_.StartJob(
+  runner_.Start(
       [=](EklzSession& s) {
         s.ClosePort();
         s.OpenPort(port, rate, timeout);
@@ -301,13 +303,13 @@ void TfmOptions::RzBitBtn1Click() {
         if (outcome.cancelled) {
           progress_->setText("Проверка прервана");
         } else if (outcome.failed) {
-          window_.Presenter().Error(this, outcome.message);
+          presenter_.Error(this, outcome.message);
         } else {
-          window_.Presenter().Information(
+          presenter_.Information(
               this, *found ? "ЭКЛЗ успешно обнаружена" : "ЭКЛЗ не обнаружена", "Сообщение");
           // The pane tells the truth: a port where no EKLZ answered is no link.
           if (*found) {
-            window_.SetConnectionStatus("Соединение установлено", false);
+            runner_.ShowLinkFound();
             foundPort_ = port;
             foundRate_ = rate;
             foundTimeout_ = timeout;
@@ -321,7 +323,7 @@ void TfmOptions::RzBitBtn1Click() {
 }
 
 void TfmOptions::RzBitBtn2Click() {
-  if (busy_ || window_.JobRunning()) return;
+  if (busy_ || runner_.Busy()) return;
   const std::vector<std::string> ports = SearchPorts();
   std::vector<std::string> rates;
   for (int i = 0; i < rate_->count(); ++i) rates.push_back(rate_->itemText(i).toStdString());
@@ -344,7 +346,7 @@ void TfmOptions::RzBitBtn2Click() {
         },
         Qt::QueuedConnection);
   };
-  window_.StartJob(
+  runner_.Start(
       [=](EklzSession& s) { *result = FindEklz(s, ports, rates, timeout, onStep); },
       [this, result, timeout, guard](const JobOutcome& outcome) {
         if (!guard) return;
@@ -353,16 +355,16 @@ void TfmOptions::RzBitBtn2Click() {
           progress_->setText("Поиск прерван");
         } else if (outcome.failed) {
           progress_->clear();
-          window_.Presenter().Error(this, outcome.message);
+          presenter_.Error(this, outcome.message);
         } else if (result->found) {
           progress_->setText(QString("ЭКЛЗ найдена: %1, %2").arg(Text(result->port), Text(result->rate)));
-          window_.Presenter().Information(this, "ЭКЛЗ успешно обнаружена", "Сообщение");
+          presenter_.Information(this, "ЭКЛЗ успешно обнаружена", "Сообщение");
           SetListText(*port_, Text(result->port));
           SetListText(*rate_, Text(result->rate));
           foundPort_ = result->port;
           foundRate_ = result->rate;
           foundTimeout_ = timeout;
-          window_.SetConnectionStatus("Соединение установлено", false);
+          runner_.ShowLinkFound();
         } else {
           QString text = "ЭКЛЗ не найдена";
           if (!result->failed.empty()) {
@@ -380,11 +382,11 @@ void TfmOptions::RzBitBtn2Click() {
 // say, not on the port tried last.
 void TfmOptions::BackToSettingsLink() {
   portTried_ = false;
-  window_.RestoreLink(linkWasOpen_);
+  runner_.RestoreLink(linkWasOpen_);
 }
 
 void TfmOptions::CancelSearch() {
-  if (busy_) window_.CancelJob();
+  if (busy_) runner_.Cancel();
 }
 
 // Cancel (and Escape) during a probe or search stops it first; the dialog
@@ -392,7 +394,7 @@ void TfmOptions::CancelSearch() {
 void TfmOptions::reject() {
   if (busy_) {
     closeWhenIdle_ = true;
-    window_.CancelJob();
+    runner_.Cancel();
     return;
   }
   QDialog::reject();

@@ -1,8 +1,8 @@
 // The options dialog TfmOptions: the connection, exchange and logging
 // settings and the organisation's particulars, with a probe of the chosen
 // port and a search of every port and rate for an EKLZ. The probe and the
-// search run as jobs on the main window's worker thread against its session,
-// so the port they leave open is the main window's port.
+// search run as jobs of the window's job runner against its session, so the
+// port they leave open is the window's port.
 #pragma once
 
 #include <QDialog>
@@ -22,20 +22,23 @@ class QRadioButton;
 namespace eklz::app {
 
 class IntegerEdit;
+class JobRunner;
+class MessagePresenter;
 class StatusPane;
-class TfmMain;
 
 class TfmOptions : public QDialog {
   Q_OBJECT
  public:
-  explicit TfmOptions(TfmMain& window);
+  // `parent` is the window whose link `runner` keeps.
+  TfmOptions(JobRunner& runner, MessagePresenter& presenter, QWidget* parent);
 
-  // RzToolButton2Click: the dialog created, filled from the settings, shown
-  // modally, and copied back only when closed with OK.
-  static void Run(TfmMain& window);
+  // RzToolButton2Click: the dialog created, filled from the session's
+  // settings and the window's record `stored`, shown modally, and copied
+  // back only when closed with OK.
+  static void Run(JobRunner& runner, WindowSettings& stored, MessagePresenter& presenter, QWidget* parent);
 
-  void FillFrom(const Settings& s);
-  void CopyTo(Settings& s) const;
+  void FillFrom(const Settings& s, const WindowSettings& w);
+  void CopyTo(Settings& s, WindowSettings& w) const;
 
   // "Попытаться подключится" and "Найти ЭКЛЗ".
   void RzBitBtn1Click();
@@ -60,7 +63,8 @@ class TfmOptions : public QDialog {
   void SetBusy(bool busy);
   void BackToSettingsLink();
 
-  TfmMain& window_;
+  JobRunner& runner_;
+  MessagePresenter& presenter_;
   bool busy_ = false;
   bool closeWhenIdle_ = false;
   // The window's link when the dialog opened, whether a probe or search has

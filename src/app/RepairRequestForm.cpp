@@ -14,7 +14,7 @@
 
 #include "app/Dispatcher.h"
 #include "app/Presenter.h"
-#include "app/uMain.h"
+#include "app/JobRunner.h"
 #include "codec/Errors.h"
 
 namespace eklz::app {
@@ -145,8 +145,9 @@ void PaintRepairRequestForm(QPrinter& printer, const FormVariables& values) {
 
 // --- The panel's handlers -----------------------------------------------------------------
 
-RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& panel, MessagePresenter& presenter)
-    : QObject(&window), window_(window), panel_(panel), presenter_(presenter) {
+RepairRequestForm::RepairRequestForm(JobRunner& runner, const WindowSettings& stored, QWidget& panel,
+                                     MessagePresenter& presenter)
+    : QObject(&panel), runner_(runner), stored_(stored), panel_(panel), presenter_(presenter) {
   // The print button, and below it the preview and the PDF file (three
   // buttons in a row are wider than the panel at the window's first size).
   QAbstractButton* print = &RepairRequestPrintButton(panel);
@@ -179,14 +180,14 @@ RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& panel, MessagePre
 
 FormVariables RepairRequestForm::Variables() const {
   const RepairRequestPanel panel = ReadRepairRequestPanel(PanelFields(panel_));
-  const EklzSession& session = window_.Session();
-  return [panel, &session](const char* name) {
-    return Utf8(RepairFormVariable(session, panel, name));
+  const EklzSession& session = runner_.Session();
+  return [panel, &session, organisation = RepairOrganisation{stored_.NameOrg, stored_.FioBoss}](const char* name) {
+    return Utf8(RepairFormVariable(session, panel, organisation, name));
   };
 }
 
 bool RepairRequestForm::Ready() const {
-  if (!window_.JobRunning()) return true;
+  if (!runner_.Busy()) return true;
   presenter_.Information(&panel_, "Дождитесь окончания выполнения команды", "Сообщение");
   return false;
 }
@@ -207,7 +208,7 @@ void RepairRequestForm::PrintPreview() {
   if (!Ready()) return;
   QPrinter printer(QPrinter::HighResolution);
   PrepareFormPrinter(printer);
-  QPrintPreviewDialog preview(&printer, &window_);
+  QPrintPreviewDialog preview(&printer, panel_.window());
   preview.setObjectName("RepairRequestPreview");
   const FormVariables values = Variables();
   connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this, values](QPrinter* p) {

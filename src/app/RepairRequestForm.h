@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "procedures/RepairRequest.h"
+#include "settings/SettingsRecord.h"
 
 class QAbstractButton;
 class QPainter;
@@ -18,9 +19,9 @@ class QWidget;
 
 namespace eklz::app {
 
+class JobRunner;
 class MessagePresenter;
 class PanelFields;
-class TfmMain;
 
 // The repair request's panel as a record, and back (defined with its page).
 RepairRequestPanel ReadRepairRequestPanel(const PanelFields& fields);
@@ -48,9 +49,11 @@ void PaintRepairRequestForm(QPrinter& printer, const FormVariables& values);
 class RepairRequestForm : public QObject {
   Q_OBJECT
  public:
-  RepairRequestForm(TfmMain& window, QWidget& panel, MessagePresenter& presenter);
+  // The form prints what `runner`'s session learnt and the organisation of
+  // the window's record `stored`.
+  RepairRequestForm(JobRunner& runner, const WindowSettings& stored, QWidget& panel, MessagePresenter& presenter);
 
-  // The form's variables as the panel and the session hold them now.
+  // The form's variables as the panel, the session and the record hold them now.
   FormVariables Variables() const;
 
   // "Распечатать заявку на ремонт ЭКЛЗ": the system print dialog, then the form.
@@ -62,7 +65,8 @@ class RepairRequestForm : public QObject {
   // False (and the operator told why) while a job runs on the session.
   bool Ready() const;
 
-  TfmMain& window_;
+  JobRunner& runner_;
+  const WindowSettings& stored_;
   QWidget& panel_;
   MessagePresenter& presenter_;
 };

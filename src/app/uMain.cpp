@@ -1,70 +1,35 @@
 #include "app/uMain.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <QApplication>
-#include <QCheckBox>
-#include <QCloseEvent>
 #include <QAction>
-#include <QComboBox>
-#include <QDateTimeEdit>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPlainTextEdit>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QSplitter>
-#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
-#include <QStyledItemDelegate>
-#include <QTabWidget>
-#include <QTableWidget>
 #include <QTextBrowser>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
-#include <string_view>
-
-#include "app/CommandGridPanel.h"
-#include "app/Dispatcher.h"
-#include "app/Fields.h"
 #include "app/Options.h"
-#include "app/Panels.h"
-#include "app/ProgressDUMP.h"
+#include "app/QueryArea.h"
 #include "app/RepairRequestForm.h"
 #include "app/StatusPane.h"
 #include "app/TaskList.h"
-#include "app/Views.h"
 #include "app/myAbout.h"
 #include "app/pages/Page.h"
+#include "codec/Errors.h"
 #include "commands/Common.h"
 #include "commands/ArchiveDump.h"
-#include "commands/Link.h"
-#include "procedures/MassDocuments.h"
-#include "codec/Errors.h"
 #include "serial/SystemErrors.h"
-#include "settings/IniFile.h"
-#include "settings/Settings.h"
 
 // The icons are compiled into the static library; its resources must be
 // registered by name.
@@ -73,11 +38,6 @@ static void InitIconResources() { Q_INIT_RESOURCE(icons); }
 namespace eklz::app {
 
 namespace {
-
-constexpr int kParamsTab = 0;
-constexpr int kResultTab = 1;
-constexpr int kProtocolTab = 2;
-constexpr const char* kPlacementSection = "fmMainFormState";
 
 QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, const char* fallback,
                         const QString& accessibleName) {
@@ -90,8 +50,6 @@ QToolButton* ToolButton(QToolBar* bar, const char* name, const char* theme, cons
   return b;
 }
 
-
-
 }  // namespace
 
 QString HelpPagesFolder(const QString& executableDir) {
@@ -103,7 +61,7 @@ QString HelpPagesFolder(const QString& executableDir) {
 }
 
 TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
-    : QMainWindow(parent), env_(std::move(environment)) {
+    : QMainWindow(parent), env_(std::move(environment)), settingsFile_(env_.settingsPath) {
   InitIconResources();
   presenter_ = env_.presenter ? env_.presenter : &ownPresenter_;
   setObjectName("TfmMain");
@@ -112,24 +70,11 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
   setMinimumSize(640, 400);
   setMaximumSize(1280, 1024);
 
-  sink_ = std::make_unique<WindowSink>(this, static_cast<ProgressHost&>(*this));
-  session_ = std::make_unique<EklzSession>(*sink_);
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::busyChanged, this, [this](bool busy) {
-    if (busy) {
-      flushTimer_->start();
-    } else {
-      flushTimer_->stop();
-    }
-    UpdateActions();
-  });
-  flushTimer_ = new QTimer(this);
-  flushTimer_->setInterval(50);
-  connect(flushTimer_, &QTimer::timeout, this, &TfmMain::FlushOutput);
-
+  runner_ = new JobRunner(this);
   BuildToolbar();
   BuildStatusBar();
   BuildMainArea();
+  ConnectRunner();
   ConnectPanelHandlers();
 
   // The designed position is the centre of the screen; a stored placement
@@ -143,14 +88,9 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
   FormCreate();
 }
 
-TfmMain::~TfmMain() {
-  CancelJob();
-  // The worker thread ends before the session and its output go, and the
-  // widgets that go later no longer reach this window's handlers.
-  delete worker_;
-  worker_ = nullptr;
-  queryArea_->disconnect(this);
-}
+// The worker thread ends before the session and its output go, and the
+// widgets that go later no longer reach the window's handlers.
+TfmMain::~TfmMain() { runner_->Shutdown(); }
 
 // --- Construction ---------------------------------------------------------------
 
@@ -182,7 +122,7 @@ void TfmMain::BuildToolbar() {
   stopJob_->setShortcutContext(Qt::WindowShortcut);
   stopJob_->setEnabled(false);
   connect(stopJob_, &QAction::triggered, this, [this] {
-    if (JobRunning()) CancelJob();
+    if (JobRunning()) runner_->Cancel();
   });
   bar->addSeparator();
   bar->addAction(stopJob_);
@@ -257,7 +197,8 @@ void TfmMain::BuildMainArea() {
   mainArea_->setChildrenCollapsible(false);
   setCentralWidget(mainArea_);
 
-  BuildTaskList();
+  taskList_ = new TaskList(this);
+  connect(taskList_, &TaskList::chosen, this, [this](const Page* page) { SelectCommand(*page); });
   mainArea_->addWidget(taskList_);
 
   rightArea_ = new QSplitter(Qt::Vertical, mainArea_);
@@ -266,25 +207,8 @@ void TfmMain::BuildMainArea() {
   rightArea_->setChildrenCollapsible(false);
   mainArea_->addWidget(rightArea_);
 
-  queryArea_ = new QTabWidget(rightArea_);
-  queryArea_->setObjectName("pcQueryArea");
-  queryArea_->addTab(BuildParamsTab(), "Параметры");
-  result_ = new LogView(queryArea_);
-  result_->setObjectName("mmResult");
-  result_->setAccessibleName("Результат");
-  protocol_ = new LogView(queryArea_);
-  protocol_->setObjectName("MemoLog");
-  protocol_->setAccessibleName("Протокол запроса");
-  for (auto [view, name, caption] :
-       {std::tuple{result_, "tsResult", "Результат"}, std::tuple{protocol_, "tsProtokol", "Протокол запроса"}}) {
-    auto* tab = new QWidget(queryArea_);
-    tab->setObjectName(name);
-    auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
-    queryArea_->addTab(tab, caption);
-  }
-  connect(queryArea_, &QTabWidget::currentChanged, this, [this] { UpdateActions(); });
+  queryArea_ = new QueryArea(*presenter_, rightArea_);
+  connect(queryArea_, &QueryArea::execRequested, this, &TfmMain::btExecQueryClick);
   rightArea_->addWidget(queryArea_);
 
   auto* descr = new QWidget(rightArea_);
@@ -306,60 +230,29 @@ void TfmMain::BuildMainArea() {
           [this] { KeepSplitterShare(rightArea_, queryAreaShare_, 0.5, 1.0); });
 }
 
-QWidget* TfmMain::BuildParamsTab() {
-  paramsTab_ = new QWidget(this);
-  paramsTab_->setObjectName("tsParams");
-  auto* layout = new QVBoxLayout(paramsTab_);
-  layout->setContentsMargins(0, 0, 0, 0);
-  panels_ = new QStackedWidget(paramsTab_);
-  panels_->setObjectName("pnPanels");
-  layout->addWidget(panels_);
-  // Each panel scrolls its fields on its own (BuildPanel).
-  for (const PanelSpec& def : PanelTable()) panels_->addWidget(BuildPanel(def, panels_));
-
-  execQuery_ = new QPushButton("Выполнить", paramsTab_);
-  execQuery_->setObjectName("btExecQuery");
-  execQuery_->setFixedSize(kExecButtonWidth, kExecButtonHeight);
-  connect(execQuery_, &QPushButton::clicked, this, &TfmMain::btExecQueryClick);
-  paramsTab_->installEventFilter(this);
-
-  return paramsTab_;
-}
-
-void TfmMain::BuildTaskList() {
-  taskList_ = new TaskList(this);
-  connect(taskList_, &TaskList::chosen, this, [this](const Page* page) { SelectCommand(*page); });
+// What the job runner reports goes to the views and the status panes.
+void TfmMain::ConnectRunner() {
+  queryArea_->SetPendingOutput([this] { runner_->Flush(); });
+  connect(runner_, &JobRunner::busyChanged, this, &TfmMain::UpdateActions);
+  connect(runner_, &JobRunner::output, this, &TfmMain::ShowOutput);
+  connect(runner_, &JobRunner::linkOpened, this, &TfmMain::ShowLinkOpen);
+  connect(runner_, &JobRunner::linkFailed, this, &TfmMain::ShowLinkFailure);
+  connect(runner_, &JobRunner::linkFound, this, [this] { SetConnectionStatus("Соединение установлено", false); });
+  connect(runner_, &JobRunner::linkClosed, this, [this](bool wasOpen) {
+    // A pane that never showed a link keeps its caption.
+    if (wasOpen) {
+      SetConnectionStatus("Нет соединения", false);
+      statusConn_->setToolTip(QString());
+    }
+    SetPortButtons(true, false);
+  });
 }
 
 void TfmMain::ConnectPanelHandlers() {
-  gridPanel_ = new CommandGridPanel(PagePanel(*FindPageRun(procedure::kArbitraryCommand).page), commandGrid_,
-                                    *presenter_, this);
-  new RepairRequestForm(*this, PagePanel(*FindPageRun(procedure::kRepairRequest).page), *presenter_);
-  SetOptionsHandler([this] { TfmOptions::Run(*this); });
-  for (const Page& page : Pages()) {
-    if (page.sharesPanel) continue;
-    QWidget& panel = PagePanel(page);
-    if (const std::optional<FormChoice>& choice = page.layout.formChoice) {
-      const uint8_t code = choice->code;
-      connect(panel.findChild<QRadioButton*>(choice->digits), &QRadioButton::toggled, this,
-              [this, code](bool on) {
-                if (on) currentCmd_ = code;
-              });
-      connect(panel.findChild<QRadioButton*>(choice->text), &QRadioButton::toggled, this,
-              [this, code](bool on) {
-                if (on) currentCmd_ = FormCode(code, true);
-              });
-    }
-    if (page.connect) page.connect(panel, *presenter_);
-  }
-}
-
-// The panel of `page` on the stack.
-QWidget& TfmMain::PagePanel(const Page& page) const {
-  for (int i = 0; i < panels_->count(); ++i) {
-    if (panels_->widget(i)->objectName() == page.panel) return *panels_->widget(i);
-  }
-  throw std::logic_error(std::string("no panel ") + page.panel);
+  new RepairRequestForm(*runner_, settingsFile_.Record(),
+                        queryArea_->PagePanel(*FindPageRun(procedure::kRepairRequest).page), *presenter_);
+  SetOptionsHandler([this] { TfmOptions::Run(*runner_, settingsFile_.Record(), *presenter_, this); });
+  queryArea_->ConnectPanels();
 }
 
 // --- Start-up and shutdown ----------------------------------------------------------
@@ -373,44 +266,26 @@ void TfmMain::StartUp(bool first) {
   aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath("Docs/")), this);
   presenter_->ShowModal(*aboutBox_);
 
-  session_->settings = LoadSettings(env_.settingsPath.toStdString());
-  session_->settingsFile = env_.settingsPath.toStdString();
-  ApplyGroupStates();
+  EklzSession& session = runner_->Session();
+  settingsFile_.Load(session.settings);
+  session.settingsFile = env_.settingsPath.toStdString();
+  settingsFile_.ApplyGroupStates(*taskList_);
 
   if (first) SelectCommand(SaleItem());
 
-  if (session_->settings.Connected) {
-    OpenLinkFromSettings();
+  if (settingsFile_.Record().Connected) {
+    runner_->OpenLinkFromSettings();
   } else {
     SetPortButtons(true, false);
   }
 
-  if (first) {
-    resultHistory_.clear();
-    protocolHistory_.clear();
-    gridPanel_->Reset();
-  }
+  if (first) queryArea_->ResetForStart();
 }
 
-void TfmMain::OpenLinkFromSettings() {
-  StartJob(
-      [](EklzSession& s) {
-        try {
-          OpenLink(s);
-        } catch (...) {
-          s.ClosePort();
-          throw;
-        }
-      },
-      [this](const JobOutcome& outcome) {
-        if (outcome.failed) {
-          ShowLinkFailure(outcome);
-        } else {
-          SetConnectionStatus("Соединение установлено", false);
-          statusConn_->setToolTip(QString());
-          SetPortButtons(false, true);
-        }
-      });
+void TfmMain::ShowLinkOpen() {
+  SetConnectionStatus("Соединение установлено", false);
+  statusConn_->setToolTip(QString());
+  SetPortButtons(false, true);
 }
 
 // The link did not open: the connection pane blinks its caption, the
@@ -418,7 +293,7 @@ void TfmMain::OpenLinkFromSettings() {
 // hint holds the whole message with what to do about it.
 void TfmMain::ShowLinkFailure(const JobOutcome& outcome) {
   SetConnectionStatus("Невозможно установить соединение", true);
-  const Settings& s = session_->settings;
+  const Settings& s = runner_->Session().settings;
   QString reason;
   QString details = QString(outcome.message).replace("\r\n", "\n");
   if (outcome.systemCode != 0) {
@@ -437,128 +312,46 @@ void TfmMain::ShowLinkFailure(const JobOutcome& outcome) {
   statusConn_->setToolTip(details);
 }
 
-void TfmMain::KeepLink() {
-  SetConnectionStatus("Соединение установлено", false);
-  statusConn_->setToolTip(QString());
-  SetPortButtons(false, true);
-}
-
-void TfmMain::RestoreLink(bool open) {
-  if (JobRunning()) return;
-  if (open) {
-    OpenLinkFromSettings();
-    return;
-  }
-  // A pane that never showed a link keeps its caption.
-  if (session_->LinkOpen()) {
-    session_->ClosePort();
-    SetConnectionStatus("Нет соединения", false);
-    statusConn_->setToolTip(QString());
-  }
-  SetPortButtons(true, false);
-}
-
-void TfmMain::ApplyGroupStates() {
-  const Settings& s = session_->settings;
-  for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
-    const int index = TaskGroups()[i].settingsIndex;
-    if (index < 0) continue;
-    const bool opened = index == 0 ? s.group0Opened : index == 1 ? s.group1Opened : s.group2Opened;
-    taskList_->SetGroupExpanded(i, opened);
-  }
-}
-
 void TfmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  closing_ = false;
+  runner_->SetClosing(false);
   if (!placementRestored_) {
     placementRestored_ = true;
-    RestorePlacement();
+    settingsFile_.RestorePlacement(*this);
   }
-}
-
-void TfmMain::RestorePlacement() {
-  const IniFile ini(env_.settingsPath.toStdString());
-  if (!ini.ReadBool(kPlacementSection, "Saved", false)) return;
-  const QRect now = geometry();
-  const QRect stored(ini.ReadInteger(kPlacementSection, "Left", now.left()),
-                     ini.ReadInteger(kPlacementSection, "Top", now.top()),
-                     ini.ReadInteger(kPlacementSection, "Width", now.width()),
-                     ini.ReadInteger(kPlacementSection, "Height", now.height()));
-  setGeometry(stored);
-  if (ini.ReadBool(kPlacementSection, "Maximized", false)) showMaximized();
-}
-
-void TfmMain::SavePlacement() {
-  IniFile ini(env_.settingsPath.toStdString());
-  const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
-  ini.WriteBool(kPlacementSection, "Maximized", isMaximized());
-  ini.WriteInteger(kPlacementSection, "Left", normal.left());
-  ini.WriteInteger(kPlacementSection, "Top", normal.top());
-  ini.WriteInteger(kPlacementSection, "Width", normal.width());
-  ini.WriteInteger(kPlacementSection, "Height", normal.height());
-  ini.WriteBool(kPlacementSection, "Saved", true);
-  ini.Save();
 }
 
 void TfmMain::FormDestroy() {
-  Settings& s = session_->settings;
-  for (size_t i = 0; i < taskList_->GroupCount(); ++i) {
-    const int index = TaskGroups()[i].settingsIndex;
-    const bool opened = taskList_->GroupExpanded(i);
-    if (index == 0) s.group0Opened = opened;
-    if (index == 1) s.group1Opened = opened;
-    if (index == 2) s.group2Opened = opened;
-  }
-  SaveSettings(env_.settingsPath.toStdString(), s);
+  settingsFile_.KeepGroupStates(*taskList_);
+  settingsFile_.Save(runner_->Session().settings);
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-  if (JobRunning()) {
-    // Stop the job first; its outcome is not shown, the close goes on.
-    closing_ = true;
-    CancelJob();
-    if (worker_->WaitJob(10000)) {
-      // Deliver the job's end now, so that the window is idle from here on.
-      // The worker posts it just after it has left the job.
-      QElapsedTimer posted;
-      posted.start();
-      for (;;) {
-        QCoreApplication::sendPostedEvents(worker_, QEvent::MetaCall);
-        if (!JobRunning() || posted.elapsed() >= 1000) break;
-        QThread::msleep(1);
-      }
-    }
-    FlushOutput();
-  }
-  if (!closeWithoutPrompt_ && !ViewsEmpty() && presenter_->AskSaveViews(this)) {
-    if (SaveViews() == SaveResult::Failed) {
-      closing_ = false;
+  // A job in flight is stopped first; its outcome is not shown, the close goes on.
+  runner_->StopForClose();
+  if (!closeWithoutPrompt_ && !queryArea_->ViewsEmpty() && presenter_->AskSaveViews(this)) {
+    if (queryArea_->SaveViews() == QueryArea::SaveResult::Failed) {
+      runner_->SetClosing(false);
       event->ignore();
       return;
     }
   }
   try {
-    SavePlacement();
+    settingsFile_.SavePlacement(*this);
     FormDestroy();
   } catch (const std::exception& e) {
     // Said once: a file the window already reported is not reported again.
     if (!settingsWarned_ && !closeWithoutPrompt_) ShowError(QString::fromStdString(e.what()));
     settingsWarned_ = true;
   }
-  closing_ = true;
+  runner_->SetClosing(true);
   event->accept();
 }
 
 // --- Command selection ----------------------------------------------------------------
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == paramsTab_ && event->type() == QEvent::Resize) {
-    // "Выполнить" stays at the top right of the tab.
-    execQuery_->move(paramsTab_->width() - execQuery_->width() - kExecButtonMargin,
-                     kExecButtonMargin);
-    execQuery_->raise();
-  } else if ((watched == mainArea_ || watched == rightArea_) && event->type() == QEvent::Resize) {
+  if ((watched == mainArea_ || watched == rightArea_) && event->type() == QEvent::Resize) {
     // The splitter spreads the new size by its own rule first; the shares
     // are put back right after.
     QMetaObject::invokeMethod(
@@ -585,39 +378,23 @@ void TfmMain::KeepSplitterShare(QSplitter* splitter, double& share, double low, 
 }
 
 void TfmMain::SelectCommand(const CatalogueItem& item) {
-  QWidget& panel = PagePanel(item);
-  if (item.windowStep == WindowStep::SeedRandom) random_ = std::make_shared<ClockSeededRandom>();
-  if (item.beforeSelect) item.beforeSelect(panel);
-  queryArea_->setTabVisible(kResultTab, false);
-  queryArea_->setTabVisible(kProtocolTab, false);
-  panels_->setCurrentWidget(&panel);
-  execQuery_->raise();
-  currentCmd_ = item.code;
-  // The form sent is the form the panel shows as chosen.
-  if (const std::optional<FormChoice>& choice = item.layout.formChoice) {
-    if (panel.findChild<QRadioButton*>(choice->text)->isChecked()) currentCmd_ = FormCode(choice->code, true);
-  }
-  queryArea_->setCurrentIndex(kParamsTab);
-  if (item.afterSelect) item.afterSelect(panel);
+  queryArea_->ShowPage(item);
   WriteLastCmd();
-  ShowCurrentInTaskList(item);
-  if (item.windowStep == WindowStep::GridChecksum) RefreshCommandGrid();
+  // The task list marks the command whose panel is up, also when start-up
+  // chose it: keyboard use then starts from it.
+  taskList_->ShowCurrent(item);
   ShowHelpPage(QString::fromUtf8(item.helpPage));
   UpdateActions();
 }
 
-// The task list marks the command whose panel is up, also when start-up
-// chose it: keyboard use then starts from it.
-void TfmMain::ShowCurrentInTaskList(const CatalogueItem& item) { taskList_->ShowCurrent(item); }
+uint8_t TfmMain::CurrentCmd() const { return queryArea_->CurrentCmd(); }
 
 // The report type enables the range fields it uses.
-void TfmMain::cbAskReportTypeChange() { ReportTypeChanged(*paramsTab_); }
+void TfmMain::cbAskReportTypeChange() { ReportTypeChanged(queryArea_->ParamsTab()); }
 
 void TfmMain::WriteLastCmd() {
   try {
-    IniFile ini(env_.settingsPath.toStdString());
-    ini.WriteInteger("TfmMain", "LastCmd", currentCmd_);
-    ini.Save();
+    settingsFile_.WriteLastCmd(CurrentCmd());
   } catch (const std::exception& e) {
     // The selection itself works without the file.
     WarnSettingsNotWritten(e);
@@ -645,45 +422,31 @@ void TfmMain::ShowHelpPage(const QString& page) {
   }
 }
 
-void TfmMain::RefreshCommandGrid() { gridPanel_->RefreshGridChecksum(); }
-
 // --- Running commands ----------------------------------------------------------------
 
 void TfmMain::btExecQueryClick() {
   if (JobRunning()) return;
-  if (!session_->LinkOpen()) {
+  const Settings& s = runner_->Session().settings;
+  if (!runner_->Session().LinkOpen()) {
     ShowError("Нет соединения");
     return;
   }
-  MoveViewsToHistories();
-  result_->Clear();
-  protocol_->Clear();
-  queryArea_->setTabVisible(kResultTab, true);
-  queryArea_->setTabVisible(kProtocolTab, true);
-  queryArea_->setCurrentIndex(kResultTab);
-
-  const PageRun found = FindPageRun(currentCmd_);
-  if (!found.page) return;
-  PreparedRun run;
+  queryArea_->StartRunViews();
+  std::optional<PreparedRun> run;
   try {
-    // The page reads its own panel only.
-    const PanelFields fields(PagePanel(*found.page));
-    const Settings& s = session_->settings;
-    run = found.page->prepare({fields, s.quiet(), s.logExchange(),
-                               random_ ? random_ : std::make_shared<ClockSeededRandom>(),
-                               commandGrid_.ReadCommandGrid(), presenter_},
-                              found.textForm);
+    run = queryArea_->PrepareRun(s.quiet(), s.logExchange());
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
     return;
   }
-  if (!run.operation) {
+  if (!run) return;
+  if (!run->operation) {
     // The operator answered a question of the page with "Отмена": back to the panel.
-    queryArea_->setCurrentIndex(kParamsTab);
+    queryArea_->setCurrentWidget(&queryArea_->ParamsTab());
     return;
   }
-  StartJob(std::move(run.operation), [this, after = std::move(run.afterSuccess),
-                                      failed = std::move(run.afterFailure)](const JobOutcome& outcome) {
+  runner_->Start(std::move(run->operation), [this, after = std::move(run->afterSuccess),
+                                             failed = std::move(run->afterFailure)](const JobOutcome& outcome) {
     // The record comes first: the pane already names the failure while its
     // message box is up.
     RecordJobEnd(outcome);
@@ -701,8 +464,8 @@ void TfmMain::btExecQueryClick() {
 // last line of the result view, when the command wrote any, and the exchange
 // pane names it instead of the last read.
 void TfmMain::RecordJobEnd(const JobOutcome& outcome) {
-  const int done = sink_->PagesDone();
-  const int total = sink_->PagesTotal();
+  const int done = runner_->PagesDone();
+  const int total = runner_->PagesTotal();
   QString text;
   QString pane;
   if (outcome.failed && !outcome.cancelled) {
@@ -720,57 +483,18 @@ void TfmMain::RecordJobEnd(const JobOutcome& outcome) {
   const QStringList lines = text.split("\r\n");
   statusExchange_->setText(pane.split("\r\n").join(' '));
   statusExchange_->setToolTip(lines.join('\n'));
-  if (sink_->JobResultLines() > 0) result_->AppendLines(lines.join('\n'), static_cast<int>(lines.size()));
+  if (runner_->JobResultLines() > 0) queryArea_->AppendResultLines(lines);
 }
 
-void TfmMain::StartJob(std::function<void(EklzSession&)> operation, Worker::Done done) {
-  sink_->ResetProgress();
-  worker_->Run(
-      [this, operation = std::move(operation)] {
-        EklzSession::RunScope run(*session_);
-        operation(*session_);
-      },
-      [this, done = std::move(done)](const JobOutcome& outcome) {
-        FlushOutput();
-        ReturnFreedMemory();
-        JobOutcome shown = outcome;
-        if (sink_->ProgressCancelled()) shown.cancelled = true;
-        if (closing_) return;
-        done(shown);
-      });
-}
-
-// The blocks a job's text went through on its way to the views (the
-// worker's batches) and the views' previous documents are free by now; the C
-// library keeps freed memory for reuse unless asked to return it.
-void TfmMain::ReturnFreedMemory() {
-#if defined(__GLIBC__)
-  ::malloc_trim(0);
-#endif
-}
-
-// Asks the job in flight to stop: every port wait ends at once, and a dump
-// ends after the page in progress as if its progress dialog were closed.
-void TfmMain::CancelJob() {
-  session_->RequestCancel();
-  sink_->CloseProgress();
-}
-
-// Takes what the job has written since the last time and appends it to the
-// views in one go: a view takes a large text far faster than many small
-// ones, since every append lays out its last screen again.
-void TfmMain::FlushOutput() {
-  WindowSink::Batch b = sink_->TakeBatch();
-  if (b.Empty()) return;
-  result_->AppendLines(b.result, b.resultLines);
-  protocol_->AppendLines(b.protocol, b.protocolLines);
+void TfmMain::ShowOutput(const WindowSink::Batch& b) {
+  queryArea_->AppendOutput(b);
   if (b.exchangeStatus) statusExchange_->setText(*b.exchangeStatus);
   if (b.connectionStatus) statusConn_->setText(*b.connectionStatus);
 }
 
 void TfmMain::UpdateActions() {
   const bool idle = !JobRunning();
-  execQuery_->setEnabled(idle && queryArea_->currentIndex() == kParamsTab);
+  queryArea_->SetRunAllowed(idle);
   btnInitPort_->setEnabled(idle && initPortEnabled_);
   btnClosePort_->setEnabled(idle && closePortEnabled_);
   options_->setEnabled(idle && optionsHandler_ != nullptr);
@@ -823,7 +547,7 @@ void TfmMain::CloseBySignal() {
 
 void TfmMain::BtnClosePortClick() {
   if (JobRunning()) return;
-  session_->ClosePort();
+  runner_->Session().ClosePort();
   SetPortButtons(true, false);
   SetConnectionStatus("Нет соединения", std::nullopt);
 }
@@ -843,116 +567,15 @@ void TfmMain::RzToolButton2Click() {
   if (optionsHandler_ && !JobRunning()) optionsHandler_();
 }
 
-// --- Views: histories, saving, printing -------------------------------------------------
+// --- Views: forwards to the query area ------------------------------------------------
 
-bool TfmMain::ViewsEmpty() const { return !result_->HasLines() && !protocol_->HasLines(); }
+const QStringList& TfmMain::ResultHistory() const { return queryArea_->ResultHistory(); }
+const QStringList& TfmMain::ProtocolHistory() const { return queryArea_->ProtocolHistory(); }
 
-void TfmMain::MoveViewsToHistories() {
-  FlushOutput();
-  resultHistory_ += result_->Lines();
-  protocolHistory_ += protocol_->Lines();
-}
-
-TfmMain::SaveResult TfmMain::SaveViews() {
-  const QString path = presenter_->SaveLogFileName(this);
-  if (path.isEmpty()) return SaveResult::Cancelled;
-  MoveViewsToHistories();
-  try {
-    SaveViewPair(path, resultHistory_, protocolHistory_);
-  } catch (const std::exception& e) {
-    ShowError(QString::fromStdString(e.what()));
-    return SaveResult::Failed;
-  }
-  resultHistory_.clear();
-  protocolHistory_.clear();
-  return SaveResult::Saved;
-}
-
-void TfmMain::SaveLogsClick() { SaveViews(); }
-
-void TfmMain::PrintViews(QPrinter& printer) {
-  FlushOutput();
-  printer.setDocName(kAppTitle);
-  PrintLines(printer, result_->Lines() + protocol_->Lines());
-}
-
-void TfmMain::RzToolButton3Click() {
-  if (ViewsEmpty()) {
-    presenter_->Information(this, "А печатать в данный момент нечего.", "Сообщение");
-    return;
-  }
-  QPrinter printer(QPrinter::HighResolution);
-  if (!presenter_->ChoosePrinter(this, printer)) return;
-  try {
-    PrintViews(printer);
-  } catch (const std::exception& e) {
-    ShowError(QString::fromStdString(e.what()));
-  }
-}
-
-void TfmMain::PrintPreview() {
-  if (ViewsEmpty()) {
-    presenter_->Information(this, "А печатать в данный момент нечего.", "Сообщение");
-    return;
-  }
-  QPrinter printer(QPrinter::HighResolution);
-  QPrintPreviewDialog preview(&printer, this);
-  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
-    try {
-      PrintViews(*p);
-    } catch (const std::exception& e) {
-      ShowError(QString::fromStdString(e.what()));
-    }
-  });
-  presenter_->ShowModal(preview);
-}
-
-void TfmMain::SaveAsPdf() {
-  if (ViewsEmpty()) {
-    presenter_->Information(this, "А печатать в данный момент нечего.", "Сообщение");
-    return;
-  }
-  const QString path = presenter_->SavePdfFileName(this);
-  if (path.isEmpty()) return;
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(path);
-  try {
-    PrintViews(printer);
-  } catch (const std::exception& e) {
-    ShowError(QString::fromStdString(e.what()));
-  }
-}
-
-// --- Dump progress --------------------------------------------------------------------
-
-void TfmMain::ShowDumpProgress(std::shared_ptr<DumpProgressState> state) {
-  delete progressDialog_;
-  progressState_ = state;
-  progressDialog_ = new TfmProgressDUMP(this);
-  // Closing the dialog is the session's cancel request like every other stop:
-  // the dump ends after the page in progress, a silent wait ends at once.
-  connect(progressDialog_, &TfmProgressDUMP::closedByOperator, this, [this, state] {
-    state->closed = true;
-    session_->RequestCancel();
-  });
-  progressDialog_->Update(*state);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), progressDialog_->size());
-    frame.moveCenter(screen->availableGeometry().center());
-    progressDialog_->move(frame.topLeft());
-  }
-  progressDialog_->show();
-}
-
-void TfmMain::UpdateDumpProgress(std::shared_ptr<DumpProgressState> state) {
-  if (progressDialog_ && progressState_ == state) progressDialog_->Update(*state);
-}
-
-void TfmMain::CloseDumpProgress(std::shared_ptr<DumpProgressState> state) {
-  if (progressState_ != state) return;
-  delete progressDialog_;
-  progressState_.reset();
-}
+void TfmMain::SaveLogsClick() { queryArea_->SaveViews(); }
+void TfmMain::PrintViews(QPrinter& printer) { queryArea_->PrintViews(printer); }
+void TfmMain::RzToolButton3Click() { queryArea_->Print(); }
+void TfmMain::PrintPreview() { queryArea_->PrintPreview(); }
+void TfmMain::SaveAsPdf() { queryArea_->SaveAsPdf(); }
 
 }  // namespace eklz::app

@@ -1,5 +1,6 @@
-// The main window: task list, parameter panels, result and protocol views,
-// toolbar and status bar; the start-up and shutdown of the program.
+// The main window: the toolbar and the status bar, hosting the task list, the
+// query area and the help pane; the start-up and shutdown of the program. The
+// job runner does the exchanges, the window's settings file keeps its keys.
 #pragma once
 
 #include <QMainWindow>
@@ -9,39 +10,29 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/Catalogue.h"
+#include "app/JobRunner.h"
 #include "app/Presenter.h"
-#include "app/Worker.h"
-#include "commands/Arbitrary.h"
+#include "app/WindowSettingsFile.h"
 #include "protocol/Session.h"
+#include "settings/SettingsRecord.h"
 
 class QAction;
 class QLabel;
 class QPrinter;
-class QPushButton;
 class QSplitter;
-class QStackedWidget;
-class QTabWidget;
-class QTableWidget;
 class QTextBrowser;
 class QTimer;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
-
-namespace eklz {
-class ClockSeededRandom;
-}
 
 namespace eklz::app {
 
-class CommandGridPanel;
-class LogView;
+class QueryArea;
 class StatusPane;
 class TaskList;
 class TfmMyAbout;
-class TfmProgressDUMP;
 
 // Where the window finds its files and who asks the operator.
 struct TesterEnvironment {
@@ -55,37 +46,26 @@ struct TesterEnvironment {
 // "../share/eklz-tester" beside it when the program is installed.
 QString HelpPagesFolder(const QString& executableDir);
 
-class TfmMain : public QMainWindow, private ProgressHost {
+class TfmMain : public QMainWindow {
   Q_OBJECT
  public:
   explicit TfmMain(TesterEnvironment environment, QWidget* parent = nullptr);
   ~TfmMain() override;
 
-  uint8_t CurrentCmd() const { return currentCmd_; }
-  bool JobRunning() const { return worker_ && worker_->Busy(); }
+  uint8_t CurrentCmd() const;
+  bool JobRunning() const { return runner_->Busy(); }
+  JobRunner& Runner() { return *runner_; }
   // The session; touch it only while no job runs.
-  EklzSession& Session() { return *session_; }
-  const QStringList& ResultHistory() const { return resultHistory_; }
-  const QStringList& ProtocolHistory() const { return protocolHistory_; }
+  EklzSession& Session() { return runner_->Session(); }
+  // The window's own record in the settings file (group states, the
+  // organisation, the link at start-up).
+  WindowSettings& WindowState() { return settingsFile_.Record(); }
+  const QStringList& ResultHistory() const;
+  const QStringList& ProtocolHistory() const;
   TfmMyAbout* AboutBox() const;
 
   // What the options button opens; the button is disabled while none is set.
   void SetOptionsHandler(std::function<void()> handler);
-
-  // What the options dialog's probe and search use: a job on the worker
-  // thread (one at a time), the request that stops the job in flight, the
-  // connection pane and the presenter.
-  void StartJob(std::function<void(EklzSession&)> operation, Worker::Done done);
-  // Asks the job in flight to stop (the stop button and Escape): the
-  // exchange in progress completes, a dump ends after its page.
-  void CancelJob();
-  void SetConnectionStatus(const QString& caption, std::optional<bool> blinking);
-  // Puts the window's link back as its settings say after the options
-  // dialog tried other ports: `open` reopens it from the settings (the
-  // connection pane then tells how that went), otherwise it is closed.
-  void RestoreLink(bool open);
-  // The link the options dialog found is the one the settings now name.
-  void KeepLink();
 
   // A stop request of the system (SIGTERM and the like): the window closes
   // as the operator's close does, without the save question.
@@ -114,65 +94,40 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum class SaveResult { Saved, Cancelled, Failed };
-
   void BuildToolbar();
   void BuildStatusBar();
   void BuildMainArea();
-  QWidget* BuildParamsTab();
-  void BuildTaskList();
+  void ConnectRunner();
   void ConnectPanelHandlers();
 
-  void ApplyGroupStates();
   void ShowHelpPage(const QString& page);
   void WriteLastCmd();
-  void ShowCurrentInTaskList(const CatalogueItem& item);
-  QWidget& PagePanel(const Page& page) const;
   void StartUp(bool first);
-  void OpenLinkFromSettings();
+  void ShowLinkOpen();
   void ShowLinkFailure(const JobOutcome& outcome);
   void RecordJobEnd(const JobOutcome& outcome);
+  void ShowOutput(const WindowSink::Batch& batch);
   void WarnSettingsNotWritten(const std::exception& e);
-  void FlushOutput();
-  static void ReturnFreedMemory();
   void UpdateActions();
   void SetPortButtons(bool initEnabled, bool closeEnabled);
-  void MoveViewsToHistories();
-  SaveResult SaveViews();
-  bool ViewsEmpty() const;
-  void RestorePlacement();
-  void SavePlacement();
+  void SetConnectionStatus(const QString& caption, std::optional<bool> blinking);
   void FormDestroy();
   void KeepSplitterShare(QSplitter* splitter, double& share, double low, double high);
   void ShowError(const QString& message);
-  void RefreshCommandGrid();
-
-  // ProgressHost
-  void ShowDumpProgress(std::shared_ptr<DumpProgressState> state) override;
-  void UpdateDumpProgress(std::shared_ptr<DumpProgressState> state) override;
-  void CloseDumpProgress(std::shared_ptr<DumpProgressState> state) override;
 
   TesterEnvironment env_;
   MessagePresenter ownPresenter_;
   MessagePresenter* presenter_;
-  std::unique_ptr<WindowSink> sink_;
-  std::unique_ptr<EklzSession> session_;
-  Worker* worker_;
-  QTimer* flushTimer_;
+  WindowSettingsFile settingsFile_;
+  JobRunner* runner_;
   QTimer* blinkTimer_;
   QTimer* clockTimer_;
 
-  uint8_t currentCmd_ = 0;
-  QStringList resultHistory_;
-  QStringList protocolHistory_;
-  std::shared_ptr<ClockSeededRandom> random_;
-  CommandGrid commandGrid_;
   std::function<void()> optionsHandler_;
   bool initPortEnabled_ = true;
   bool closePortEnabled_ = false;
   bool blinking_ = false;
   bool blinkOn_ = false;
-  bool closing_ = false;
   bool closeWithoutPrompt_ = false;
   bool settingsWarned_ = false;
   bool placementRestored_ = false;
@@ -180,8 +135,6 @@ class TfmMain : public QMainWindow, private ProgressHost {
   double queryAreaShare_ = 0.77;
 
   QPointer<TfmMyAbout> aboutBox_;
-  QPointer<TfmProgressDUMP> progressDialog_;
-  std::shared_ptr<DumpProgressState> progressState_;
 
   QToolButton* btnInitPort_ = nullptr;
   QToolButton* btnClosePort_ = nullptr;
@@ -197,14 +150,8 @@ class TfmMain : public QMainWindow, private ProgressHost {
   QSplitter* mainArea_ = nullptr;
   QSplitter* rightArea_ = nullptr;
   TaskList* taskList_ = nullptr;
-  QTabWidget* queryArea_ = nullptr;
-  QWidget* paramsTab_ = nullptr;
-  QStackedWidget* panels_ = nullptr;
-  QPushButton* execQuery_ = nullptr;
-  LogView* result_ = nullptr;
-  LogView* protocol_ = nullptr;
+  QueryArea* queryArea_ = nullptr;
   QTextBrowser* browser_ = nullptr;
-  CommandGridPanel* gridPanel_ = nullptr;
 };
 
 }  // namespace eklz::app

@@ -23,6 +23,7 @@
 #include "codec/CommandCodes.h"
 #include "codec/Errors.h"
 #include "serial/PortList.h"
+#include "settings/Settings.h"
 
 namespace eklz::cli {
 
@@ -574,8 +575,12 @@ const SubCommand kRepairRequest{
       s.AppendResultLine(panel.detectFailure, false);
       s.AppendResultLine("", false);
       s.AppendResultLine("Переменные бланка заявки:", false);
+      // The organisation's particulars are those the window's options keep.
+      const WindowSettings stored = LoadWindowSettings(in.settingsPath);
+      const RepairOrganisation organisation{stored.NameOrg, stored.FioBoss};
       for (const char* name : kRepairFormVariables) {
-        s.AppendResultLine(std::string(name) + "=" + RepairFormVariable(s, panel, name), false);
+        s.AppendResultLine(std::string(name) + "=" + RepairFormVariable(s, panel, organisation, name),
+                           false);
       }
     }};
 

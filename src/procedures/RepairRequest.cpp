@@ -26,17 +26,17 @@ void RepairRequestPanel::ClearForRun() {
 }
 
 std::string RepairFormVariable(const EklzSession& s, const RepairRequestPanel& panel,
-                               const std::string& name) {
+                               const RepairOrganisation& organisation, const std::string& name) {
   const auto is = [&](const char* n) { return ::strcasecmp(name.c_str(), n) == 0; };
   if (is("NumRequest")) return panel.numRequest;
   if (is("FactoryNum")) return panel.serialNumEklz;
   if (is("DateOfActivate")) return FormatShortDate(s.RepairActivationDate);
   if (is("ModelOfKKT")) return s.RepairKkmModel;
   if (is("FacoryNumOfKKT")) return s.RepairKkmSerial;
-  if (is("NameOfCTO")) return s.settings.NameOrg;
+  if (is("NameOfCTO")) return organisation.name;
   if (is("DateOfBroken")) return FormatShortDate(panel.dateOfBroken);
   if (is("DateRequest")) return FormatShortDate(panel.dateOfCheck);
-  if (is("FIOBOSS")) return s.settings.FioBoss;
+  if (is("FIOBOSS")) return organisation.boss;
   if (is("ArhivNotSend")) {
     return panel.archiveTransferred ? "перенесены"
                                     : "не перенесены по причине: " + panel.failureToCarryOut;

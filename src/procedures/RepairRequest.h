@@ -27,12 +27,18 @@ struct RepairRequestPanel {
   void ClearForRun();
 };
 
+// The organisation that sends the request, as the form prints it.
+struct RepairOrganisation {
+  std::string name;  // NameOfCTO
+  std::string boss;  // FIOBOSS
+};
+
 // The value of a form variable, its name matched without regard to case:
 // NumRequest, FactoryNum, DateOfActivate, ModelOfKKT, FacoryNumOfKKT,
 // NameOfCTO, DateOfBroken, DateRequest, FIOBOSS, ArhivNotSend, M1, M2.
 // An unknown name gives an empty text.
 std::string RepairFormVariable(const EklzSession& s, const RepairRequestPanel& panel,
-                               const std::string& name);
+                               const RepairOrganisation& organisation, const std::string& name);
 
 // The names of the twelve form variables in form order.
 inline constexpr const char* kRepairFormVariables[] = {

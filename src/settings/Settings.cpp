@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -12,63 +13,51 @@
 namespace eklz {
 
 namespace {
-const char* const kOptions = "Options";
-const char* const kFormState = "fmMainFormState";
-const char* const kGroups[] = {"Group 0", "Group 1", "Group 2"};
+
+// The session's record under its keys.
+const SettingField<Settings> kSettingsFields[] = {
+    {SettingKey::Win1251, &Settings::Win1251},     {SettingKey::LogTXT, &Settings::LogTXT},
+    {SettingKey::LogHEX, &Settings::LogHEX},       {SettingKey::CrcOff, &Settings::CrcOff},
+    {SettingKey::ComPort, &Settings::ComPort},     {SettingKey::TimeOuts, &Settings::TimeOuts},
+    {SettingKey::BoundRate, &Settings::BoundRate}, {SettingKey::EKLZAbort, &Settings::EKLZAbort},
+};
+
+// The window's record under its keys.
+const SettingField<WindowSettings> kWindowFields[] = {
+    {SettingKey::Group0Opened, &WindowSettings::group0Opened},
+    {SettingKey::Group1Opened, &WindowSettings::group1Opened},
+    {SettingKey::Group2Opened, &WindowSettings::group2Opened},
+    {SettingKey::NameOrg, &WindowSettings::NameOrg},
+    {SettingKey::FioBoss, &WindowSettings::FioBoss},
+    {SettingKey::Connected, &WindowSettings::Connected},
+};
+
 }  // namespace
 
 Settings ReadSettings(const IniFile& ini) {
   Settings s;
-  const Settings d;
-  s.group0Opened = ini.ReadBool(kGroups[0], "Opened", d.group0Opened);
-  s.group1Opened = ini.ReadBool(kGroups[1], "Opened", d.group1Opened);
-  s.group2Opened = ini.ReadBool(kGroups[2], "Opened", d.group2Opened);
-  s.Win1251 = ini.ReadBool(kOptions, "Win1251", d.Win1251);
-  s.LogTXT = ini.ReadBool(kOptions, "LogTXT", d.LogTXT);
-  s.LogHEX = ini.ReadBool(kOptions, "LogHEX", d.LogHEX);
-  s.ComPort = ini.ReadString(kOptions, "ComPort", d.ComPort);
-  s.NameOrg = ini.ReadString(kOptions, "NameOrg", d.NameOrg);
-  s.FioBoss = ini.ReadString(kOptions, "FioBoss", d.FioBoss);
-  s.TimeOuts = ini.ReadInteger(kOptions, "TimeOuts", d.TimeOuts);
-  s.BoundRate = ini.ReadString(kOptions, "BoundRate", d.BoundRate);
-  s.Connected = ini.ReadBool(kFormState, "Connected", d.Connected);
-  s.EKLZAbort = ini.ReadBool(kFormState, "EKLZAbort", d.EKLZAbort);
-  s.CrcOff = ini.ReadBool(kOptions, "CrcOff", d.CrcOff);
+  ReadFields(ini, s, kSettingsFields);
   return s;
 }
 
-namespace {
-
-// Writes the keys in shutdown order; with `before`, only those whose value
-// differs from it.
-void WriteKeys(IniFile& ini, const Settings& s, const Settings* before) {
-  auto flag = [&](const char* section, const char* key, bool Settings::*m) {
-    if (!before || before->*m != s.*m) ini.WriteBool(section, key, s.*m);
-  };
-  auto text = [&](const char* key, std::string Settings::*m) {
-    if (!before || before->*m != s.*m) ini.WriteString(kOptions, key, s.*m);
-  };
-  flag(kGroups[0], "Opened", &Settings::group0Opened);
-  flag(kGroups[1], "Opened", &Settings::group1Opened);
-  flag(kGroups[2], "Opened", &Settings::group2Opened);
-  flag(kOptions, "Win1251", &Settings::Win1251);
-  flag(kOptions, "LogTXT", &Settings::LogTXT);
-  flag(kOptions, "LogHEX", &Settings::LogHEX);
-  flag(kOptions, "CrcOff", &Settings::CrcOff);
-  text("ComPort", &Settings::ComPort);
-  text("NameOrg", &Settings::NameOrg);
-  text("FioBoss", &Settings::FioBoss);
-  if (!before || before->TimeOuts != s.TimeOuts) ini.WriteInteger(kOptions, "TimeOuts", s.TimeOuts);
-  text("BoundRate", &Settings::BoundRate);
-  flag(kFormState, "Connected", &Settings::Connected);
-  flag(kFormState, "EKLZAbort", &Settings::EKLZAbort);
+WindowSettings ReadWindowSettings(const IniFile& ini) {
+  WindowSettings w;
+  ReadFields(ini, w, kWindowFields);
+  return w;
 }
 
-}  // namespace
+void WriteSettings(IniFile& ini, const Settings& s) { WriteEntries(ini, FieldEntries(s, kSettingsFields)); }
 
-void WriteSettings(IniFile& ini, const Settings& s) { WriteKeys(ini, s, nullptr); }
+void WriteSettings(IniFile& ini, const Settings& s, const WindowSettings& w) {
+  std::vector<SettingEntry> entries = FieldEntries(s, kSettingsFields);
+  const std::vector<SettingEntry> window = FieldEntries(w, kWindowFields);
+  entries.insert(entries.end(), window.begin(), window.end());
+  WriteEntries(ini, std::move(entries));
+}
 
 Settings LoadSettings(const std::string& path) { return ReadSettings(IniFile(path)); }
+
+WindowSettings LoadWindowSettings(const std::string& path) { return ReadWindowSettings(IniFile(path)); }
 
 void SaveSettings(const std::string& path, const Settings& settings) {
   IniFile ini(path);
@@ -76,32 +65,38 @@ void SaveSettings(const std::string& path, const Settings& settings) {
   ini.Save();
 }
 
+void SaveSettings(const std::string& path, const Settings& settings, const WindowSettings& window) {
+  IniFile ini(path);
+  WriteSettings(ini, settings, window);
+  ini.Save();
+}
+
 void SaveChangedSettings(const std::string& path, const Settings& before, const Settings& after) {
   if (before == after) return;
   IniFile ini(path);
-  WriteKeys(ini, after, &before);
+  WriteEntries(ini, FieldEntries(after, kSettingsFields, &before));
   ini.Save();
 }
 
 void RecordRaisedRate(const std::string& path, const RaisedRate& raised) {
   IniFile ini(path);
-  ini.WriteString(kOptions, "RaisedRate", raised.rate);
-  ini.WriteInteger(kOptions, "RaisedTimeOuts", raised.timeout);
+  WriteString(ini, SettingKey::RaisedRate, raised.rate);
+  WriteInteger(ini, SettingKey::RaisedTimeOuts, raised.timeout);
   ini.Save();
 }
 
 void ClearRaisedRate(const std::string& path) {
   IniFile ini(path);
-  if (ini.ReadString(kOptions, "RaisedRate", "").empty()) return;
-  ini.DeleteKey(kOptions, "RaisedRate");
-  ini.DeleteKey(kOptions, "RaisedTimeOuts");
+  if (ReadString(ini, SettingKey::RaisedRate, "").empty()) return;
+  DeleteKey(ini, SettingKey::RaisedRate);
+  DeleteKey(ini, SettingKey::RaisedTimeOuts);
   ini.Save();
 }
 
 std::optional<RaisedRate> ReadRaisedRate(const std::string& path) {
   const IniFile ini(path);
-  RaisedRate raised{ini.ReadString(kOptions, "RaisedRate", ""),
-                    ini.ReadInteger(kOptions, "RaisedTimeOuts", 0)};
+  RaisedRate raised{ReadString(ini, SettingKey::RaisedRate, ""),
+                    ReadInteger(ini, SettingKey::RaisedTimeOuts, 0)};
   if (raised.rate.empty()) return std::nullopt;
   return raised;
 }

@@ -12,20 +12,28 @@ namespace eklz {
 
 class IniFile;
 
-// Reads every key in start-up order; anything missing or malformed gives the default.
+// Reads the session's record; anything missing or malformed gives the default.
 Settings ReadSettings(const IniFile& ini);
+// Reads the window's record the same way.
+WindowSettings ReadWindowSettings(const IniFile& ini);
 
-// Writes the keys in shutdown order: the three group states, Win1251, LogTXT,
+// Writes the session's record: Win1251, LogTXT, LogHEX, CrcOff, ComPort,
+// TimeOuts, BoundRate, EKLZAbort.
+void WriteSettings(IniFile& ini, const Settings& settings);
+// Writes both records as the window does at shutdown, in the order of the
+// keys (settings/SettingsKeys.h): the three group states, Win1251, LogTXT,
 // LogHEX, CrcOff, ComPort, NameOrg, FioBoss, TimeOuts, BoundRate, Connected,
 // EKLZAbort.
-void WriteSettings(IniFile& ini, const Settings& settings);
+void WriteSettings(IniFile& ini, const Settings& settings, const WindowSettings& window);
 
-// Loads the settings file `path` (missing file: all defaults).
+// Loads the records from the settings file `path` (missing file: all defaults).
 Settings LoadSettings(const std::string& path);
+WindowSettings LoadWindowSettings(const std::string& path);
 
-// Writes the settings into the file `path`, keeping its other keys; raises
+// Writes the records into the file `path`, keeping its other keys; raises
 // EInOutError "Unable to write to <path>" on failure.
 void SaveSettings(const std::string& path, const Settings& settings);
+void SaveSettings(const std::string& path, const Settings& settings, const WindowSettings& window);
 
 // Writes into the file `path` only the keys whose value in `after` differs
 // from `before` (what a run changed), keeping everything else in the file as

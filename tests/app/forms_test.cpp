@@ -118,6 +118,7 @@ TEST_F(Options, FilledFromTheSettingsAndCopiedBackOnOkOnly) {
       QTest::mouseClick(In<QPushButton>(d, c.button), Qt::LeftButton);
     });
     const Settings& s = window->Session().settings;
+    const WindowSettings& w = window->WindowState();
     if (!c.copied) {
       EXPECT_EQ(s.ComPort, "COM3");
       EXPECT_EQ(s.BoundRate, "4800");
@@ -125,7 +126,7 @@ TEST_F(Options, FilledFromTheSettingsAndCopiedBackOnOkOnly) {
       EXPECT_FALSE(s.Win1251);
       EXPECT_TRUE(s.LogTXT);
       EXPECT_FALSE(s.LogHEX);
-      EXPECT_EQ(s.NameOrg, "ЦТО Север");
+      EXPECT_EQ(w.NameOrg, "ЦТО Север");
       continue;
     }
     EXPECT_EQ(s.ComPort, "/dev/ttyUSB3");
@@ -135,10 +136,10 @@ TEST_F(Options, FilledFromTheSettingsAndCopiedBackOnOkOnly) {
     EXPECT_FALSE(s.LogTXT);
     EXPECT_TRUE(s.LogHEX);
     EXPECT_FALSE(s.EKLZAbort);
-    EXPECT_TRUE(s.Connected);
+    EXPECT_TRUE(w.Connected);
     EXPECT_TRUE(s.CrcOff);
-    EXPECT_EQ(s.NameOrg, "ЦТО Юг");
-    EXPECT_EQ(s.FioBoss, "Петров П.П.");
+    EXPECT_EQ(w.NameOrg, "ЦТО Юг");
+    EXPECT_EQ(w.FioBoss, "Петров П.П.");
   }
   EXPECT_FALSE(window->Session().LinkOpen()) << "the dialog itself opens no port";
 }
@@ -154,7 +155,7 @@ TEST_F(Options, TabOrderFollowsTheControlTable) {
                                 "RzCheckBox1", "RzCheckBox2", "RzCheckBox3",    "RzCheckBox4",
                                 "RzCheckBox5", "RzBitBtn3",   "RzBitBtn4",      "RzEdit1",
                                 "RzEdit2"};
-  app::TfmOptions d(*window);
+  app::TfmOptions d(window->Runner(), presenter, window.get());
   QStringList order;
   QWidget* w = In<QWidget>(d, "RzComboBox1");
   for (int i = 0; i < 200 && order.size() < expected.size(); ++i, w = w->nextInFocusChain()) {

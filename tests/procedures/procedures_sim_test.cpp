@@ -95,7 +95,7 @@ TEST(RepairRequestAgainstTheSimulator, TheDefaultVersionSelectsSequenceB) {
   EXPECT_EQ(panel.serialNumKkm, a.serial);
   EXPECT_EQ(panel.dateOfActivate, a.stamp.date);
   EXPECT_FALSE(panel.nameKkm.empty());
-  EXPECT_EQ(RepairFormVariable(sim.session, panel, "facorynumofkkt"), a.serial);
+  EXPECT_EQ(RepairFormVariable(sim.session, panel, {}, "facorynumofkkt"), a.serial);
 }
 
 TEST(RepairRequestAgainstTheSimulator, FailuresAreCollectedAndTheRunGoesOn) {
@@ -114,8 +114,7 @@ TEST(RepairRequestAgainstTheSimulator, FailuresAreCollectedAndTheRunGoesOn) {
 TEST(RepairRequestForm, Variables) {
   RecordingSink sink;
   EklzSession s(sink);
-  s.settings.NameOrg = "ЦТО";
-  s.settings.FioBoss = "Петров П. П.";
+  const RepairOrganisation organisation{"ЦТО", "Петров П. П."};
   s.RepairKkmModel = "Модель";
   s.RepairKkmSerial = "000000123456";
   s.RepairActivationDate = {2005, 1, 19};
@@ -131,13 +130,13 @@ TEST(RepairRequestForm, Variables) {
                           "01.12.2026", "10.12.2026", "Петров П. П.", "перенесены",
                           "не включается", "\r\nАвария  ЭКЛЗ"};
   for (size_t i = 0; i < 12; ++i) {
-    EXPECT_EQ(RepairFormVariable(s, panel, kRepairFormVariables[i]), expected[i]);
+    EXPECT_EQ(RepairFormVariable(s, panel, organisation, kRepairFormVariables[i]), expected[i]);
   }
-  EXPECT_EQ(RepairFormVariable(s, panel, "MODELOFKKT"), "Модель");
+  EXPECT_EQ(RepairFormVariable(s, panel, organisation, "MODELOFKKT"), "Модель");
   panel.archiveTransferred = false;
-  EXPECT_EQ(RepairFormVariable(s, panel, "ArhivNotSend"), "не перенесены по причине: ");
+  EXPECT_EQ(RepairFormVariable(s, panel, organisation, "ArhivNotSend"), "не перенесены по причине: ");
   panel.failureToCarryOut = "нет носителя";
-  EXPECT_EQ(RepairFormVariable(s, panel, "arhivnotsend"), "не перенесены по причине: нет носителя");
+  EXPECT_EQ(RepairFormVariable(s, panel, organisation, "arhivnotsend"), "не перенесены по причине: нет носителя");
   EXPECT_EQ(RepairVersionText(std::string("ver 3.0 01.2002 \0ЭКЛЗ!", 26)), "ver 3.0 01.2002 !");
   EXPECT_EQ(RepairVersionText("ver 3.0 01.2002"), "ver 3.0 01.2002");
 }
