@@ -57,6 +57,7 @@ struct DispatchContext {
   bool logExchange;
   std::shared_ptr<RandomSource> random;  // mass documents
   std::string commandGrid;               // the arbitrary command's frame
+  KkmParticulars kkm;                    // the particulars learned so far (repair request)
 };
 
 // One run: the operation for the worker thread and, optionally, what to do on

@@ -179,9 +179,11 @@ RepairRequestForm::RepairRequestForm(TfmMain& window, QWidget& panel, MessagePre
 
 FormVariables RepairRequestForm::Variables() const {
   const RepairRequestPanel panel = ReadRepairRequestPanel(PanelFields(panel_));
-  const EklzSession& session = window_.Session();
-  return [panel, &session](const char* name) {
-    return Utf8(RepairFormVariable(session, panel, name));
+  const KkmParticulars kkm = window_.Particulars();
+  const Settings& settings = window_.Session().settings;
+  const RepairOrganisation organisation{settings.NameOrg, settings.FioBoss};
+  return [panel, kkm, organisation](const char* name) {
+    return Utf8(RepairFormVariable(kkm, organisation, panel, name));
   };
 }
 

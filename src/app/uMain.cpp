@@ -152,6 +152,8 @@ TfmMain::~TfmMain() {
   queryArea_->disconnect(this);
 }
 
+KkmParticulars TfmMain::Particulars() const { return sink_->Particulars(); }
+
 // --- Construction ---------------------------------------------------------------
 
 void TfmMain::BuildToolbar() {
@@ -671,7 +673,7 @@ void TfmMain::btExecQueryClick() {
     const Settings& s = session_->settings;
     run = found.page->prepare({fields, s.quiet(), s.logExchange(),
                                random_ ? random_ : std::make_shared<ClockSeededRandom>(),
-                               commandGrid_.ReadCommandGrid()},
+                               commandGrid_.ReadCommandGrid(), sink_->Particulars()},
                               found.textForm);
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));

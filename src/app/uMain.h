@@ -65,6 +65,9 @@ class TfmMain : public QMainWindow, private ProgressHost {
   bool JobRunning() const { return worker_ && worker_->Busy(); }
   // The session; touch it only while no job runs.
   EklzSession& Session() { return *session_; }
+  // The cash register's particulars the EKLZ told last, printed on the
+  // repair request.
+  KkmParticulars Particulars() const;
   const QStringList& ResultHistory() const { return resultHistory_; }
   const QStringList& ProtocolHistory() const { return protocolHistory_; }
   TfmMyAbout* AboutBox() const;

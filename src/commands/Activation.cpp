@@ -18,10 +18,11 @@ bool TwelveDigits(const std::string& s) {
 
 }  // namespace
 
-void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
-                const CalendarDate& activationDate, const ClockTime& activationTime,
-                const std::string& inn, const std::string& regNumber, const std::string& kkmName,
-                int lineWidth, int lastShift, bool quiet, bool logExchange, std::string& result) {
+std::string DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
+                       const CalendarDate& activationDate, const ClockTime& activationTime,
+                       const std::string& inn, const std::string& regNumber,
+                       const std::string& kkmName, int lineWidth, int lastShift, bool quiet,
+                       bool logExchange) {
   // A request is only well formed with these lengths; refuse before anything.
   const std::string serialBytes = Utf8ToCp1251(serialNumber);
   if (serialBytes.size() != 12) {
@@ -66,14 +67,14 @@ void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
   options.awaitLine = false;
   options.resultLabel = "Результат активизации: ";
   options.alwaysLogRequest = true;
-  result = SendForResult(s, BuildRequest(FormCode(code::kActivate, textForm), fields),
-                         textForm ? ReplyDelivery::Text() : ReplyDelivery::Fragments("0B"), quiet,
-                         logExchange, options);
+  return SendForResult(s, BuildRequest(FormCode(code::kActivate, textForm), fields),
+                       textForm ? ReplyDelivery::Text() : ReplyDelivery::Fragments("0B"), quiet,
+                       logExchange, options);
 }
 
-void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex, int timeout,
-                         const std::string& rateText, bool quiet, bool logExchange,
-                         std::string& result) {
+std::string DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex,
+                                int timeout, const std::string& rateText, bool quiet,
+                                bool logExchange) {
   RequireRange(rateIndex, 0, 5, "Не выбрана скорость обмена");
   RequireRange(timeout, 2, 255, "Тайм-аут должен быть в пределах от 2 до 255");
   s.AppendResultLine("Установка параметров обмена", quiet);
@@ -82,7 +83,8 @@ void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIn
                                               ByteField(static_cast<unsigned>(timeout)));
   SendOptions options;
   options.awaitLine = false;
-  result = SendForResult(s, frame, ReplyDelivery::ResultOnly(), quiet, logExchange, options);
+  const std::string result =
+      SendForResult(s, frame, ReplyDelivery::ResultOnly(), quiet, logExchange, options);
 
   // The device now talks at the new rate: reopen the port to match it.
   s.ClosePort();
@@ -92,6 +94,7 @@ void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIn
   s.OpenPort(portName, rateText, timeout);
   s.Output().ConnectionStatus("Соединение установлено");
   s.AppendResultLine("Новые параметры обмена применены", quiet);
+  return result;
 }
 
 }  // namespace eklz

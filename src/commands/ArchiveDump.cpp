@@ -54,9 +54,8 @@ class DumpFile {
 
 }  // namespace
 
-void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, int fromPage,
-                    int toPage, bool onePage, bool quiet, bool logExchange,
-                    std::string& pageData) {
+std::string AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName,
+                           int fromPage, int toPage, bool onePage, bool quiet, bool logExchange) {
   if (onePage) toPage = fromPage;
   // A page number travels as two bytes.
   RequireRange(fromPage, 0, 65535, "Номер страницы должен быть в пределах от 0 до 65535");
@@ -73,6 +72,7 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
   const int pages = toPage >= fromPage ? toPage - fromPage + 1 : 0;
   progress->SetPages(0, pages);
   int done = 1;
+  std::string pageData;
   ReplyShape shape;
   shape.count = ReplyShape::DataCount::DumpPage;
   shape.resultLabel = kResultLabel;
@@ -102,6 +102,7 @@ void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, in
     ++done;
   }
   if (file) file->Close();
+  return pageData;
 }
 
 std::string PagesWrittenText(int done, int total) {

@@ -19,9 +19,7 @@ void RestoreSpeed(EklzSession& s, const std::string& oldRate, int oldTimeout, bo
                          " не входит в список скоростей обмена ЭКЛЗ, прежняя скорость не "
                          "восстановлена: ЭКЛЗ и порт остаются на скорости 19200");
   }
-  std::string result;
-  DoSetExchangeParams(s, s.settings.ComPort, rateIndex, oldTimeout, oldRate, quiet, logExchange,
-                      result);
+  DoSetExchangeParams(s, s.settings.ComPort, rateIndex, oldTimeout, oldRate, quiet, logExchange);
 }
 
 }  // namespace
@@ -33,14 +31,12 @@ void RunFullDump(EklzSession& s, const std::string& fileName, bool raiseSpeed, b
   if (raiseSpeed) {
     // Recorded first: a program killed from here on still finds the device.
     if (!s.settingsFile.empty()) RecordRaisedRate(s.settingsFile, {"19200", 20});
-    std::string result;
-    DoSetExchangeParams(s, s.settings.ComPort, 3, 20, "19200", quiet, logExchange, result);
+    DoSetExchangeParams(s, s.settings.ComPort, 3, 20, "19200", quiet, logExchange);
   }
 
-  std::string pageData;
   bool cancelled = false;
   try {
-    AskArchiveDump(s, true, fileName, 0, kArchivePages - 1, false, quiet, logExchange, pageData);
+    AskArchiveDump(s, true, fileName, 0, kArchivePages - 1, false, quiet, logExchange);
   } catch (const EOperationCancelled&) {
     // The operator stopped the run in a wait; the device did not fail.
     if (!raiseSpeed) throw;
