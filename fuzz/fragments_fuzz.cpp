@@ -21,9 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     const DecodedReply decoded = DecodeFragments(session, (mode & 2) ? "0B" + digits : digits);
     if (!IsValidUtf8(decoded.text)) std::abort();
-    if (!IsValidUtf8(decoded.kkm.model.value_or("")) || !IsValidUtf8(decoded.kkm.serial.value_or(""))) {
-      std::abort();
-    }
+    const KkmParticulars& kkm = decoded.kkm;
+    if (!IsValidUtf8(kkm.model.value_or("")) || !IsValidUtf8(kkm.serial.value_or(""))) std::abort();
   } catch (const EConvertError&) {  // an impossible activation date in 08H
   }
   return 0;

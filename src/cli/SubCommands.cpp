@@ -515,7 +515,8 @@ const SubCommand kRepairRequest{
     {&kRequestNumber, &kEklzSerial, &kFailure, &kBrokenDate, &kNotTransferred},
     [](Invocation& in) {
       RepairRequestPanel panel;
-      const KkmParticulars kkm = RunRepairRequest(in.session, false, in.quiet, in.logExchange, panel);
+      const KkmParticulars kkm =
+          RunRepairRequest(in.session, false, in.quiet, in.logExchange, panel);
       // What the operator types into the panel before printing.
       const Arguments& a = in.args;
       panel.numRequest = a.Text(kRequestNumber, panel.numRequest);
@@ -534,8 +535,8 @@ const SubCommand kRepairRequest{
       s.AppendResultLine("", false);
       s.AppendResultLine("Переменные бланка заявки:", false);
       for (const char* name : kRepairFormVariables) {
-        s.AppendResultLine(std::string(name) + "=" + RepairFormVariable(kkm, organisation, panel, name),
-                           false);
+        s.AppendResultLine(
+            std::string(name) + "=" + RepairFormVariable(kkm, organisation, panel, name), false);
       }
     }};
 

@@ -87,7 +87,8 @@ void AskShiftStatus(EklzSession& s, bool quiet, bool logExchange) {
 
 std::string DoArchiveTest(EklzSession& s, bool quiet, bool logExchange) {
   const Reply reply = StatusExchange(s, "Тест архива", code::kArchiveTest, 0x01, 0, quiet, logExchange);
-  const std::string archiveState = reply.answerByte == 0x03 ? "Архив повреждён!" : "Архив в нормальном состоянии";
+  const std::string archiveState =
+      reply.answerByte == 0x03 ? "Архив повреждён!" : "Архив в нормальном состоянии";
   s.AppendResultLine(archiveState, quiet);
   RequireGoodAnswer(s);
   return archiveState;

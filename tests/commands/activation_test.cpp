@@ -10,8 +10,8 @@ class Activation : public CommandTest {
   void Activate(bool textForm, const std::string& serial, const std::string& inn,
                 const std::string& reg, const std::string& name, int width, int shift,
                 bool logExchange = true) {
-    result = DoActivate(t.session, textForm, serial, {2005, 1, 19}, {16, 47, 0}, inn, reg, name, width,
-               shift, false, logExchange);
+    result = DoActivate(t.session, textForm, serial, {2005, 1, 19}, {16, 47, 0}, inn, reg, name,
+                        width, shift, false, logExchange);
   }
   std::string result;
 };

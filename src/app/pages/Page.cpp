@@ -82,7 +82,8 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
                          const char* shiftField) {
   return [op, shiftField](const DispatchContext& c, bool textForm) {
     const int shift = c.fields.Int(shiftField);
-    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { op(s, textForm, shift, q, l); });
+    return Run(
+        [=, q = c.quiet, l = c.logExchange](EklzSession& s) { op(s, textForm, shift, q, l); });
   };
 }
 
