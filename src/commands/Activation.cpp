@@ -1,6 +1,7 @@
 #include "commands/Activation.h"
 
 #include "commands/Common.h"
+#include "commands/Limits.h"
 #include "codec/CodePage.h"
 #include "codec/Errors.h"
 
@@ -76,7 +77,7 @@ std::string DoSetExchangeParams(EklzSession& s, const std::string& portName, int
                                 int timeout, const std::string& rateText, bool quiet,
                                 bool logExchange) {
   RequireRange(rateIndex, 0, 5, "Не выбрана скорость обмена");
-  RequireRange(timeout, 2, 255, "Тайм-аут должен быть в пределах от 2 до 255");
+  RequireInRange(kExchangeTimeoutRange, timeout);
   s.AppendResultLine("Установка параметров обмена", quiet);
   const std::string frame =
       BuildRequest(code::kExchangeParams, ByteField(static_cast<unsigned>(rateIndex)) +
