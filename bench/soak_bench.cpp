@@ -114,27 +114,25 @@ std::vector<Command> Round(const std::string& port) {
       {"return-sale", [=](EklzSession& s) { DoReturnSale(s, 1, 1, 1, q, log); }},
       {"abort", [=](EklzSession& s) { DoAbort(s, q, log); }},
       {"shift-status", [=](EklzSession& s) { AskShiftStatus(s, q, log); }},
-      {"archive-test", [=](EklzSession& s) { std::string r; DoArchiveTest(s, q, log, r); }},
-      {"reg-number", [=](EklzSession& s) { std::string r; AskRegNumber(s, false, q, log, r); }},
-      {"version", [=](EklzSession& s) { std::string r; AskVersion(s, true, q, log, r); }},
-      {"crypto-serial", [=](EklzSession& s) { std::string r; AskCryptoSerial(s, q, log, r); }},
-      {"current-kpk", [=](EklzSession& s) { std::string r; AskCurrentKpk(s, q, log, r); }},
-      {"processor-dump", [=](EklzSession& s) { std::string r; AskProcessorDump(s, q, log, r); }},
-      {"activation-result", [=](EklzSession& s) { std::string r; AskActivationResult(s, false, q, log, r); }},
-      {"control-tape", [=](EklzSession& s) { std::string r; AskControlTape(s, false, 1, q, log, r); }},
-      {"control-tape-text", [=](EklzSession& s) { std::string r; AskControlTape(s, true, 1, q, log, r); }},
-      {"document", [=](EklzSession& s) { std::string r; AskDocument(s, false, 1, q, log, r); }},
-      {"shift-totals", [=](EklzSession& s) { std::string r; AskShiftTotals(s, false, 1, q, log, r); }},
+      {"archive-test", [=](EklzSession& s) { DoArchiveTest(s, q, log); }},
+      {"reg-number", [=](EklzSession& s) { AskRegNumber(s, false, q, log); }},
+      {"version", [=](EklzSession& s) { AskVersion(s, true, q, log); }},
+      {"crypto-serial", [=](EklzSession& s) { AskCryptoSerial(s, q, log); }},
+      {"current-kpk", [=](EklzSession& s) { AskCurrentKpk(s, q, log); }},
+      {"processor-dump", [=](EklzSession& s) { AskProcessorDump(s, q, log); }},
+      {"activation-result", [=](EklzSession& s) { AskActivationResult(s, false, q, log); }},
+      {"control-tape", [=](EklzSession& s) { AskControlTape(s, false, 1, q, log); }},
+      {"control-tape-text", [=](EklzSession& s) { AskControlTape(s, true, 1, q, log); }},
+      {"document", [=](EklzSession& s) { AskDocument(s, false, 1, q, log); }},
+      {"shift-totals", [=](EklzSession& s) { AskShiftTotals(s, false, 1, q, log); }},
       {"report", [=](EklzSession& s) {
-         std::string r;
-         AskReport(s, false, 6, {}, {}, 1, 3, q, log, r);
+         AskReport(s, false, 6, {}, {}, 1, 3, q, log);
        }},
-      {"dump-page", [=](EklzSession& s) { std::string r; AskArchiveDump(s, false, "", 0, 0, true, q, log, r); }},
+      {"dump-page", [=](EklzSession& s) { AskArchiveDump(s, false, "", 0, 0, true, q, log); }},
       {"free-text", [=](EklzSession& s) { DoFreeText(s, 0, 1, 0, "ТЕСТ", false, q, log); }},
       {"abort", [=](EklzSession& s) { DoAbort(s, q, log); }},
       {"exchange-params", [=](EklzSession& s) {
-         std::string r;
-         DoSetExchangeParams(s, port, 2, kPortTimeout, "9600", q, log, r);
+         DoSetExchangeParams(s, port, 2, kPortTimeout, "9600", q, log);
        }},
   };
 }

@@ -19,10 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EklzSession session(sink, settings);
   const std::string digits = RemoveBlanks(BytesToHex(in.Rest(), in.RestSize()));
   try {
-    const std::string text = DecodeFragments(session, (mode & 2) ? "0B" + digits : digits);
-    if (!IsValidUtf8(text)) std::abort();
+    const DecodedReply decoded = DecodeFragments(session, (mode & 2) ? "0B" + digits : digits);
+    if (!IsValidUtf8(decoded.text)) std::abort();
+    const KkmParticulars& kkm = decoded.kkm;
+    if (!IsValidUtf8(kkm.model.value_or("")) || !IsValidUtf8(kkm.serial.value_or(""))) std::abort();
   } catch (const EConvertError&) {  // an impossible activation date in 08H
   }
-  if (!IsValidUtf8(session.RepairKkmModel) || !IsValidUtf8(session.RepairKkmSerial)) std::abort();
   return 0;
 }

@@ -299,7 +299,7 @@ TEST_F(Exchange, RequestReportDataEndsOnCodeEight) {
     pty.ReadFrame();
     pty.Write(DeviceReply(8));
   });
-  EXPECT_EQ(RequestReportData(t.session, 1, false, true, true), "");
+  EXPECT_EQ(RequestReportData(t.session, 1, false, true, true).text, "");
   EXPECT_EQ(t.session.LastAnswer.Code, 8);
   EXPECT_TRUE(t.sink.result.empty());
 }

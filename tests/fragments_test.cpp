@@ -78,55 +78,58 @@ TEST_F(Fragments, EveryCodeDecodesToItsText) {
   };
   for (Case& c : cases) {
     std::erase(c.hex, ' ');
-    EXPECT_EQ(DecodeFragments(session, c.hex), c.text) << c.hex;
+    EXPECT_EQ(DecodeFragments(session, c.hex).text, c.text) << c.hex;
   }
 }
 
 TEST_F(Fragments, ShortFragmentsAreShownUndecodedInsteadOfReadPastTheirEnd) {
   const char* shortOnes[] = {"", "01100501", "0B000001", "08050119", "0E000C", "0C00", "10"};
   for (const char* hex : shortOnes) {
-    EXPECT_EQ(DecodeFragments(session, hex), std::string(hex) + "\r\n") << hex;
+    const DecodedReply decoded = DecodeFragments(session, hex);
+    EXPECT_EQ(decoded.text, std::string(hex) + "\r\n") << hex;
+    EXPECT_FALSE(decoded.kkm.activationDate) << hex;
   }
-  EXPECT_EQ(session.RepairActivationDate, CalendarDate{});
 }
 
 TEST_F(Fragments, KkmTypeFollowsTheCodePageSetting) {
   // "Касса" in CP866 padded to 16 characters.
   const std::string cp866 = "8AA0E1E1A0" "2020202020202020202020";
   session.settings.Win1251 = false;
-  EXPECT_EQ(DecodeFragments(session, "05" + cp866),
-            Lines({"Тип ККМ, Текст. Код фрагмента 05H",
-                   "    Тип ККМ, Текст (16 или 40 символов)PC866:Касса           "}));
-  EXPECT_EQ(session.RepairKkmModel, "Касса           ");
+  const DecodedReply pc866 = DecodeFragments(session, "05" + cp866);
+  EXPECT_EQ(pc866.text, Lines({"Тип ККМ, Текст. Код фрагмента 05H",
+                               "    Тип ККМ, Текст (16 или 40 символов)PC866:Касса           "}));
+  EXPECT_EQ(pc866.kkm.model, "Касса           ");
 
   // The same bytes with Win1251 on are shown as Windows-1251 characters.
   session.settings.Win1251 = true;
-  const std::string text = DecodeFragments(session, "05" + cp866);
+  const std::string text = DecodeFragments(session, "05" + cp866).text;
   EXPECT_EQ(text, Lines({"Тип ККМ, Текст. Код фрагмента 05H",
                          ("    Тип ККМ, Текст (16 или 40 символов)Win1251:" +
                           Cp1251ToUtf8("\x8A\xA0\xE1\xE1\xA0") + std::string(11, ' '))
                              .c_str()}));
-  EXPECT_EQ(DecodeFragments(session, "05"),
+  EXPECT_EQ(DecodeFragments(session, "05").text,
             Lines({"Тип ККМ, Текст. Код фрагмента 05H",
                    "    Тип ККМ, Текст (16 или 40 символов)Win1251:"}));
 }
 
 TEST_F(Fragments, RepairValuesAreRecordedFromActivationAndHeader) {
-  DecodeFragments(session, "0805011909050000000123450005");
-  EXPECT_EQ(session.RepairActivationDate, (CalendarDate{2005, 1, 19}));
-  DecodeFragments(session, "07414243444546474849505152" "0000012345" "771234567890");
-  EXPECT_EQ(session.RepairKkmSerial, "ABCDEFGHIPQR");
+  EXPECT_EQ(DecodeFragments(session, "0805011909050000000123450005").kkm.activationDate,
+            (CalendarDate{2005, 1, 19}));
+  EXPECT_EQ(
+      DecodeFragments(session, "07414243444546474849505152" "0000012345" "771234567890").kkm.serial,
+      "ABCDEFGHIPQR");
 }
 
 TEST_F(Fragments, AnInvalidActivationDateFailsAndKeepsTheStoredDate) {
-  session.RepairActivationDate = {2010, 5, 6};
+  KkmParticulars stored;
+  stored.activationDate = CalendarDate{2010, 5, 6};
   try {
-    DecodeFragments(session, "0800000009050000000123450005");
+    stored.Update(DecodeFragments(session, "0800000009050000000123450005").kkm);
     FAIL();
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'00.00.00' is not a valid date");
   }
-  EXPECT_EQ(session.RepairActivationDate, (CalendarDate{2010, 5, 6}));
+  EXPECT_EQ(stored.activationDate, (CalendarDate{2010, 5, 6}));
 }
 
 TEST(FragmentHelpers, Behave) {

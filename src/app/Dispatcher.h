@@ -60,6 +60,7 @@ struct DispatchContext {
   std::shared_ptr<RandomSource> random;  // mass documents
   std::string commandGrid;               // the arbitrary command's frame
   MessagePresenter* presenter = nullptr;  // asks the operator before a run; none: nothing asked
+  KkmParticulars kkm;                    // the particulars learned so far (repair request)
 };
 
 // One run: the operation for the worker thread and, optionally, what to do on

@@ -55,6 +55,8 @@ class JobRunner : public QObject, private ProgressHost {
   int JobResultLines() const { return sink_->JobResultLines(); }
   int PagesDone() const { return sink_->PagesDone(); }
   int PagesTotal() const { return sink_->PagesTotal(); }
+  // The cash register's particulars the last queries learned.
+  KkmParticulars Particulars() const { return sink_->Particulars(); }
 
   // The link. Opening it from the settings is a job; its end comes as
   // linkOpened() or linkFailed().

@@ -22,7 +22,9 @@
 #include "app/StatusPane.h"
 #include "app/JobRunner.h"
 #include "app/Presenter.h"
+#include "codec/CommandCodes.h"
 #include "commands/PortSearch.h"
+#include "protocol/Session.h"
 #include "serial/PortList.h"
 
 namespace eklz::app {
@@ -30,9 +32,6 @@ namespace eklz::app {
 namespace {
 
 constexpr int kDescriptionRole = Qt::UserRole + 1;
-constexpr int kMinTimeout = 2;
-constexpr int kMaxTimeout = 32000;
-const char* const kRates[] = {"2400", "4800", "9600", "19200", "38400", "57600"};
 
 // The drop-down list of ports shows each port with what the system knows of
 // it; the field itself shows the bare name, which is what the setting holds.
@@ -104,8 +103,8 @@ void TfmOptions::BuildControls() {
   rate_->setObjectName("RzComboBox2");
   rate_->setEditable(true);
   rate_->setInsertPolicy(QComboBox::NoInsert);
-  for (const char* r : kRates) rate_->addItem(r);
-  timeout_ = new IntegerEdit(kMinTimeout, kMaxTimeout, 10, true, link);
+  for (const char* r : kExchangeRates) rate_->addItem(r);
+  timeout_ = new IntegerEdit(kMinPortTimeout, kMaxPortTimeout, 10, true, link);
   timeout_->setObjectName("RzNumericEdit1");
   probe_ = new QPushButton("Попытаться подключится", link);
   probe_->setObjectName("RzBitBtn1");
@@ -237,7 +236,7 @@ void TfmOptions::FillFrom(const Settings& s, const WindowSettings& w) {
   SetListText(*port_, Text(s.ComPort));
   SetListText(*rate_, Text(s.BoundRate));
   // A stored time-out outside the field's range is shown at the nearest end.
-  timeout_->SetValue(std::clamp(s.TimeOuts, kMinTimeout, kMaxTimeout));
+  timeout_->SetValue(std::clamp(s.TimeOuts, kMinPortTimeout, kMaxPortTimeout));
   win1251_->setChecked(s.Win1251);
   pc866_->setChecked(!s.Win1251);
   logTxt_->setChecked(s.LogTXT);

@@ -145,13 +145,14 @@ void QueryArea::StartRunViews() {
   setCurrentIndex(kResultTab);
 }
 
-std::optional<PreparedRun> QueryArea::PrepareRun(bool quiet, bool logExchange) {
+std::optional<PreparedRun> QueryArea::PrepareRun(bool quiet, bool logExchange,
+                                                 const KkmParticulars& kkm) {
   const PageRun found = FindPageRun(currentCmd_);
   if (!found.page) return std::nullopt;
   // The page reads its own panel only.
   const PanelFields fields(PagePanel(*found.page));
   return found.page->prepare({fields, quiet, logExchange, random_ ? random_ : std::make_shared<ClockSeededRandom>(),
-                              commandGrid_.ReadCommandGrid(), &presenter_},
+                              commandGrid_.ReadCommandGrid(), &presenter_, kkm},
                              found.textForm);
 }
 

@@ -59,8 +59,9 @@ class QueryArea : public QTabWidget {
   // The start of a run: the views go to the histories and show empty.
   void StartRunViews();
   // The run of the current command from its panel's fields; nothing for a
-  // code without a run. Raises what a field's conversion raises.
-  std::optional<PreparedRun> PrepareRun(bool quiet, bool logExchange);
+  // code without a run; `kkm` is what the queries learned so far of the cash
+  // register. Raises what a field's conversion raises.
+  std::optional<PreparedRun> PrepareRun(bool quiet, bool logExchange, const KkmParticulars& kkm);
 
   // The program's start: empty histories, the command grid as at start-up.
   void ResetForStart();

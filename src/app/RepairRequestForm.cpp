@@ -180,9 +180,10 @@ RepairRequestForm::RepairRequestForm(JobRunner& runner, const WindowSettings& st
 
 FormVariables RepairRequestForm::Variables() const {
   const RepairRequestPanel panel = ReadRepairRequestPanel(PanelFields(panel_));
-  const EklzSession& session = runner_.Session();
-  return [panel, &session, organisation = RepairOrganisation{stored_.NameOrg, stored_.FioBoss}](const char* name) {
-    return Utf8(RepairFormVariable(session, panel, organisation, name));
+  const KkmParticulars kkm = runner_.Particulars();
+  const RepairOrganisation organisation{stored_.NameOrg, stored_.FioBoss};
+  return [panel, kkm, organisation](const char* name) {
+    return Utf8(RepairFormVariable(kkm, organisation, panel, name));
   };
 }
 

@@ -157,6 +157,16 @@ class PostedDumpProgress : public DumpProgress {
 
 }  // namespace
 
+void WindowSink::ParticularsLearned(const KkmParticulars& kkm) {
+  std::lock_guard lock(mutex_);
+  particulars_.Update(kkm);
+}
+
+KkmParticulars WindowSink::Particulars() {
+  std::lock_guard lock(mutex_);
+  return particulars_;
+}
+
 std::unique_ptr<DumpProgress> WindowSink::CreateDumpProgress() {
   return std::make_unique<PostedDumpProgress>(context_, host_, *this, cancelled_);
 }

@@ -116,13 +116,19 @@ class WindowSink : public OutputSink {
   void ProtocolLine(const std::string& line) override;
   void ExchangeStatus(const std::string& text) override;
   void ConnectionStatus(const std::string& text) override;
+  void ParticularsLearned(const KkmParticulars& kkm) override;
   std::unique_ptr<DumpProgress> CreateDumpProgress() override;
+
+  // The cash register's particulars the EKLZ told last (each value on its
+  // own), for the repair request.
+  KkmParticulars Particulars();
 
  private:
   QObject* context_;
   ProgressHost& host_;
   std::mutex mutex_;
   Batch pending_;
+  KkmParticulars particulars_;
   std::atomic<bool> cancelled_{false};
   std::atomic<int> jobResultLines_{0};
   std::atomic<int> pagesDone_{-1};

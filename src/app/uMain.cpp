@@ -92,6 +92,8 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
 // widgets that go later no longer reach the window's handlers.
 TfmMain::~TfmMain() { runner_->Shutdown(); }
 
+KkmParticulars TfmMain::Particulars() const { return runner_->Particulars(); }
+
 // --- Construction ---------------------------------------------------------------
 
 void TfmMain::BuildToolbar() {
@@ -434,7 +436,7 @@ void TfmMain::btExecQueryClick() {
   queryArea_->StartRunViews();
   std::optional<PreparedRun> run;
   try {
-    run = queryArea_->PrepareRun(s.quiet(), s.logExchange());
+    run = queryArea_->PrepareRun(s.quiet(), s.logExchange(), runner_->Particulars());
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
     return;

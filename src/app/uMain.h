@@ -60,6 +60,9 @@ class TfmMain : public QMainWindow {
   // The window's own record in the settings file (group states, the
   // organisation, the link at start-up).
   WindowSettings& WindowState() { return settingsFile_.Record(); }
+  // The cash register's particulars the EKLZ told last, printed on the
+  // repair request.
+  KkmParticulars Particulars() const;
   const QStringList& ResultHistory() const;
   const QStringList& ProtocolHistory() const;
   TfmMyAbout* AboutBox() const;

@@ -1,8 +1,6 @@
 #include "cli/SubCommands.h"
 
 #include <cstdio>
-#include <tuple>
-#include <type_traits>
 
 #include "cli/Files.h"
 #include "commands/Activation.h"
@@ -71,22 +69,6 @@ OptionSpec Required(OptionSpec option) {
 OptionSpec Checked(OptionSpec option, std::string (*check)(const std::string&)) {
   option.check = check;
   return option;
-}
-
-// The type of the last parameter of a core operation.
-template <typename F>
-struct LastParameter;
-template <typename R, typename... P>
-struct LastParameter<R (*)(P...)> {
-  using type = std::remove_cvref_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>>;
-};
-
-// Calls a core operation whose last parameter receives a value that the
-// command line does not use (the result lines already show it).
-template <typename F, typename... A>
-void IgnoringOutput(F operation, A&&... args) {
-  typename LastParameter<F>::type output{};
-  operation(std::forward<A>(args)..., output);
 }
 
 // Options shared by several commands.
@@ -219,7 +201,7 @@ const SubCommand kShiftStatus{"shift-status", "запрос итогов тек�
                               }};
 const SubCommand kArchiveTest{"archive-test", "проверка целостности архива (0x08)", {},
                               [](Invocation& in) {
-                                IgnoringOutput(DoArchiveTest, in.session, in.quiet, in.logExchange);
+                                DoArchiveTest(in.session, in.quiet, in.logExchange);
                               }};
 
 // --- Activation and exchange parameters ------------------------------------
@@ -254,10 +236,10 @@ const SubCommand kActivate{
      &kKkmName, &kTextForm},
     [](Invocation& in) {
       const Arguments& a = in.args;
-      IgnoringOutput(DoActivate, in.session, a.Flag(kTextForm), a.Text(kSerial),
-                     a.Date(kActivationDate, Today()), a.Time(kActivationTime, TimeNow()),
-                     a.Text(kInn), a.Text(kRegNumber), a.Text(kKkmName), LineWidth(a),
-                     a.Int(kLastShift, 0), in.quiet, in.logExchange);
+      DoActivate(in.session, a.Flag(kTextForm), a.Text(kSerial),
+                 a.Date(kActivationDate, Today()), a.Time(kActivationTime, TimeNow()),
+                 a.Text(kInn), a.Text(kRegNumber), a.Text(kKkmName), LineWidth(a),
+                 a.Int(kLastShift, 0), in.quiet, in.logExchange);
     },
     [](const Arguments& a) {
       const size_t width = static_cast<size_t>(LineWidth(a));
@@ -276,40 +258,40 @@ const SubCommand kSetExchange{
     "set-exchange", "установка параметров обмена (0x02)", {&kRate, &kExchangeTimeout},
     [](Invocation& in) {
       const int index = in.args.Choice(kRate, -1);
-      IgnoringOutput(DoSetExchangeParams, in.session, in.session.settings.ComPort, index,
-                     in.args.Int(kExchangeTimeout, 10), kExchangeRates[index], in.quiet,
-                     in.logExchange);
+      DoSetExchangeParams(in.session, in.session.settings.ComPort, index,
+                          in.args.Int(kExchangeTimeout, 10), kExchangeRates[index], in.quiet,
+                          in.logExchange);
     }};
 
 // --- Information ------------------------------------------------------------
 
 const SubCommand kRegNumberQuery{
     "reg-number", "запрос регистрационного номера (0x14, 0x94)", {&kTextForm}, [](Invocation& in) {
-      IgnoringOutput(AskRegNumber, in.session, in.args.Flag(kTextForm), in.quiet, in.logExchange);
+      AskRegNumber(in.session, in.args.Flag(kTextForm), in.quiet, in.logExchange);
     }};
 const SubCommand kActivationResult{
     "activation-result", "запрос итога активизации (0x24, 0xA4)", {&kTextForm},
     [](Invocation& in) {
-      IgnoringOutput(AskActivationResult, in.session, in.args.Flag(kTextForm), in.quiet,
-                     in.logExchange);
+      AskActivationResult(in.session, in.args.Flag(kTextForm), in.quiet,
+                          in.logExchange);
     }};
 const SubCommand kVersion{"version", "запрос версии ЭКЛЗ (0x2A, 0xAA)", {&kTextForm},
                           [](Invocation& in) {
-                            IgnoringOutput(AskVersion, in.session, in.args.Flag(kTextForm),
-                                           in.quiet, in.logExchange);
+                            AskVersion(in.session, in.args.Flag(kTextForm),
+                                       in.quiet, in.logExchange);
                           }};
 const SubCommand kCryptoSerial{"crypto-serial", "запрос заводского номера криптопроцессора (0x39)",
                                {}, [](Invocation& in) {
-                                 IgnoringOutput(AskCryptoSerial, in.session, in.quiet,
-                                                in.logExchange);
+                                 AskCryptoSerial(in.session, in.quiet,
+                                                 in.logExchange);
                                }};
 const SubCommand kCurrentKpk{"current-kpk", "текущий номер КПК (0x3C)", {}, [](Invocation& in) {
-                               IgnoringOutput(AskCurrentKpk, in.session, in.quiet, in.logExchange);
+                               AskCurrentKpk(in.session, in.quiet, in.logExchange);
                              }};
 const SubCommand kProcessorDump{"processor-dump", "часть дампа процессора (0x3D)", {},
                                 [](Invocation& in) {
-                                  IgnoringOutput(AskProcessorDump, in.session, in.quiet,
-                                                 in.logExchange);
+                                  AskProcessorDump(in.session, in.quiet,
+                                                   in.logExchange);
                                 }};
 
 // --- Reports ----------------------------------------------------------------
@@ -317,20 +299,20 @@ const SubCommand kProcessorDump{"processor-dump", "часть дампа про�
 const SubCommand kControlTape{
     "control-tape", "запрос контрольной ленты (0x20, 0xA0)", {&kShift, &kTextForm},
     [](Invocation& in) {
-      IgnoringOutput(AskControlTape, in.session, in.args.Flag(kTextForm), in.args.Int(kShift, 1),
+      AskControlTape(in.session, in.args.Flag(kTextForm), in.args.Int(kShift, 1),
                      in.quiet, in.logExchange);
     }};
 
 const OptionSpec kKpk = IntOption("kpk", "номер КПК (по умолчанию 0)", kKpkRange);
 const SubCommand kDocument{
     "document", "запрос документа (0x21, 0xA1)", {&kKpk, &kTextForm}, [](Invocation& in) {
-      IgnoringOutput(AskDocument, in.session, in.args.Flag(kTextForm), in.args.Int64(kKpk, 0),
-                     in.quiet, in.logExchange);
+      AskDocument(in.session, in.args.Flag(kTextForm), in.args.Int64(kKpk, 0),
+                  in.quiet, in.logExchange);
     }};
 
 const SubCommand kShiftTotals{
     "shift-totals", "запрос итогов смены (0x23, 0xA3)", {&kShift, &kTextForm}, [](Invocation& in) {
-      IgnoringOutput(AskShiftTotals, in.session, in.args.Flag(kTextForm), in.args.Int(kShift, 1),
+      AskShiftTotals(in.session, in.args.Flag(kTextForm), in.args.Int(kShift, 1),
                      in.quiet, in.logExchange);
     }};
 
@@ -347,9 +329,9 @@ const SubCommand kReport{
     [](Invocation& in) {
       const Arguments& a = in.args;
       const int type = a.Int(kReportType, 4);
-      IgnoringOutput(AskReport, in.session, a.Flag(kTextForm), type, a.Date(kReportFrom, Today()),
-                     a.Date(kReportTo, Today()), a.Int(kShiftFrom, 0), a.Int(kShiftTo, 0),
-                     in.quiet, in.logExchange);
+      AskReport(in.session, a.Flag(kTextForm), type, a.Date(kReportFrom, Today()),
+                a.Date(kReportTo, Today()), a.Int(kShiftFrom, 0), a.Int(kShiftTo, 0),
+                in.quiet, in.logExchange);
       // The device has no such report: the run fails like a refusal by the device.
       if (type < 4) {
         throw TEKLZException("Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается");
@@ -377,7 +359,7 @@ const SubCommand kDump{
       const int from = range ? a.Int(kPageFrom, 0) : a.Int(kPage, 0);
       const int to = range ? a.Int(kPageTo, from) : from;
       const std::string file = a.Text(kDumpFile);
-      IgnoringOutput(AskArchiveDump, in.session, !file.empty(), file, from, to, !range, in.quiet,
+      AskArchiveDump(in.session, !file.empty(), file, from, to, !range, in.quiet,
                      in.logExchange);
     },
     [](const Arguments& a) {
@@ -440,9 +422,9 @@ const SubCommand kCommand{
     {&kBytes, &kLengthByte, &kReplyAsText, &kMultiFragment, &kNoData, &kParseFragments},
     [](Invocation& in) {
       const Arguments& a = in.args;
-      IgnoringOutput(RunArbitraryCommand, in.session, a.Flag(kReplyAsText),
-                     GridOf(a).ReadCommandGrid(), a.Flag(kMultiFragment), a.Flag(kNoData),
-                     a.Flag(kParseFragments), in.quiet, in.logExchange);
+      RunArbitraryCommand(in.session, a.Flag(kReplyAsText),
+                          GridOf(a).ReadCommandGrid(), a.Flag(kMultiFragment), a.Flag(kNoData),
+                          a.Flag(kParseFragments), in.quiet, in.logExchange);
     },
     [](const Arguments& a) { GridOf(a); }};
 
@@ -558,7 +540,8 @@ const SubCommand kRepairRequest{
     {&kRequestNumber, &kEklzSerial, &kFailure, &kBrokenDate, &kNotTransferred},
     [](Invocation& in) {
       RepairRequestPanel panel;
-      RunRepairRequest(in.session, false, in.quiet, in.logExchange, panel);
+      const KkmParticulars kkm =
+          RunRepairRequest(in.session, false, in.quiet, in.logExchange, panel);
       // What the operator types into the panel before printing.
       const Arguments& a = in.args;
       panel.numRequest = a.Text(kRequestNumber, panel.numRequest);
@@ -579,8 +562,8 @@ const SubCommand kRepairRequest{
       const WindowSettings stored = LoadWindowSettings(in.settingsPath);
       const RepairOrganisation organisation{stored.NameOrg, stored.FioBoss};
       for (const char* name : kRepairFormVariables) {
-        s.AppendResultLine(std::string(name) + "=" + RepairFormVariable(s, panel, organisation, name),
-                           false);
+        s.AppendResultLine(
+            std::string(name) + "=" + RepairFormVariable(kkm, organisation, panel, name), false);
       }
     }};
 

@@ -1,6 +1,7 @@
 #include "commands/Activation.h"
 
 #include "commands/Common.h"
+#include "commands/Limits.h"
 #include "codec/CodePage.h"
 #include "codec/Errors.h"
 
@@ -18,10 +19,11 @@ bool TwelveDigits(const std::string& s) {
 
 }  // namespace
 
-void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
-                const CalendarDate& activationDate, const ClockTime& activationTime,
-                const std::string& inn, const std::string& regNumber, const std::string& kkmName,
-                int lineWidth, int lastShift, bool quiet, bool logExchange, std::string& result) {
+std::string DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
+                       const CalendarDate& activationDate, const ClockTime& activationTime,
+                       const std::string& inn, const std::string& regNumber,
+                       const std::string& kkmName, int lineWidth, int lastShift, bool quiet,
+                       bool logExchange) {
   // A request is only well formed with these lengths; refuse before anything.
   const std::string serialBytes = Utf8ToCp1251(serialNumber);
   if (serialBytes.size() != 12) {
@@ -66,23 +68,24 @@ void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
   options.awaitLine = false;
   options.resultLabel = "Результат активизации: ";
   options.alwaysLogRequest = true;
-  result = SendForResult(s, BuildRequest(FormCode(code::kActivate, textForm), fields),
-                         textForm ? ReplyDelivery::Text() : ReplyDelivery::Fragments("0B"), quiet,
-                         logExchange, options);
+  return SendForResult(s, BuildRequest(FormCode(code::kActivate, textForm), fields),
+                       textForm ? ReplyDelivery::Text() : ReplyDelivery::Fragments("0B"), quiet,
+                       logExchange, options);
 }
 
-void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex, int timeout,
-                         const std::string& rateText, bool quiet, bool logExchange,
-                         std::string& result) {
+std::string DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex,
+                                int timeout, const std::string& rateText, bool quiet,
+                                bool logExchange) {
   RequireRange(rateIndex, 0, 5, "Не выбрана скорость обмена");
-  RequireRange(timeout, 2, 255, "Тайм-аут должен быть в пределах от 2 до 255");
+  RequireInRange(kExchangeTimeoutRange, timeout);
   s.AppendResultLine("Установка параметров обмена", quiet);
   const std::string frame =
       BuildRequest(code::kExchangeParams, ByteField(static_cast<unsigned>(rateIndex)) +
                                               ByteField(static_cast<unsigned>(timeout)));
   SendOptions options;
   options.awaitLine = false;
-  result = SendForResult(s, frame, ReplyDelivery::ResultOnly(), quiet, logExchange, options);
+  const std::string result =
+      SendForResult(s, frame, ReplyDelivery::ResultOnly(), quiet, logExchange, options);
 
   // The device now talks at the new rate: reopen the port to match it.
   s.ClosePort();
@@ -92,6 +95,7 @@ void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIn
   s.OpenPort(portName, rateText, timeout);
   s.Output().ConnectionStatus("Соединение установлено");
   s.AppendResultLine("Новые параметры обмена применены", quiet);
+  return result;
 }
 
 }  // namespace eklz

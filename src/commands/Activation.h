@@ -13,17 +13,19 @@ namespace eklz {
 // registration number 12 digits each, the name at most 16 characters (line
 // width 16) or 40 (any other width), the shift 0..65535 and the line width
 // 0..255; anything else is refused before a line is written. The request is
-// always logged. `result` receives the decoded KPK line or the reply text.
-void DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
-                const CalendarDate& activationDate, const ClockTime& activationTime,
-                const std::string& inn, const std::string& regNumber, const std::string& kkmName,
-                int lineWidth, int lastShift, bool quiet, bool logExchange, std::string& result);
+// always logged. Returns the decoded KPK line or the reply text.
+std::string DoActivate(EklzSession& s, bool textForm, const std::string& serialNumber,
+                       const CalendarDate& activationDate, const ClockTime& activationTime,
+                       const std::string& inn, const std::string& regNumber,
+                       const std::string& kkmName, int lineWidth, int lastShift, bool quiet,
+                       bool logExchange);
 
 // Sets the EKLZ's rate (code `rateIndex`, 0..5) and time-out (2..255); after
 // the device accepts them the port is closed and opened again on `portName`
-// at `rateText`, and the session's settings take the three values.
-void DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex, int timeout,
-                         const std::string& rateText, bool quiet, bool logExchange,
-                         std::string& result);
+// at `rateText`, and the session's settings take the three values. Returns
+// the result text of the device's reply.
+std::string DoSetExchangeParams(EklzSession& s, const std::string& portName, int rateIndex,
+                                int timeout, const std::string& rateText, bool quiet,
+                                bool logExchange);
 
 }  // namespace eklz

@@ -5,16 +5,17 @@
 
 namespace eklz {
 
-void RunArbitraryCommand(EklzSession& s, bool textForm, const std::string& frame,
-                         bool fetchReport, bool resultOnly, bool decodeFragments, bool quiet,
-                         bool logExchange, std::string& reply) {
+std::string RunArbitraryCommand(EklzSession& s, bool textForm, const std::string& frame,
+                                bool fetchReport, bool resultOnly, bool decodeFragments,
+                                bool quiet, bool logExchange) {
   s.AppendResultLine("Выполнение свободной команды:(HEX)" + frame, quiet);
   SendFrame(s, frame, logExchange);
   s.AppendResultLine(kRequestSent, quiet);
-  reply = ReceiveReply(
+  const std::string reply = ReceiveReply(
       s, ReplyDelivery::FromChoices(textForm, fetchReport, resultOnly, decodeFragments), quiet,
       logExchange);
   s.AppendResultLine("Ответ ЭКЛЗ:" + reply, quiet);
+  return reply;
 }
 
 CommandGrid::CommandGrid()

@@ -10,11 +10,11 @@
 namespace eklz {
 
 // Sends `frame` unchanged (a malformed frame fails in the conversion to
-// bytes and is not sent) and reads the reply with the given flags. `reply`
-// receives the data as ReceiveReply delivers them.
-void RunArbitraryCommand(EklzSession& s, bool textForm, const std::string& frame,
-                         bool fetchReport, bool resultOnly, bool decodeFragments, bool quiet,
-                         bool logExchange, std::string& reply);
+// bytes and is not sent) and reads the reply with the given flags. Returns
+// the data as ReceiveReply delivers them.
+std::string RunArbitraryCommand(EklzSession& s, bool textForm, const std::string& frame,
+                                bool fetchReport, bool resultOnly, bool decodeFragments,
+                                bool quiet, bool logExchange);
 
 // The command grid without its widget: a header row and a value row, one
 // column per frame byte. Column 0 is STX, 1 the length, 2 the command,

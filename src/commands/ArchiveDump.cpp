@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <optional>
 
 #include "commands/Common.h"
 #include "codec/Errors.h"
@@ -80,20 +79,20 @@ class DumpFile {
 
 // The page loop of a dump: requests fromPage..toPage, shows every page and
 // appends it to `file` when there is one. Returns the last page's data as
-// hexadecimal digits, or nothing when no page came.
-std::optional<std::string> DumpPages(EklzSession& s, DumpProgress& progress, DumpFile* file,
-                                     int fromPage, int toPage, bool quiet, bool logExchange) {
+// hexadecimal digits, or an empty text when no page came.
+std::string DumpPages(EklzSession& s, DumpProgress& progress, DumpFile* file,
+                      int fromPage, int toPage, bool quiet, bool logExchange) {
   progress.Show();
   if (s.LinkOpen()) progress.SetLineRate(s.Port().BaudRate());
   const long double total = static_cast<long double>(toPage) - fromPage + 1;
   const int pages = toPage >= fromPage ? toPage - fromPage + 1 : 0;
   progress.SetPages(0, pages);
   int done = 1;
+  std::string pageData;
   ReplyShape shape;
   shape.count = ReplyShape::DataCount::DumpPage;
   shape.resultLabel = kResultLabel;
 
-  std::optional<std::string> pageData;
   for (int n = fromPage; n <= toPage;) {
     s.AppendResultLine("Запрос дампа архива:", quiet);
     s.AppendResultLine("    Страница №" + std::to_string(n), quiet);
@@ -105,7 +104,7 @@ std::optional<std::string> DumpPages(EklzSession& s, DumpProgress& progress, Dum
     pageData = RemoveBlanks(reply.dataText);
     s.AppendResultLine("Дамп:", quiet);
     if (file) file->Append(reply.data);
-    s.AppendResultLine(*pageData, quiet);
+    s.AppendResultLine(pageData, quiet);
 
     ++n;
     progress.SetPages(done, pages);
@@ -132,17 +131,14 @@ void RequirePageRange(int fromPage, int toPage) {
 
 }  // namespace
 
-void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, int fromPage,
-                    int toPage, bool onePage, bool quiet, bool logExchange,
-                    std::string& pageData) {
+std::string AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName,
+                           int fromPage, int toPage, bool onePage, bool quiet, bool logExchange) {
   if (onePage) toPage = fromPage;
   RequirePageRange(fromPage, toPage);
   std::unique_ptr<DumpProgress> progress = s.Output().CreateDumpProgress();
   std::unique_ptr<DumpFile> file;
   if (toFile) file = std::make_unique<DumpFile>(fileName, DumpFile::Mode::Create);
-  if (auto last = DumpPages(s, *progress, file.get(), fromPage, toPage, quiet, logExchange)) {
-    pageData = *last;
-  }
+  return DumpPages(s, *progress, file.get(), fromPage, toPage, quiet, logExchange);
 }
 
 void AppendArchiveDump(EklzSession& s, const std::string& fileName, int fromPage, int toPage,

@@ -14,11 +14,10 @@ namespace eklz {
 // `toFile` the file is created (truncated) before the first request; a file
 // that cannot be created fails before anything is sent, and a page is written
 // only once it has come whole. Closing the progress display ends the dump
-// after the page in progress, without a failure. `pageData` receives the last
-// page as 1024 hexadecimal digits.
-void AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName, int fromPage,
-                    int toPage, bool onePage, bool quiet, bool logExchange,
-                    std::string& pageData);
+// after the page in progress, without a failure. Returns the last page as
+// 1024 hexadecimal digits (empty when no page was asked for).
+std::string AskArchiveDump(EklzSession& s, bool toFile, const std::string& fileName,
+                           int fromPage, int toPage, bool onePage, bool quiet, bool logExchange);
 
 // Requests pages fromPage..toPage like AskArchiveDump and appends each
 // whole page to the dump file `fileName`, which keeps what it holds: it is

@@ -19,9 +19,8 @@ void SetBackARaisedRate(EklzSession& s) {
   if ((raised->rate != wanted.BoundRate || raised->timeout != wanted.TimeOuts) && rateIndex >= 0) {
     try {
       s.OpenPort(wanted.ComPort, raised->rate, raised->timeout);
-      std::string result;
       DoSetExchangeParams(s, wanted.ComPort, rateIndex, wanted.TimeOuts, wanted.BoundRate, true,
-                          false, result);
+                          false);
     } catch (const TEKLZException&) {
       // No answer at the raised rate: the device is still at the settings' rate.
     } catch (const EConvertError&) {

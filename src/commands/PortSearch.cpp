@@ -10,8 +10,7 @@ namespace eklz {
 
 bool ProbeEklz(EklzSession& s) {
   try {
-    std::string ignored;
-    AskRegNumber(s, true, true, false, ignored);
+    AskRegNumber(s, true, true, false);
     return true;
   } catch (const EOperationCancelled&) {
     throw;

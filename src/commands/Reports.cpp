@@ -10,50 +10,52 @@ const char* const kShiftRange = "Номер смены должен быть в 
 
 // Sends the request, writes "Запрос успешно отправлен", reads the report to
 // its end and writes its first fragment last.
-void RunReport(EklzSession& s, const std::string& frame, bool textForm, bool quiet,
-               bool logExchange, std::string& result) {
+std::string RunReport(EklzSession& s, const std::string& frame, bool textForm, bool quiet,
+                      bool logExchange) {
   SendFrame(s, frame, logExchange);
   s.AppendResultLine(kRequestSent, quiet);
-  result = ReceiveReply(s, ReplyDelivery::TextOrFragments(textForm).WithReport(textForm), quiet,
-                        logExchange);
+  std::string result = ReceiveReply(
+      s, ReplyDelivery::TextOrFragments(textForm).WithReport(textForm), quiet, logExchange);
   s.AppendResultLine(result, quiet);
+  return result;
 }
 
 // A report of one shift: the control tape or the shift totals.
-void ShiftReport(EklzSession& s, uint8_t command, const char* heading, bool textForm,
-                 int shiftNumber, bool quiet, bool logExchange, std::string& result) {
+std::string ShiftReport(EklzSession& s, uint8_t command, const char* heading, bool textForm,
+                        int shiftNumber, bool quiet, bool logExchange) {
   RequireRange(shiftNumber, 0, 32767, kShiftRange);
   s.AppendResultLine(heading, quiet);
   s.AppendResultLine("    Смена №" + std::to_string(shiftNumber), quiet);
-  RunReport(s, BuildRequest(FormCode(command, textForm), WordField(shiftNumber)), textForm, quiet,
-            logExchange, result);
+  return RunReport(s, BuildRequest(FormCode(command, textForm), WordField(shiftNumber)), textForm,
+                   quiet, logExchange);
 }
 
 }  // namespace
 
-void AskControlTape(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
-                    std::string& result) {
-  ShiftReport(s, code::kControlTape, "Запрос контрольной ленты:", textForm, shiftNumber, quiet, logExchange,
-              result);
+std::string AskControlTape(EklzSession& s, bool textForm, int shiftNumber, bool quiet,
+                           bool logExchange) {
+  return ShiftReport(s, code::kControlTape, "Запрос контрольной ленты:", textForm, shiftNumber,
+                     quiet, logExchange);
 }
 
-void AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet, bool logExchange,
-                 std::string& result) {
+std::string AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet,
+                        bool logExchange) {
   RequireRange(kpkNumber, 0, 99999999, "Номер КПК должен быть в пределах от 0 до 99999999");
   s.AppendResultLine("Запрос документа:", quiet);
   s.AppendResultLine("    Номер КПК:" + std::to_string(kpkNumber), quiet);
-  RunReport(s, BuildRequest(FormCode(code::kDocument, textForm), BcdField(kpkNumber, 8)), textForm,
-            quiet, logExchange, result);
+  return RunReport(s, BuildRequest(FormCode(code::kDocument, textForm), BcdField(kpkNumber, 8)),
+                   textForm, quiet, logExchange);
 }
 
-void AskShiftTotals(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
-                    std::string& result) {
-  ShiftReport(s, code::kShiftTotals, "Запрос итогов смены:", textForm, shiftNumber, quiet, logExchange, result);
+std::string AskShiftTotals(EklzSession& s, bool textForm, int shiftNumber, bool quiet,
+                           bool logExchange) {
+  return ShiftReport(s, code::kShiftTotals, "Запрос итогов смены:", textForm, shiftNumber, quiet,
+                     logExchange);
 }
 
-void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate& dateFrom,
-               const CalendarDate& dateTo, int shiftFrom, int shiftTo, bool quiet,
-               bool logExchange, std::string& result) {
+std::string AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate& dateFrom,
+                      const CalendarDate& dateTo, int shiftFrom, int shiftTo, bool quiet,
+                      bool logExchange) {
   RequireRange(reportType, 0, 7, "Тип отчёта должен быть в пределах от 0 до 7");
   const bool byShifts = reportType >= 6;
   if (byShifts) {
@@ -63,7 +65,7 @@ void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate
   s.AppendResultLine("Запрос отчета:", quiet);
   if (reportType < 4) {
     s.AppendResultLine("Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается", quiet);
-    return;
+    return {};
   }
   std::string fields = ByteField(reportType);
   if (byShifts) {
@@ -77,8 +79,8 @@ void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate
     s.AppendResultLine("    Дата окончания отчета:" + FormatShortDate(dateTo), quiet);
     fields += DateField(dateFrom) + DateField(dateTo);
   }
-  RunReport(s, BuildRequest(FormCode(code::kReport, textForm), fields), textForm, quiet,
-            logExchange, result);
+  return RunReport(s, BuildRequest(FormCode(code::kReport, textForm), fields), textForm, quiet,
+                   logExchange);
 }
 
 }  // namespace eklz

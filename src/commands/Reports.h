@@ -21,17 +21,17 @@ inline constexpr const char* kReportTypes[] = {
 };
 
 // Shift numbers are refused outside 0..32767 and KPK numbers outside
-// 0..99999999 before anything is sent. `result` receives the first fragment.
-void AskControlTape(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
-                    std::string& result);
-void AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet, bool logExchange,
-                 std::string& result);
-void AskShiftTotals(EklzSession& s, bool textForm, int shiftNumber, bool quiet, bool logExchange,
-                    std::string& result);
+// 0..99999999 before anything is sent. Each returns the first fragment.
+std::string AskControlTape(EklzSession& s, bool textForm, int shiftNumber, bool quiet,
+                           bool logExchange);
+std::string AskDocument(EklzSession& s, bool textForm, long long kpkNumber, bool quiet,
+                        bool logExchange);
+std::string AskShiftTotals(EklzSession& s, bool textForm, int shiftNumber, bool quiet,
+                           bool logExchange);
 // reportType is the index of the report-type list (0..7); 4 and 5 cover a
-// date range, 6 and 7 a shift range.
-void AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate& dateFrom,
-               const CalendarDate& dateTo, int shiftFrom, int shiftTo, bool quiet,
-               bool logExchange, std::string& result);
+// date range, 6 and 7 a shift range; the four refused types return an empty text.
+std::string AskReport(EklzSession& s, bool textForm, int reportType, const CalendarDate& dateFrom,
+                      const CalendarDate& dateTo, int shiftFrom, int shiftTo, bool quiet,
+                      bool logExchange);
 
 }  // namespace eklz

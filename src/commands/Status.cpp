@@ -85,11 +85,13 @@ void AskShiftStatus(EklzSession& s, bool quiet, bool logExchange) {
   }
 }
 
-void DoArchiveTest(EklzSession& s, bool quiet, bool logExchange, std::string& archiveState) {
+std::string DoArchiveTest(EklzSession& s, bool quiet, bool logExchange) {
   const Reply reply = StatusExchange(s, "Тест архива", code::kArchiveTest, 0x01, 0, quiet, logExchange);
-  archiveState = reply.answerByte == 0x03 ? "Архив повреждён!" : "Архив в нормальном состоянии";
+  const std::string archiveState =
+      reply.answerByte == 0x03 ? "Архив повреждён!" : "Архив в нормальном состоянии";
   s.AppendResultLine(archiveState, quiet);
   RequireGoodAnswer(s);
+  return archiveState;
 }
 
 }  // namespace eklz

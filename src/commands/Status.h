@@ -14,10 +14,10 @@ namespace eklz {
 void AskStatus(EklzSession& s, bool quiet, bool logExchange);
 // Current shift number and its four running totals.
 void AskShiftStatus(EklzSession& s, bool quiet, bool logExchange);
-// `archiveState` receives "Архив повреждён!" when the answer byte is exactly
-// 0x03, else "Архив в нормальном состоянии"; a non-zero answer code fails
-// after that line.
-void DoArchiveTest(EklzSession& s, bool quiet, bool logExchange, std::string& archiveState);
+// Returns "Архив повреждён!" when the answer byte is exactly 0x03, else
+// "Архив в нормальном состоянии"; a non-zero answer code fails after that
+// line is written.
+std::string DoArchiveTest(EklzSession& s, bool quiet, bool logExchange);
 
 // An amount of BCD digits whose last two are hundredths, in its shortest
 // form with the decimal comma: "12345" -> "123,45", "10000" -> "100".

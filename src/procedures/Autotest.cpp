@@ -17,15 +17,14 @@ void RunAutotest(EklzSession& s, bool textForm, bool quiet, bool logExchange) {
                 t.hour, t.minute);
   s.AppendResultLine(std::string("Дата,время отчета:") + heading, quiet);
 
-  std::string result;
   const std::function<void()> queries[] = {
-      [&] { AskRegNumber(s, textForm, quiet, logExchange, result); },
-      [&] { AskCryptoSerial(s, quiet, logExchange, result); },
-      [&] { AskVersion(s, textForm, quiet, logExchange, result); },
-      [&] { DoArchiveTest(s, quiet, logExchange, result); },
+      [&] { AskRegNumber(s, textForm, quiet, logExchange); },
+      [&] { AskCryptoSerial(s, quiet, logExchange); },
+      [&] { AskVersion(s, textForm, quiet, logExchange); },
+      [&] { DoArchiveTest(s, quiet, logExchange); },
       [&] { AskStatus(s, quiet, logExchange); },
       [&] { AskShiftStatus(s, quiet, logExchange); },
-      [&] { AskActivationResult(s, textForm, quiet, logExchange, result); },
+      [&] { AskActivationResult(s, textForm, quiet, logExchange); },
   };
   const int count = static_cast<int>(std::size(queries));
   for (int i = 0; i < count; ++i) {

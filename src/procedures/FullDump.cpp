@@ -44,9 +44,8 @@ class RateRecord {
 // Switches the EKLZ and the port to `r` through the exchange-parameters
 // command, sent at the rate in force.
 void SwitchTo(EklzSession& s, const LineRate& r, bool quiet, bool logExchange) {
-  std::string result;
   DoSetExchangeParams(s, s.settings.ComPort, ExchangeRateIndex(r.rate), r.timeout, r.rate, quiet,
-                      logExchange, result);
+                      logExchange);
 }
 
 // Whether the device answers at the rate in force. The check is a status
@@ -199,9 +198,7 @@ void RunFullDump(EklzSession& s, const std::string& fileName, bool raiseSpeed, b
     if (options.resume) {
       AppendArchiveDump(s, fileName, firstPage, kArchivePages - 1, quiet, logExchange);
     } else {
-      std::string pageData;
-      AskArchiveDump(s, true, fileName, 0, kArchivePages - 1, false, quiet, logExchange,
-                     pageData);
+      AskArchiveDump(s, true, fileName, 0, kArchivePages - 1, false, quiet, logExchange);
     }
   } catch (const EOperationCancelled&) {
     // The operator stopped the run in a wait; the device did not fail.

@@ -25,18 +25,18 @@ void RepairRequestPanel::ClearForRun() {
   serialNumEklz.clear();
 }
 
-std::string RepairFormVariable(const EklzSession& s, const RepairRequestPanel& panel,
-                               const RepairOrganisation& organisation, const std::string& name) {
+std::string RepairFormVariable(const KkmParticulars& kkm, const RepairOrganisation& organisation,
+                               const RepairRequestPanel& panel, const std::string& name) {
   const auto is = [&](const char* n) { return ::strcasecmp(name.c_str(), n) == 0; };
   if (is("NumRequest")) return panel.numRequest;
   if (is("FactoryNum")) return panel.serialNumEklz;
-  if (is("DateOfActivate")) return FormatShortDate(s.RepairActivationDate);
-  if (is("ModelOfKKT")) return s.RepairKkmModel;
-  if (is("FacoryNumOfKKT")) return s.RepairKkmSerial;
+  if (is("DateOfActivate")) return FormatShortDate(kkm.activationDate.value_or(CalendarDate{}));
+  if (is("ModelOfKKT")) return kkm.model.value_or("");
+  if (is("FacoryNumOfKKT")) return kkm.serial.value_or("");
   if (is("NameOfCTO")) return organisation.name;
   if (is("DateOfBroken")) return FormatShortDate(panel.dateOfBroken);
   if (is("DateRequest")) return FormatShortDate(panel.dateOfCheck);
-  if (is("FIOBOSS")) return organisation.boss;
+  if (is("FIOBOSS")) return organisation.head;
   if (is("ArhivNotSend")) {
     return panel.archiveTransferred ? "перенесены"
                                     : "не перенесены по причине: " + panel.failureToCarryOut;
@@ -54,33 +54,34 @@ std::string RepairVersionText(const std::string& version) {
   return version.substr(0, nul) + tail.substr(Utf8Offset(tail, 5));
 }
 
-void RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchange,
-                      RepairRequestPanel& panel) {
+KkmParticulars RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchange,
+                                RepairRequestPanel& panel, const KkmParticulars& known) {
   panel.ClearForRun();
+  KkmParticulars kkm = known;
 
   std::string version;
   try {
     s.Output().StepProgress("Шаг", 1, 0);
-    AskVersion(s, textForm, quiet, logExchange, version);
-    version = RepairVersionText(version);
+    version = RepairVersionText(AskVersion(s, textForm, quiet, logExchange));
   } catch (const TEKLZException& e) {
     panel.detectFailure = e.what();
     version.clear();
   }
 
-  std::string out;
   const auto page = [&](int n) {
-    return [&, n] { AskArchiveDump(s, false, "", n, n, true, quiet, logExchange, out); };
+    return [&, n] { AskArchiveDump(s, false, "", n, n, true, quiet, logExchange); };
   };
   const std::function<void()> abort = [&] { DoAbort(s, quiet, logExchange); };
-  const std::function<void()> crypto = [&] { AskCryptoSerial(s, quiet, logExchange, out); };
+  const std::function<void()> crypto = [&] { AskCryptoSerial(s, quiet, logExchange); };
   const std::function<void()> status = [&] { AskStatus(s, quiet, logExchange); };
   const std::function<void()> shift = [&] { AskShiftStatus(s, quiet, logExchange); };
-  const std::function<void()> archive = [&] { DoArchiveTest(s, quiet, logExchange, out); };
-  const std::function<void()> processor = [&] { AskProcessorDump(s, quiet, logExchange, out); };
-  const std::function<void()> kpk = [&] { AskCurrentKpk(s, quiet, logExchange, out); };
+  const std::function<void()> archive = [&] { DoArchiveTest(s, quiet, logExchange); };
+  const std::function<void()> processor = [&] {
+    kkm.Update(AskProcessorDump(s, quiet, logExchange).kkm);
+  };
+  const std::function<void()> kpk = [&] { AskCurrentKpk(s, quiet, logExchange); };
   const std::function<void()> activation = [&] {
-    AskActivationResult(s, false, quiet, logExchange, out);
+    kkm.Update(AskActivationResult(s, false, quiet, logExchange).kkm);
   };
 
   const std::vector<std::function<void()>> steps =
@@ -100,11 +101,12 @@ void RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchang
     }
   }
 
-  panel.dateOfActivate = s.RepairActivationDate;
+  panel.dateOfActivate = kkm.activationDate.value_or(CalendarDate{});
   panel.dateOfCheck = Today();
   panel.dateOfBroken = Today();
-  panel.nameKkm = s.RepairKkmModel;
-  panel.serialNumKkm = s.RepairKkmSerial;
+  panel.nameKkm = kkm.model.value_or("");
+  panel.serialNumKkm = kkm.serial.value_or("");
+  return kkm;
 }
 
 }  // namespace eklz

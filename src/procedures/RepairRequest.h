@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codec/Regional.h"
+#include "protocol/Particulars.h"
 #include "protocol/Session.h"
 
 namespace eklz {
@@ -27,18 +28,20 @@ struct RepairRequestPanel {
   void ClearForRun();
 };
 
-// The organisation that sends the request, as the form prints it.
+// The organisation that sends the request: its name and the full name of
+// its head, as the front end's settings hold them (NameOrg, FioBoss).
 struct RepairOrganisation {
-  std::string name;  // NameOfCTO
-  std::string boss;  // FIOBOSS
+  std::string name;
+  std::string head;
 };
 
 // The value of a form variable, its name matched without regard to case:
 // NumRequest, FactoryNum, DateOfActivate, ModelOfKKT, FacoryNumOfKKT,
 // NameOfCTO, DateOfBroken, DateRequest, FIOBOSS, ArhivNotSend, M1, M2.
-// An unknown name gives an empty text.
-std::string RepairFormVariable(const EklzSession& s, const RepairRequestPanel& panel,
-                               const RepairOrganisation& organisation, const std::string& name);
+// The activation date, model and serial come from `kkm` (what the EKLZ
+// told last), not from the panel's fields. An unknown name gives an empty text.
+std::string RepairFormVariable(const KkmParticulars& kkm, const RepairOrganisation& organisation,
+                               const RepairRequestPanel& panel, const std::string& name);
 
 // The names of the twelve form variables in form order.
 inline constexpr const char* kRepairFormVariables[] = {
@@ -53,7 +56,10 @@ std::string RepairVersionText(const std::string& version);
 // "ver 3.0 01.2002 " and sequence A for any other. Every TEKLZException is
 // appended to the failure memo after a line break and the run goes on; any
 // other failure ends the run and leaves the panel's fields unfilled.
-void RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchange,
-                      RepairRequestPanel& panel);
+// `known` holds the particulars learned before the run; the activation
+// result and the processor dump update them, the panel shows them and they
+// are returned.
+KkmParticulars RunRepairRequest(EklzSession& s, bool textForm, bool quiet, bool logExchange,
+                                RepairRequestPanel& panel, const KkmParticulars& known = {});
 
 }  // namespace eklz

@@ -183,23 +183,30 @@ void RequireGoodAnswer(const EklzSession& session) {
   if (session.LastAnswer.Code != 0) throw TEKLZException(session.LastAnswer.Message);
 }
 
-std::string DeliverReplyData(EklzSession& session, const Reply& reply, bool text,
-                             const std::string& prefix) {
-  if (text) return Cp866ToUtf8(std::string(reply.data.begin(), reply.data.end()));
-  return DecodeFragments(session, prefix + RemoveBlanks(reply.dataText));
+DecodedReply DeliverReplyData(EklzSession& session, const Reply& reply, bool text,
+                              const std::string& prefix) {
+  if (text) return {Cp866ToUtf8(std::string(reply.data.begin(), reply.data.end())), {}};
+  DecodedReply decoded = DecodeFragments(session, prefix + RemoveBlanks(reply.dataText));
+  if (!decoded.kkm.Empty()) session.Output().ParticularsLearned(decoded.kkm);
+  return decoded;
 }
 
 std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bool quiet,
                          bool logExchange) {
+  return ReceiveDecodedReply(session, delivery, quiet, logExchange).text;
+}
+
+DecodedReply ReceiveDecodedReply(EklzSession& session, const ReplyDelivery& delivery, bool quiet,
+                                 bool logExchange) {
   ReplyShape shape;
   shape.wait4s = delivery.wait4s;
   const Reply reply = ReadReply(session, shape, quiet, logExchange);
   RequireGoodAnswer(session);
 
-  std::string data;
+  DecodedReply data;
   switch (delivery.data) {
-    case ReplyDelivery::Data::ResultOnly: data = kSuccessText; break;
-    case ReplyDelivery::Data::Hex: data = RemoveBlanks(reply.dataText); break;
+    case ReplyDelivery::Data::ResultOnly: data.text = kSuccessText; break;
+    case ReplyDelivery::Data::Hex: data.text = RemoveBlanks(reply.dataText); break;
     case ReplyDelivery::Data::Text:
     case ReplyDelivery::Data::Fragments:
       data = DeliverReplyData(session, reply, delivery.data == ReplyDelivery::Data::Text,
@@ -219,15 +226,16 @@ std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bo
     for (int number = 1;; ++number) {
       session.Output().StepProgress("Фрагмент отчёта", number, 0);
       size_t dataBytes = 0;
-      std::string line = RequestReportData(session, number, textForm, true, true, &dataBytes);
-      if (line.empty()) break;
+      DecodedReply fragment = RequestReportData(session, number, textForm, true, true, &dataBytes);
+      if (fragment.text.empty()) break;
+      data.kkm.Update(fragment.kkm);
       reportBytes += std::max(dataBytes, kSmallestFragment);
       if (reportBytes > kArchiveBytes) {
         session.AppendResultLine(kReportTooLong, quiet);
         session.Port().Purge();
         throw TEKLZException(kReportTooLong);
       }
-      fragments.push_back(std::move(line));
+      fragments.push_back(std::move(fragment.text));
     }
     for (const std::string& fragment : fragments) session.AppendResultLine("    " + fragment, quiet);
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "codec/HexFrame.h"
+#include "protocol/Particulars.h"
 #include "protocol/Session.h"
 
 namespace eklz {
@@ -65,8 +66,9 @@ Reply ReadReply(EklzSession& session, const ReplyShape& shape, bool quiet, bool 
 void RequireGoodAnswer(const EklzSession& session);
 
 // The delivery step of ReceiveReply and the report-data request: the data
-// as CP866 text (`text`) or decoded as report fragments with `prefix` in front.
-std::string DeliverReplyData(EklzSession& session, const Reply& reply, bool text,
+// as CP866 text (`text`) or decoded as report fragments with `prefix` in
+// front. Particulars a fragment carried also go to the session's output.
+DecodedReply DeliverReplyData(EklzSession& session, const Reply& reply, bool text,
                              const std::string& prefix = {});
 
 // What ReceiveReply delivers of a reply.
@@ -124,5 +126,9 @@ struct ReplyDelivery {
 // every failure and for a non-zero answer code.
 std::string ReceiveReply(EklzSession& session, const ReplyDelivery& delivery, bool quiet,
                          bool logExchange);
+// The same, with the cash register's particulars that the decoded data and
+// the fetched fragments carried (the later fragment wins).
+DecodedReply ReceiveDecodedReply(EklzSession& session, const ReplyDelivery& delivery, bool quiet,
+                                 bool logExchange);
 
 }  // namespace eklz

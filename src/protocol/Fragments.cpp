@@ -119,14 +119,15 @@ std::string StripLeadingZeros(const std::string& text) {
   return text.substr(i);
 }
 
-std::string DecodeFragments(EklzSession& session, const std::string& hexDigits) {
+DecodedReply DecodeFragments(EklzSession& session, const std::string& hexDigits) {
   // Anything that is not a whole fragment of a known code is shown as it came.
   const int code = hexDigits.size() >= 2 && IsHexText(hexDigits) ? HexByteAt(hexDigits, 1) : -1;
   const size_t need = code < 0 ? 0 : LayoutSize(code);
-  if (need == 0 || hexDigits.size() / 2 < need) return hexDigits + kCrLf;
+  if (need == 0 || hexDigits.size() / 2 < need) return {hexDigits + kCrLf, {}};
 
   const FragmentReader f(hexDigits);
   std::string text;
+  KkmParticulars kkm;
   switch (code) {
     case 0x01:
       text = "Заголовок документа. Код фрагмента 01H\r\n" +
@@ -149,7 +150,7 @@ std::string DecodeFragments(EklzSession& session, const std::string& hexDigits) 
       const bool win1251 = session.settings.Win1251;
       const std::string shown =
           win1251 ? f.Text(2, f.Size() - 1) : Cp866ToUtf8(f.Bytes(2, f.Size() - 1));
-      session.RepairKkmModel = shown;
+      kkm.model = shown;
       text = "Тип ККМ, Текст. Код фрагмента 05H\r\n" +
              Field(std::string("Тип ККМ, Текст (16 или 40 символов)") + (win1251 ? "Win1251" : "PC866"),
                    shown);
@@ -160,18 +161,18 @@ std::string DecodeFragments(EklzSession& session, const std::string& hexDigits) 
       break;
     case 0x07: {
       const std::string serial = f.Text(2, 12);
-      session.RepairKkmSerial = serial;
+      kkm.serial = serial;
       text = "Заголовок ККМ. Код фрагмента 07H\r\n" + Field("Заводской номер ККМ", serial) +
              Field("Регистрационный номер ЭКЛЗ", f.Digits(14, 5)) + Field("ИНН", f.Digits(19, 6));
       break;
     }
     case 0x08: {
       const std::string date = f.Date(2);
-      session.RepairActivationDate = ParseShortDateYY(date);
+      kkm.activationDate = ParseShortDateYY(date);
       text = "Активизация. Код фрагмента 08H\r\n" + Field("Дата", date) + Field("Время", f.Time(5)) +
              "    Регистрационный номер ККМ:" + f.Digits(7, 6) + "    Смена:" +
              std::to_string(f.Word(13)) + kCrLf + kCrLf;
-      return text;
+      return {text, kkm};
     }
     case 0x09:
       text = "Закрытие смены. Код фрагмента 09H\r\n" + ShiftSums(f, 2);
@@ -202,7 +203,7 @@ std::string DecodeFragments(EklzSession& session, const std::string& hexDigits) 
              ShiftSums(f, 4);
       break;
   }
-  return text;
+  return {text, kkm};
 }
 
 }  // namespace eklz

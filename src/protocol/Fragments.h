@@ -1,11 +1,12 @@
 // The report fragment decoder: one numeric fragment of journal data (a
 // fragment code byte and its fields, as hexadecimal digits) into readable
-// Russian text. Decoding fragments 05H, 07H and 08H also records the values
-// printed on the repair request.
+// Russian text. The fragments 05H, 07H and 08H also give the cash register's
+// particulars printed on the repair request.
 #pragma once
 
 #include <string>
 
+#include "protocol/Particulars.h"
 #include "protocol/Session.h"
 
 namespace eklz {
@@ -13,8 +14,9 @@ namespace eklz {
 // Decodes one fragment given as upper-case hexadecimal digits without blanks,
 // fragment code first. The text has CR LF between lines and at its end. A
 // fragment shorter than its layout, or of an unknown code, is shown as its
-// digits. An invalid activation date in 08H raises EConvertError.
-std::string DecodeFragments(EklzSession& session, const std::string& hexDigits);
+// digits. An invalid activation date in 08H raises EConvertError. `kkm`
+// holds the model (05H), the serial number (07H) or the activation date (08H).
+DecodedReply DecodeFragments(EklzSession& session, const std::string& hexDigits);
 
 // The value of the two digits at a 1-based character position.
 int HexByteAt(const std::string& hexDigits, size_t position);

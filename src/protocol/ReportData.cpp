@@ -6,8 +6,8 @@
 
 namespace eklz {
 
-std::string RequestReportData(EklzSession& session, int /*fragmentNumber*/, bool textForm,
-                              bool logExchange, bool quiet, size_t* dataBytes) {
+DecodedReply RequestReportData(EklzSession& session, int /*fragmentNumber*/, bool textForm,
+                               bool logExchange, bool quiet, size_t* dataBytes) {
   SendFrame(session, BuildRequest(code::kReportData), logExchange);
   const Reply reply = ReadReply(session, ReplyShape{}, quiet, logExchange);
   if (dataBytes) *dataBytes = reply.data.size();

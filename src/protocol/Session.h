@@ -1,6 +1,6 @@
 // EklzSession: everything one tester window (or one command-line run) owns
-// for talking to an EKLZ: the port, the output views, the settings, the last
-// decoded answer and the values kept for the repair request.
+// for talking to an EKLZ: the port, the output views, the settings and the
+// last decoded answer.
 #pragma once
 
 #include <atomic>
@@ -11,6 +11,7 @@
 
 #include "protocol/AnswerCodes.h"
 #include "codec/Regional.h"
+#include "protocol/Particulars.h"
 #include "serial/Port.h"
 #include "settings/SettingsRecord.h"
 
@@ -50,6 +51,10 @@ class OutputSink {
   // of what `what` names ("Документ", "Фрагмент отчёта"). Front ends may
   // show it; it is never a result line.
   virtual void StepProgress(const std::string& /*what*/, int /*step*/, int /*steps*/) {}
+  // The cash register's particulars a reply carried (a processor dump, a
+  // decoded fragment 05H, 07H or 08H), as soon as they are decoded. A front
+  // end that prints the repair request keeps the latest of each.
+  virtual void ParticularsLearned(const KkmParticulars& /*kkm*/) {}
   // Called before every request frame goes out. A sink may raise here to
   // end a run between two exchanges, never inside one.
   virtual void BeforeRequest() {}
@@ -155,11 +160,6 @@ class EklzSession {
   // device switched to it (settings/Settings.h, RaisedRate); empty: none.
   std::string settingsFile;
   TAnswerInfo LastAnswer;
-
-  // Values last decoded from the EKLZ, printed on the repair request.
-  CalendarDate RepairActivationDate;
-  std::string RepairKkmModel;
-  std::string RepairKkmSerial;
 
  private:
   // Refuses a thread other than the runner while a run is in flight.

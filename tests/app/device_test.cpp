@@ -119,8 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
                        w.findChild<QLineEdit*>("edShift")->setText("2");
                      },
                      [](EklzSession& s) {
-                       std::string ignored;
-                       AskControlTape(s, true, 2, false, true, ignored);
+                       AskControlTape(s, true, 2, false, true);
                      }},
         EndToEndCase{"Autotest", "Тестирование ЭКЛЗ", Nothing,
                      [](EklzSession& s) { RunAutotest(s, false, false, true); }}),
@@ -134,8 +133,7 @@ TEST_F(WithSimulator, TenPageDumpToAFileShowsEveryPage) {
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
 
   SimSession reference(true);
-  std::string page;
-  AskArchiveDump(reference.session, true, dir.File("reference.bin"), 5, 14, false, false, true, page);
+  AskArchiveDump(reference.session, true, dir.File("reference.bin"), 5, 14, false, false, true);
   EXPECT_EQ(StdLines(ResultLines()), reference.sink.result);
   EXPECT_EQ(StdLines(ProtocolLines()), reference.sink.protocol);
   const std::string bytes = ReadFile(dir.File("dump.bin"));

@@ -492,17 +492,20 @@ TEST_F(WindowTest, RepairRequestFillsThePanelAndThePrintedForm) {
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join("\n").toStdString();
 
   // Cleared by the run, filled from the device.
-  const EklzSession& s = window->Session();
+  const KkmParticulars kkm = window->Particulars();
+  const std::string model = kkm.model.value_or("");
+  const std::string serial = kkm.serial.value_or("");
+  const CalendarDate activation = kkm.activationDate.value_or(CalendarDate{});
   EXPECT_EQ(memo->toPlainText(), "");
   EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->text(), "");
-  ASSERT_FALSE(s.RepairKkmModel.empty());
+  ASSERT_FALSE(model.empty());
   // The fields hold as much as their length allows.
-  EXPECT_EQ(Find<QLineEdit>("RequestDornalNameKKM")->text(), QString::fromStdString(s.RepairKkmModel).left(16));
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalNameKKM")->text(), QString::fromStdString(model).left(16));
   EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumKKM")->text(),
-            QString::fromStdString(s.RepairKkmSerial).left(12));
+            QString::fromStdString(serial).left(12));
   const QDate activated = Find<QDateTimeEdit>("RequestDornalDateOfActivate")->date();
   EXPECT_EQ(FormatShortDate({activated.year(), activated.month(), activated.day()}),
-            FormatShortDate(s.RepairActivationDate));
+            FormatShortDate(activation));
   EXPECT_EQ(Find<QDateTimeEdit>("RequestDornalDateOfBroken")->date(), QDate::currentDate());
 
   // The operator completes the panel; the reason memo follows the check box.
@@ -521,9 +524,9 @@ TEST_F(WindowTest, RepairRequestFillsThePanelAndThePrintedForm) {
   const QStringList expected = {
       "Заявка № 17",
       "Заводской номер ЭКЛЗ: 1234567890123",
-      "Дата активизации ЭКЛЗ: " + QString::fromStdString(FormatShortDate(s.RepairActivationDate)),
-      "Модель ККТ: " + QString::fromStdString(s.RepairKkmModel).simplified(),
-      "Заводской номер ККТ: " + QString::fromStdString(s.RepairKkmSerial),
+      "Дата активизации ЭКЛЗ: " + QString::fromStdString(FormatShortDate(activation)),
+      "Модель ККТ: " + QString::fromStdString(model).simplified(),
+      "Заводской номер ККТ: " + QString::fromStdString(serial),
       "Наименование ЦТО: ЦТО Восток",
       "Дата отказа ЭКЛЗ: " + QDate::currentDate().toString("dd.MM.yyyy"),
       "Не печатает чек",

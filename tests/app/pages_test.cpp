@@ -45,7 +45,7 @@ TEST(Pages, EveryPageBuildsItsRunFromItsOwnPanelAlone) {
     const app::PanelFields fields(*panel);
     for (bool textForm : {false, true}) {
       if (textForm && !page.layout.formChoice) continue;
-      const app::DispatchContext context{fields, true, false, std::make_shared<ClockSeededRandom>(), ""};
+      const app::DispatchContext context{fields, true, false, std::make_shared<ClockSeededRandom>(), "", nullptr, {}};
       app::PreparedRun run;
       EXPECT_NO_THROW(run = page.prepare(context, textForm)) << "text form " << textForm;
       EXPECT_TRUE(run.operation);

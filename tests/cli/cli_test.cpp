@@ -176,15 +176,14 @@ TEST_F(Cli, EachGroupPrintsTheResultViewLines) {
        [](EklzSession& s) { DoFreeText(s, 0, 1, 0, "Привет, как дела", false, false, true); }},
       {{"status"}, [](EklzSession& s) { AskStatus(s, false, true); }},
       {{"reg-number", "--text-form"},
-       [](EklzSession& s) { std::string r; AskRegNumber(s, true, false, true, r); }},
+       [](EklzSession& s) { AskRegNumber(s, true, false, true); }},
       {{"control-tape", "--shift", "2"},
-       [](EklzSession& s) { std::string r; AskControlTape(s, false, 2, false, true, r); }},
+       [](EklzSession& s) { AskControlTape(s, false, 2, false, true); }},
       {{"dump", "--page", "3"},
-       [](EklzSession& s) { std::string r; AskArchiveDump(s, false, "", 3, 3, true, false, true, r); }},
+       [](EklzSession& s) { AskArchiveDump(s, false, "", 3, 3, true, false, true); }},
       {{"command", "--bytes", "07 01"},
        [](EklzSession& s) {
-         std::string r;
-         RunArbitraryCommand(s, false, "02 02 07 01 04 ", false, false, false, false, true, r);
+         RunArbitraryCommand(s, false, "02 02 07 01 04 ", false, false, false, false, true);
        }},
   };
   for (const Case& c : cases) {

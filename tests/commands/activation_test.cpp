@@ -10,8 +10,8 @@ class Activation : public CommandTest {
   void Activate(bool textForm, const std::string& serial, const std::string& inn,
                 const std::string& reg, const std::string& name, int width, int shift,
                 bool logExchange = true) {
-    DoActivate(t.session, textForm, serial, {2005, 1, 19}, {16, 47, 0}, inn, reg, name, width,
-               shift, false, logExchange, result);
+    result = DoActivate(t.session, textForm, serial, {2005, 1, 19}, {16, 47, 0}, inn, reg, name,
+                        width, shift, false, logExchange);
   }
   std::string result;
 };
@@ -86,8 +86,7 @@ TEST_F(Activation, MalformedFieldsAreRefusedBeforeAnything) {
 
 TEST_F(Activation, ExchangeParametersReopenThePortAtTheNewRate) {
   Device();
-  std::string result;
-  DoSetExchangeParams(t.session, t.pty.SlavePath(), 5, 255, "57600", false, true, result);
+  std::string result = DoSetExchangeParams(t.session, t.pty.SlavePath(), 5, 255, "57600", false, true);
   EXPECT_EQ(BytesToHex(Requests().at(0)), "02 03 02 05 FF FB ");
   EXPECT_EQ(result, "Операция успешно выполнена");
   EXPECT_EQ(t.session.Port().BaudRate(), 57600u);
@@ -99,20 +98,20 @@ TEST_F(Activation, ExchangeParametersReopenThePortAtTheNewRate) {
             (Lines{"Результат операции: Операция успешно выполнена",
                    "Новые параметры обмена применены"}));
   // The reopened port works.
-  DoSetExchangeParams(t.session, t.pty.SlavePath(), 2, 10, "9600", false, true, result);
+  result = DoSetExchangeParams(t.session, t.pty.SlavePath(), 2, 10, "9600", false, true);
   EXPECT_EQ(BytesToHex(Requests().at(1)), "02 03 02 02 0A 09 ");
 }
 
 TEST_F(Activation, ExchangeParameterFailures) {
   Device([](const Bytes&) { return DeviceReply(0x01); });
   std::string result;
-  ExpectRefused(t, [&] { DoSetExchangeParams(t.session, "COM1", -1, 10, "", false, true, result); },
+  ExpectRefused(t, [&] { result = DoSetExchangeParams(t.session, "COM1", -1, 10, "", false, true); },
                 "Не выбрана скорость обмена");
-  ExpectRefused(t, [&] { DoSetExchangeParams(t.session, "COM1", 2, 1, "9600", false, true, result); },
+  ExpectRefused(t, [&] { result = DoSetExchangeParams(t.session, "COM1", 2, 1, "9600", false, true); },
                 "Тайм-аут должен быть в пределах от 2 до 255");
 
   // The device refuses: the old port and settings stay.
-  EXPECT_THROW(DoSetExchangeParams(t.session, "COM9", 3, 20, "19200", false, true, result),
+  EXPECT_THROW(result = DoSetExchangeParams(t.session, "COM9", 3, 20, "19200", false, true),
                TEKLZException);
   EXPECT_EQ(t.session.Port().BaudRate(), 9600u);
   EXPECT_EQ(t.session.settings.BoundRate, "9600");
@@ -120,8 +119,7 @@ TEST_F(Activation, ExchangeParameterFailures) {
   // Accepted, but the new port cannot be opened: the link is closed and the
   // settings already hold the new values.
   Device();
-  EXPECT_THROW(DoSetExchangeParams(t.session, "/dev/eklz-missing", 3, 20, "19200", false, true,
-                                   result),
+  EXPECT_THROW(result = DoSetExchangeParams(t.session, "/dev/eklz-missing", 3, 20, "19200", false, true),
                ESystemError);
   EXPECT_FALSE(t.session.LinkOpen());
   EXPECT_EQ(t.session.settings.BoundRate, "19200");

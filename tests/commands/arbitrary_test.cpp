@@ -64,25 +64,25 @@ TEST_F(Arbitrary, SendsTheFrameAsItStandsAndReadsAsChosen) {
     if (req[2] == 0x05) return DeviceReply(8);
     return DeviceReply(0, B("03 00 00 00 01 00"));
   });
-  RunArbitraryCommand(t.session, false, "02 01 24 25 ", false, false, true, false, true, reply);
+  reply = RunArbitraryCommand(t.session, false, "02 01 24 25 ", false, false, true, false, true);
   EXPECT_EQ(reply, "Скидка. Код фрагмента 03H\r\n    Сумма скидки:1.00\r\n");
   EXPECT_EQ(t.sink.result.front(), "Выполнение свободной команды:(HEX)02 01 24 25 ");
   EXPECT_EQ(t.sink.result[t.sink.result.size() - 3], "Ответ ЭКЛЗ:Скидка. Код фрагмента 03H");
   EXPECT_EQ(t.sink.protocol.front(), "==> 02 01 24 25 ");
 
   // Text form wins over fragment decoding; only the result text with resultOnly.
-  RunArbitraryCommand(t.session, true, "02 01 24 25 ", false, false, true, false, true, reply);
+  reply = RunArbitraryCommand(t.session, true, "02 01 24 25 ", false, false, true, false, true);
   EXPECT_EQ(reply, std::string("\x03\x00\x00\x00\x01\x00", 6));
   Clear();
-  RunArbitraryCommand(t.session, false, "02 01 24 25 ", true, true, true, false, true, reply);
+  reply = RunArbitraryCommand(t.session, false, "02 01 24 25 ", true, true, true, false, true);
   EXPECT_EQ(t.sink.result.back(), "Ответ ЭКЛЗ:Операция успешно выполнена");
   EXPECT_EQ(t.sink.protocol.size(), 7u);  // no report fetch
 }
 
 TEST_F(Arbitrary, AFrameWithAnEmptyCellIsNotSent) {
   Device();
-  EXPECT_THROW(RunArbitraryCommand(t.session, false, "02 01   01 ", false, false, false, false,
-                                   true, reply),
+  EXPECT_THROW(reply = RunArbitraryCommand(t.session, false, "02 01   01 ", false, false, false, false,
+                                   true),
                EConvertError);
   EXPECT_TRUE(Requests().empty());
 }

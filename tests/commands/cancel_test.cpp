@@ -98,7 +98,7 @@ TEST_F(Cancel, ADumpCancelledInAWaitKeepsWholePagesOnly) {
   });
   std::string pageData;
   const auto took = CancelledAfter(
-      [&] { AskArchiveDump(t.session, true, file, 0, 9, false, true, false, pageData); },
+      [&] { pageData = AskArchiveDump(t.session, true, file, 0, 9, false, true, false); },
       std::chrono::milliseconds(500));
   EXPECT_LT(took, std::chrono::milliseconds(50));
   std::ifstream in(file, std::ios::binary);
@@ -115,8 +115,7 @@ TEST_F(Cancel, ACancelBetweenPagesEndsTheDumpAfterThePageInProgress) {
     if (request[4] == 1) t.session.RequestCancel();  // asked while page 1 is on its way
     return StandardReply(request);
   });
-  std::string pageData;
-  AskArchiveDump(t.session, true, file, 0, 9, false, true, false, pageData);
+  std::string pageData = AskArchiveDump(t.session, true, file, 0, 9, false, true, false);
   EXPECT_EQ(std::filesystem::file_size(file), 2u * 512u);
   EXPECT_EQ(Requests().size(), 2u);
 }

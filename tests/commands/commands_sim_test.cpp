@@ -34,8 +34,7 @@ TEST(CommandsAgainstTheSimulator, ADocumentFromSaleToCompletionReadsBack) {
   const long long kpk = std::stoll(m[1]);
 
   sim.sink.result.clear();
-  std::string first;
-  AskDocument(s, false, kpk, false, true, first);
+  std::string first = AskDocument(s, false, kpk, false, true);
   const Lines& r = sim.sink.result;
   EXPECT_TRUE(Contains(r, "    Дата:20.03.24"));
   EXPECT_TRUE(Contains(r, "    Код оператора:5"));
@@ -48,14 +47,13 @@ TEST(CommandsAgainstTheSimulator, ADocumentFromSaleToCompletionReadsBack) {
 
 TEST(CommandsAgainstTheSimulator, ControlTapeInBothForms) {
   SimSession sim(true);
-  std::string first;
-  AskControlTape(sim.session, false, 1, false, true, first);
+  std::string first = AskControlTape(sim.session, false, 1, false, true);
   EXPECT_EQ(first.rfind("Заголовок смены. Код фрагмента 0EH\r\n    Смена:1\r\n", 0), 0u) << first;
   const size_t numeric = sim.sink.result.size();
   EXPECT_GT(numeric, 20u);
 
   sim.sink.result.clear();
-  AskControlTape(sim.session, true, 1, false, true, first);
+  first = AskControlTape(sim.session, true, 1, false, true);
   EXPECT_FALSE(first.empty());
   // Every fetched line is indented; the first comes last.
   const Lines& r = sim.sink.result;
@@ -70,8 +68,7 @@ TEST(CommandsAgainstTheSimulator, TwentyPagesToAFileMatchTheArchive) {
   SimSession sim(true);
   TempDir temp;
   const std::string file = temp.File("dump.bin");
-  std::string pageData;
-  AskArchiveDump(sim.session, true, file, 0, 19, false, true, false, pageData);
+  std::string pageData = AskArchiveDump(sim.session, true, file, 0, 19, false, true, false);
   std::ifstream in(file, std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
@@ -86,8 +83,7 @@ TEST(CommandsAgainstTheSimulator, TwentyPagesToAFileMatchTheArchive) {
 
 TEST(CommandsAgainstTheSimulator, StatusAtTheNewRateAfterExchangeParameters) {
   SimSession sim(true);
-  std::string result;
-  DoSetExchangeParams(sim.session, sim.server->SlavePath(), 3, 20, "19200", false, true, result);
+  std::string result = DoSetExchangeParams(sim.session, sim.server->SlavePath(), 3, 20, "19200", false, true);
   EXPECT_EQ(sim.device.BaudRate(), 19200u);
   EXPECT_EQ(sim.session.Port().BaudRate(), 19200u);
   sim.sink.result.clear();

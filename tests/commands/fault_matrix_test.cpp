@@ -214,8 +214,8 @@ TEST_P(FaultMatrix, FailsWithTheExactMessageInTimeAndKeepsWholePages) {
     std::string out;
     switch (c.scenario) {
       case Scenario::Status: AskStatus(t.session, false, true); break;
-      case Scenario::Report: AskControlTape(t.session, false, 1, false, true, out); break;
-      case Scenario::Dump: AskArchiveDump(t.session, true, file, 0, 1, false, false, true, out); break;
+      case Scenario::Report: out = AskControlTape(t.session, false, 1, false, true); break;
+      case Scenario::Dump: out = AskArchiveDump(t.session, true, file, 0, 1, false, false, true); break;
     }
   } catch (const std::exception& e) {
     message = e.what();
@@ -279,7 +279,7 @@ TEST_F(CommandTest, RepliesWithTheNearFullBitAreReadWhole) {
   });
   EXPECT_NO_THROW(AskStatus(t.session, false, true));
   std::string page;
-  EXPECT_NO_THROW(AskArchiveDump(t.session, false, "", 3, 3, true, false, true, page));
+  EXPECT_NO_THROW(page = AskArchiveDump(t.session, false, "", 3, 3, true, false, true));
   EXPECT_EQ(page, RemoveBlanks(BytesToHex(Page(3))));
 }
 

@@ -20,15 +20,15 @@ TEST_F(Information, Frames) {
   Device();
   std::string r;
   ExpectFrames(t, *device, {
-      {"reg number", [&](EklzSession& s) { AskRegNumber(s, false, false, true, r); }, "02 01 14 15"},
-      {"reg number, text", [&](EklzSession& s) { AskRegNumber(s, true, false, true, r); }, "02 01 94 95"},
-      {"activation result", [&](EklzSession& s) { AskActivationResult(s, false, false, true, r); },
+      {"reg number", [&](EklzSession& s) { r = AskRegNumber(s, false, false, true); }, "02 01 14 15"},
+      {"reg number, text", [&](EklzSession& s) { r = AskRegNumber(s, true, false, true); }, "02 01 94 95"},
+      {"activation result", [&](EklzSession& s) { r = AskActivationResult(s, false, false, true).text; },
        "02 01 24 25"},
       {"activation result, text",
-       [&](EklzSession& s) { AskActivationResult(s, true, false, true, r); }, "02 01 A4 A5"},
-      {"version", [&](EklzSession& s) { AskVersion(s, false, false, true, r); }, "02 01 2A 2B"},
-      {"version, text", [&](EklzSession& s) { AskVersion(s, true, false, true, r); }, "02 01 AA AB"},
-      {"crypto serial", [&](EklzSession& s) { AskCryptoSerial(s, false, true, r); }, "02 01 39 38"},
+       [&](EklzSession& s) { r = AskActivationResult(s, true, false, true).text; }, "02 01 A4 A5"},
+      {"version", [&](EklzSession& s) { r = AskVersion(s, false, false, true); }, "02 01 2A 2B"},
+      {"version, text", [&](EklzSession& s) { r = AskVersion(s, true, false, true); }, "02 01 AA AB"},
+      {"crypto serial", [&](EklzSession& s) { r = AskCryptoSerial(s, false, true); }, "02 01 39 38"},
   });
 }
 
@@ -42,17 +42,17 @@ TEST_F(Information, ResultLinesOfThePlainQueries) {
       default: return DeviceReply(0, B("00 00 01 2C"));     // 0x3C
     }
   });
-  AskRegNumber(t.session, false, false, true, r);
+  r = AskRegNumber(t.session, false, false, true);
   EXPECT_EQ(t.sink.result.back(), "Регистрационный номер ЭКЛЗ:0000012345");
-  AskVersion(t.session, false, false, true, r);
+  r = AskVersion(t.session, false, false, true);
   EXPECT_EQ(t.sink.result.back(), "Версия ЭКЛЗ:02.01");
   Clear();
-  AskCryptoSerial(t.session, false, true, r);
+  r = AskCryptoSerial(t.session, false, true);
   EXPECT_EQ(t.sink.result, (Lines{"Запрос серийного номера криптопроцессора",
                                   "Запрос успешно отправлен", "Ожидание ответа...", "",
                                   "Состояние операции: Нормальное  завершение", "",
                                   "Серийный номер криптопроцессора (HEX): 12AB"}));
-  AskCurrentKpk(t.session, false, true, r);
+  r = AskCurrentKpk(t.session, false, true);
   EXPECT_EQ(t.sink.result.back(), "Текущий номер КПК: 300");
   EXPECT_EQ(BytesToHex(Requests().back()), "02 01 3C 3D ");
 }
@@ -61,7 +61,7 @@ TEST_F(Information, CurrentKpkWithoutANumberIsAConversionFailure) {
   Device([](const Bytes&) { return DeviceReply(0); });
   std::string r;
   try {
-    AskCurrentKpk(t.session, false, true, r);
+    r = AskCurrentKpk(t.session, false, true);
     FAIL();
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'$' is not a valid integer value");
@@ -78,8 +78,7 @@ TEST_F(Information, TheActivationResultFetchesItsReport) {
       default: return DeviceReply(8);
     }
   });
-  std::string r;
-  AskActivationResult(t.session, false, false, true, r);
+  const DecodedReply r = AskActivationResult(t.session, false, false, true);
   EXPECT_EQ(Lines(t.sink.result.begin() + 5, t.sink.result.end()),
             (Lines{"    Тип ККМ, Текст. Код фрагмента 05H",
                    "    Тип ККМ, Текст (16 или 40 символов)Win1251:ABC ", "",
@@ -87,25 +86,29 @@ TEST_F(Information, TheActivationResultFetchesItsReport) {
                    "    Регистрационный номер ККМ:000000012345    Смена:5", "", "",
                    "Заголовок ККМ. Код фрагмента 07H", "    Заводской номер ККМ:123456789012",
                    "    Регистрационный номер ЭКЛЗ:0000012345", "    ИНН:771234567890", ""}));
-  EXPECT_EQ(t.session.RepairKkmSerial, "123456789012");
-  EXPECT_EQ(t.session.RepairKkmModel, "ABC ");
-  EXPECT_EQ(t.session.RepairActivationDate, (CalendarDate{2005, 1, 19}));
+  // The query returns what its fragments told, and the window hears it too.
+  for (const KkmParticulars& kkm : {r.kkm, t.sink.kkm}) {
+    EXPECT_EQ(kkm.serial, "123456789012");
+    EXPECT_EQ(kkm.model, "ABC ");
+    EXPECT_EQ(kkm.activationDate, (CalendarDate{2005, 1, 19}));
+  }
 }
 
 TEST_F(Information, ProcessorDumpShowsAndStoresTheActivationData) {
   Device([](const Bytes&) { return DeviceReply(0, ProcessorDump()); });
-  std::string r;
-  AskProcessorDump(t.session, false, true, r);
-  EXPECT_EQ(r.size(), 178u);  // 89 bytes: the first one is removed
+  const DecodedReply r = AskProcessorDump(t.session, false, true);
+  EXPECT_EQ(r.text.size(), 178u);  // 89 bytes: the first one is removed
   EXPECT_EQ(Lines(t.sink.result.begin() + 6, t.sink.result.end()),
             (Lines{"Дата активизации ЭКЛЗ: 19.01.05", "Время активизации:9:5",
                    "Заводской № ККМ:123456789012", "ИНН:771234567890",
                    "Регистрационный № ККМ:000000012345", "№ смены:300",
                    "Имя ККМ (тип):KASSA-M" + std::string(33, ' '),
                    "Серийный номер процессора:DEADBEEF", "Регистрационный № ЭКЛЗ:0000012345"}));
-  EXPECT_EQ(t.session.RepairActivationDate, (CalendarDate{2005, 1, 19}));
-  EXPECT_EQ(t.session.RepairKkmModel, "KASSA-M" + std::string(33, ' '));
-  EXPECT_EQ(t.session.RepairKkmSerial, "123456789012");
+  for (const KkmParticulars& kkm : {r.kkm, t.sink.kkm}) {
+    EXPECT_EQ(kkm.activationDate, (CalendarDate{2005, 1, 19}));
+    EXPECT_EQ(kkm.model, "KASSA-M" + std::string(33, ' '));
+    EXPECT_EQ(kkm.serial, "123456789012");
+  }
 }
 
 TEST_F(Information, ProcessorDumpFailures) {
@@ -113,20 +116,19 @@ TEST_F(Information, ProcessorDumpFailures) {
   // A blank EKLZ: all nine lines, then the date fails and nothing is stored.
   Device([](const Bytes&) { return DeviceReply(0, ProcessorDump("00 00 00")); });
   try {
-    AskProcessorDump(t.session, false, true, r);
+    r = AskProcessorDump(t.session, false, true).text;
     FAIL();
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'00.00.00' is not a valid date");
   }
   EXPECT_EQ(t.sink.result.back(), "Регистрационный № ЭКЛЗ:0000012345");
-  EXPECT_EQ(t.session.RepairKkmSerial, "");
-  EXPECT_EQ(t.session.RepairActivationDate, CalendarDate{});
+  EXPECT_TRUE(t.sink.kkm.Empty());
 
   // Too short a reply is refused after the answer lines, before any data line.
   Device([](const Bytes&) { return DeviceReply(0, Bytes(89, 0x11)); });
   Clear();
   try {
-    AskProcessorDump(t.session, false, true, r);
+    r = AskProcessorDump(t.session, false, true).text;
     FAIL();
   } catch (const TEKLZException& e) {
     EXPECT_STREQ(e.what(), "Ответ ЭКЛЗ слишком короткий: получено 89 байт данных вместо 90");

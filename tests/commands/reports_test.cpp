@@ -13,26 +13,26 @@ class Reports : public CommandTest {
 TEST_F(Reports, Frames) {
   Device();
   ExpectFrames(t, *device, {
-      {"tape of shift 1", [&](EklzSession& s) { AskControlTape(s, false, 1, false, true, r); },
+      {"tape of shift 1", [&](EklzSession& s) { r = AskControlTape(s, false, 1, false, true); },
        "02 03 20 00 01 22"},
-      {"tape of shift 300, text", [&](EklzSession& s) { AskControlTape(s, true, 300, false, true, r); },
+      {"tape of shift 300, text", [&](EklzSession& s) { r = AskControlTape(s, true, 300, false, true); },
        "02 03 A0 01 2C 8E"},
-      {"document 123", [&](EklzSession& s) { AskDocument(s, false, 123, false, true, r); },
+      {"document 123", [&](EklzSession& s) { r = AskDocument(s, false, 123, false, true); },
        "02 05 21 00 00 01 23 06"},
-      {"document 0", [&](EklzSession& s) { AskDocument(s, false, 0, false, true, r); },
+      {"document 0", [&](EklzSession& s) { r = AskDocument(s, false, 0, false, true); },
        "02 05 21 00 00 00 00 24"},
-      {"totals of shift 12", [&](EklzSession& s) { AskShiftTotals(s, false, 12, false, true, r); },
+      {"totals of shift 12", [&](EklzSession& s) { r = AskShiftTotals(s, false, 12, false, true); },
        "02 03 23 00 0C 2C"},
       {"totals of shift 255 (binary, not BCD)",
-       [&](EklzSession& s) { AskShiftTotals(s, false, 255, false, true, r); }, "02 03 23 00 FF DF"},
+       [&](EklzSession& s) { r = AskShiftTotals(s, false, 255, false, true); }, "02 03 23 00 FF DF"},
       {"report type 4 by dates",
-       [&](EklzSession& s) { AskReport(s, false, 4, {2005, 1, 19}, {2005, 1, 31}, 0, 0, false, true, r); },
+       [&](EklzSession& s) { r = AskReport(s, false, 4, {2005, 1, 19}, {2005, 1, 31}, 0, 0, false, true); },
        "02 08 22 04 05 01 19 05 01 31 06"},
       {"report type 5 by dates, text",
-       [&](EklzSession& s) { AskReport(s, true, 5, {2005, 2, 1}, {2005, 2, 28}, 0, 0, false, true, r); },
+       [&](EklzSession& s) { r = AskReport(s, true, 5, {2005, 2, 1}, {2005, 2, 28}, 0, 0, false, true); },
        "02 08 A2 05 05 02 01 05 02 28 86"},
       {"report type 6 by shifts",
-       [&](EklzSession& s) { AskReport(s, false, 6, {}, {}, 1, 10, false, true, r); },
+       [&](EklzSession& s) { r = AskReport(s, false, 6, {}, {}, 1, 10, false, true); },
        "02 06 22 06 00 01 00 0A 29"},
   });
 }
@@ -41,7 +41,7 @@ TEST_F(Reports, TheFirstFourTypesAreRefusedWithoutARequest) {
   Device();
   for (int type = 0; type < 4; ++type) {
     Clear();
-    AskReport(t.session, false, type, {2005, 1, 1}, {2005, 1, 2}, 1, 2, false, true, r);
+    r = AskReport(t.session, false, type, {2005, 1, 1}, {2005, 1, 2}, 1, 2, false, true);
     EXPECT_EQ(t.sink.result, (Lines{"Запрос отчета:",
                                     "Выбранный Вами тип отчета в данной версии ЭКЛЗ не подерживается"}));
     EXPECT_TRUE(t.sink.protocol.empty());
@@ -52,12 +52,12 @@ TEST_F(Reports, TheFirstFourTypesAreRefusedWithoutARequest) {
 TEST_F(Reports, ValuesTheRequestCannotCarryAreRefused) {
   Device();
   const std::string shift = "Номер смены должен быть в пределах от 0 до 32767";
-  ExpectRefused(t, [&] { AskControlTape(t.session, false, 32768, false, true, r); }, shift);
-  ExpectRefused(t, [&] { AskShiftTotals(t.session, false, -1, false, true, r); }, shift);
-  ExpectRefused(t, [&] { AskReport(t.session, false, 7, {}, {}, 0, 40000, false, true, r); }, shift);
-  ExpectRefused(t, [&] { AskDocument(t.session, false, 100000000, false, true, r); },
+  ExpectRefused(t, [&] { r = AskControlTape(t.session, false, 32768, false, true); }, shift);
+  ExpectRefused(t, [&] { r = AskShiftTotals(t.session, false, -1, false, true); }, shift);
+  ExpectRefused(t, [&] { r = AskReport(t.session, false, 7, {}, {}, 0, 40000, false, true); }, shift);
+  ExpectRefused(t, [&] { r = AskDocument(t.session, false, 100000000, false, true); },
                 "Номер КПК должен быть в пределах от 0 до 99999999");
-  ExpectRefused(t, [&] { AskReport(t.session, false, 8, {}, {}, 0, 0, false, true, r); },
+  ExpectRefused(t, [&] { r = AskReport(t.session, false, 8, {}, {}, 0, 0, false, true); },
                 "Тип отчёта должен быть в пределах от 0 до 7");
   EXPECT_TRUE(Requests().empty());
 }
@@ -71,7 +71,7 @@ TEST_F(Reports, TheViewShowsFetchedFragmentsIndentedAndTheFirstLast) {
       default: return DeviceReply(8);
     }
   });
-  AskControlTape(t.session, false, 1, false, true, r);
+  r = AskControlTape(t.session, false, 1, false, true);
   EXPECT_EQ(t.sink.result,
             (Lines{"Запрос контрольной ленты:", "    Смена №1", "Запрос успешно отправлен", "",
                    "Состояние операции: Нормальное  завершение", "",
@@ -89,7 +89,7 @@ TEST_F(Reports, TheViewShowsFetchedFragmentsIndentedAndTheFirstLast) {
     }
   });
   Clear();
-  AskReport(t.session, true, 6, {}, {}, 1, 1, false, true, r);
+  r = AskReport(t.session, true, 6, {}, {}, 1, 1, false, true);
   EXPECT_EQ(Lines(t.sink.result.begin() + 4, t.sink.result.end()),
             (Lines{"Запрос успешно отправлен", "", "Состояние операции: Нормальное  завершение", "",
                    "    ИТОГ", "СМЕНА 1"}));
@@ -98,7 +98,7 @@ TEST_F(Reports, TheViewShowsFetchedFragmentsIndentedAndTheFirstLast) {
                    "    № смены окончания отчета:1"}));
   Clear();
   step = 0;
-  AskReport(t.session, false, 4, {2005, 1, 19}, {2005, 1, 31}, 0, 0, false, true, r);
+  r = AskReport(t.session, false, 4, {2005, 1, 19}, {2005, 1, 31}, 0, 0, false, true);
   EXPECT_EQ(Lines(t.sink.result.begin(), t.sink.result.begin() + 4),
             (Lines{"Запрос отчета:", "    Отчет по Датам", "    Дата начала отчета:19.01.2005",
                    "    Дата окончания отчета:31.01.2005"}));

@@ -59,11 +59,12 @@ TEST(RepairRequestAgainstTheSimulator, ASilentDeviceFillsTheMemoAndChangesNoValu
   sim::ServerOptions options;
   options.faults.silent = true;
   SimSession sim(true, options);
-  sim.session.RepairKkmModel = "прежняя модель";
+  KkmParticulars known;
+  known.model = "прежняя модель";
   RepairRequestPanel panel;
   panel.detectFailure = "старый текст";
   panel.serialNumEklz = "123";
-  RunRepairRequest(sim.session, false, false, true, panel);
+  EXPECT_EQ(RunRepairRequest(sim.session, false, false, true, panel, known).model, "прежняя модель");
   EXPECT_EQ(MemoLines(panel.detectFailure), Lines(12, "Устройство не отвечает"));
   EXPECT_EQ(panel.serialNumEklz, "");
   EXPECT_EQ(panel.nameKkm, "прежняя модель");
@@ -81,7 +82,11 @@ TEST(RepairRequestAgainstTheSimulator, ASilentDeviceFillsTheMemoAndChangesNoValu
 TEST(RepairRequestAgainstTheSimulator, TheDefaultVersionSelectsSequenceB) {
   SimSession sim(true);
   RepairRequestPanel panel;
-  RunRepairRequest(sim.session, false, true, true, panel);
+  // Values learned before the run give way to what the activation result returns.
+  KkmParticulars known;
+  known.serial = "старый номер";
+  known.activationDate = CalendarDate{2001, 2, 3};
+  const KkmParticulars kkm = RunRepairRequest(sim.session, false, true, true, panel, known);
   EXPECT_EQ(panel.detectFailure, "");
   EXPECT_EQ(Requests(sim.sink),
             (Lines{"02 01 2A 2B", "02 01 06 07", "02 03 03 00 00 00", "02 03 03 1F FF E0",
@@ -91,11 +96,12 @@ TEST(RepairRequestAgainstTheSimulator, TheDefaultVersionSelectsSequenceB) {
                    "02 01 05 04", "02 01 05 04"}));
   // The activation result refreshed the stored values and the panel.
   const sim::Activation& a = *sim.device.State().activation;
-  EXPECT_EQ(sim.session.RepairKkmSerial, a.serial);
+  EXPECT_EQ(kkm.serial, a.serial);
+  EXPECT_EQ(kkm.activationDate, a.stamp.date);
   EXPECT_EQ(panel.serialNumKkm, a.serial);
   EXPECT_EQ(panel.dateOfActivate, a.stamp.date);
   EXPECT_FALSE(panel.nameKkm.empty());
-  EXPECT_EQ(RepairFormVariable(sim.session, panel, {}, "facorynumofkkt"), a.serial);
+  EXPECT_EQ(RepairFormVariable(kkm, {}, panel, "facorynumofkkt"), a.serial);
 }
 
 TEST(RepairRequestAgainstTheSimulator, FailuresAreCollectedAndTheRunGoesOn) {
@@ -112,12 +118,11 @@ TEST(RepairRequestAgainstTheSimulator, FailuresAreCollectedAndTheRunGoesOn) {
 }
 
 TEST(RepairRequestForm, Variables) {
-  RecordingSink sink;
-  EklzSession s(sink);
-  const RepairOrganisation organisation{"ЦТО", "Петров П. П."};
-  s.RepairKkmModel = "Модель";
-  s.RepairKkmSerial = "000000123456";
-  s.RepairActivationDate = {2005, 1, 19};
+  const RepairOrganisation org{"ЦТО", "Петров П. П."};
+  KkmParticulars kkm;
+  kkm.model = "Модель";
+  kkm.serial = "000000123456";
+  kkm.activationDate = CalendarDate{2005, 1, 19};
   RepairRequestPanel panel;
   panel.numRequest = "7";
   panel.serialNumEklz = "1234567890123";
@@ -130,13 +135,13 @@ TEST(RepairRequestForm, Variables) {
                           "01.12.2026", "10.12.2026", "Петров П. П.", "перенесены",
                           "не включается", "\r\nАвария  ЭКЛЗ"};
   for (size_t i = 0; i < 12; ++i) {
-    EXPECT_EQ(RepairFormVariable(s, panel, organisation, kRepairFormVariables[i]), expected[i]);
+    EXPECT_EQ(RepairFormVariable(kkm, org, panel, kRepairFormVariables[i]), expected[i]);
   }
-  EXPECT_EQ(RepairFormVariable(s, panel, organisation, "MODELOFKKT"), "Модель");
+  EXPECT_EQ(RepairFormVariable(kkm, org, panel, "MODELOFKKT"), "Модель");
   panel.archiveTransferred = false;
-  EXPECT_EQ(RepairFormVariable(s, panel, organisation, "ArhivNotSend"), "не перенесены по причине: ");
+  EXPECT_EQ(RepairFormVariable(kkm, org, panel, "ArhivNotSend"), "не перенесены по причине: ");
   panel.failureToCarryOut = "нет носителя";
-  EXPECT_EQ(RepairFormVariable(s, panel, organisation, "arhivnotsend"), "не перенесены по причине: нет носителя");
+  EXPECT_EQ(RepairFormVariable(kkm, org, panel, "arhivnotsend"), "не перенесены по причине: нет носителя");
   EXPECT_EQ(RepairVersionText(std::string("ver 3.0 01.2002 \0ЭКЛЗ!", 26)), "ver 3.0 01.2002 !");
   EXPECT_EQ(RepairVersionText("ver 3.0 01.2002"), "ver 3.0 01.2002");
 }

@@ -276,7 +276,7 @@ TEST_F(DeviceTest, EveryReportReturnsItsFragmentsThenCode8) {
       EXPECT_EQ(f.size(), size) << "fragment " << int{f[0]};
       // The tester decodes it as a fragment it knows, not as raw digits.
       const std::string hex = RemoveBlanks(BytesToHex(f));
-      EXPECT_NE(DecodeFragments(session, hex), hex + "\r\n");
+      EXPECT_NE(DecodeFragments(session, hex).text, hex + "\r\n");
     }
     if (row.whole) {
       EXPECT_EQ(codes, row.codes);

@@ -25,6 +25,8 @@ class RecordingSink : public OutputSink {
   void ProtocolLine(const std::string& line) override { protocol.push_back(line); }
   void ExchangeStatus(const std::string& text) override { exchangeStatus = text; }
   void ConnectionStatus(const std::string& text) override { connectionStatus = text; }
+  // Keeps the latest of each particular, as the window does for the repair request.
+  void ParticularsLearned(const KkmParticulars& learned) override { kkm.Update(learned); }
 
   // Progress displays record their percentages here; the operator "closes"
   // the display once `closeAfterUpdates` updates have been shown (-1: never).
@@ -34,6 +36,7 @@ class RecordingSink : public OutputSink {
   std::vector<std::string> protocol;
   std::string exchangeStatus;
   std::string connectionStatus;
+  KkmParticulars kkm;
   std::vector<int> percents;
   std::vector<uint32_t> lineRates;  // of each dump, as its progress display was told
   int progressShown = 0;

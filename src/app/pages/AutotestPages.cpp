@@ -205,8 +205,8 @@ Page RepairRequestPage() {
     // back when the run has ended.
     auto panel = std::make_shared<RepairRequestPanel>(ReadRepairRequestPanel(c.fields));
     ClearRepairRequestPanel(c.fields.Root());
-    PreparedRun run = Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      RunRepairRequest(s, false, q, l, *panel);
+    PreparedRun run = Run([=, q = c.quiet, l = c.logExchange, known = c.kkm](EklzSession& s) {
+      RunRepairRequest(s, false, q, l, *panel, known);
     });
     const QPointer<QWidget> root(&c.fields.Root());
     run.afterSuccess = [panel, root] {

@@ -66,38 +66,24 @@ PageRun FindPageRun(uint8_t code) {
 
 PreparedRun Run(std::function<void(EklzSession&)> op) { return {std::move(op), {}, {}}; }
 
-PrepareRun PlainRun(std::string (*op)(EklzSession&, bool, bool)) {
+PrepareRun PlainRun(std::function<void(EklzSession&, bool, bool)> op) {
   return [op](const DispatchContext& c, bool) {
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { op(s, q, l); });
   };
 }
 
-PrepareRun QueryRun(void (*op)(EklzSession&, bool, bool, std::string&)) {
-  return [op](const DispatchContext& c, bool) {
-    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      op(s, q, l, ignored);
-    });
-  };
-}
-
-PrepareRun FormQueryRun(void (*op)(EklzSession&, bool, bool, bool, std::string&)) {
+PrepareRun FormQueryRun(std::function<void(EklzSession&, bool, bool, bool)> op) {
   return [op](const DispatchContext& c, bool textForm) {
-    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      op(s, textForm, q, l, ignored);
-    });
+    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { op(s, textForm, q, l); });
   };
 }
 
-PrepareRun ShiftQueryRun(void (*op)(EklzSession&, bool, int, bool, bool, std::string&),
+PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)> op,
                          const char* shiftField) {
   return [op, shiftField](const DispatchContext& c, bool textForm) {
     const int shift = c.fields.Int(shiftField);
-    return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      op(s, textForm, shift, q, l, ignored);
-    });
+    return Run(
+        [=, q = c.quiet, l = c.logExchange](EklzSession& s) { op(s, textForm, shift, q, l); });
   };
 }
 

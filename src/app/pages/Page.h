@@ -86,14 +86,15 @@ void ReportTypeChanged(QWidget& panel);
 
 // A run that only calls `op` on the worker thread.
 PreparedRun Run(std::function<void(EklzSession&)> op);
-// A command without fields.
-PrepareRun PlainRun(std::string (*op)(EklzSession&, bool, bool));
-// A query that hands back a result text the window does not use.
-PrepareRun QueryRun(void (*op)(EklzSession&, bool, bool, std::string&));
+// The core calls below return their result text (and what a query learns);
+// the window shows the result lines the calls write and keeps the learned
+// particulars through its output sink, so the returned value is not used.
+// A command or query without fields.
+PrepareRun PlainRun(std::function<void(EklzSession&, bool, bool)> op);
 // A query in the numeric or the text form.
-PrepareRun FormQueryRun(void (*op)(EklzSession&, bool, bool, bool, std::string&));
+PrepareRun FormQueryRun(std::function<void(EklzSession&, bool, bool, bool)> op);
 // A query of one shift in the numeric or the text form.
-PrepareRun ShiftQueryRun(void (*op)(EklzSession&, bool, int, bool, bool, std::string&),
+PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)> op,
                          const char* shiftField);
 // The save dialog of dump files puts the chosen path into the panel's text
 // field `field`; cancelling changes nothing.

@@ -45,8 +45,7 @@ Page ReportPage() {
     const int shiftFrom = c.fields.Int(kReportShiftFrom);
     const int shiftTo = c.fields.Int(kReportShiftTo);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      AskReport(s, textForm, type, from, to, shiftFrom, shiftTo, q, l, ignored);
+      AskReport(s, textForm, type, from, to, shiftFrom, shiftTo, q, l);
     });
   };
   // Choosing the item: today's dates and the fifth report type.
@@ -74,8 +73,7 @@ Page DocumentQueryPage() {
   p.prepare = [](const DispatchContext& c, bool textForm) {
     const long long kpk = c.fields.Int(kKpk);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      AskDocument(s, textForm, kpk, q, l, ignored);
+      AskDocument(s, textForm, kpk, q, l);
     });
   };
   return p;

@@ -112,8 +112,7 @@ Page ExchangeParamsPage() {
     const std::string rate = c.fields.ItemText(kRate);
     const int timeout = c.fields.Nearest(kTimeout);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      DoSetExchangeParams(s, s.settings.ComPort, index, timeout, rate, q, l, ignored);
+      DoSetExchangeParams(s, s.settings.ComPort, index, timeout, rate, q, l);
     });
   };
   // btStandartSettingsExcangeClick: the rate and time-out of a new EKLZ.
@@ -153,8 +152,7 @@ Page ActivatePage() {
     const int width = static_cast<int>(c.fields.Value(kWidth));
     const int shift = c.fields.Int(kShift);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      DoActivate(s, textForm, serial, date, time, inn, reg, name, width, shift, q, l, ignored);
+      DoActivate(s, textForm, serial, date, time, inn, reg, name, width, shift, q, l);
     });
   };
   p.beforeSelect = [](QWidget& panel) { SetNow(panel, kDate, kTime); };
@@ -164,12 +162,7 @@ Page ActivatePage() {
 Page ArchiveTestPage() {
   Page p = ServicePage("Проверка целостности архива", "grServisItems5Click", code::kArchiveTest, "Docs/Тест.htm");
   p.layout = {"pnTest", "Тест архива", "Код команды: 0x08", {}};
-  p.prepare = [](const DispatchContext& c, bool) {
-    return Run([q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      DoArchiveTest(s, q, l, ignored);
-    });
-  };
+  p.prepare = PlainRun(DoArchiveTest);
   return p;
 }
 
@@ -195,8 +188,7 @@ Page ArchiveDumpPage() {
     const int to = c.fields.Int(kTo);
     const bool onePage = c.fields.State(kOnePage);
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      AskArchiveDump(s, toFile, file, from, to, onePage, q, l, ignored);
+      AskArchiveDump(s, toFile, file, from, to, onePage, q, l);
     });
   };
   // rbAskDumpOnePageClick, chAskDumpArchivInFileClick, RzToolbarButton1Click:

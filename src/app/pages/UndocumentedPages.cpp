@@ -49,8 +49,7 @@ Page ArbitraryCommandPage() {
     const bool noData = c.fields.State(kNoData);
     const bool parse = c.fields.State(kParse);
     return Run([=, frame = c.commandGrid, q = c.quiet, l = c.logExchange](EklzSession& s) {
-      std::string ignored;
-      RunArbitraryCommand(s, textForm, frame, multi, noData, parse, q, l, ignored);
+      RunArbitraryCommand(s, textForm, frame, multi, noData, parse, q, l);
     });
   };
   p.windowStep = WindowStep::GridChecksum;
@@ -78,7 +77,7 @@ std::vector<Page> UndocumentedPages() {
   Page crypto = UndocumentedPage("Запрос заводского номера криптопроцессора", "grNoInDocItems0Click",
                                  code::kCryptoSerial, "Docs/Номер криптопроцессора.htm");
   crypto.layout = {"pnAskSerNumRIK", "Выполнить запрос заводского номера криптопроцессора", "Код команды: 0x39", {}};
-  crypto.prepare = QueryRun(AskCryptoSerial);
+  crypto.prepare = PlainRun(AskCryptoSerial);
 
   Page version = UndocumentedPage("Запрос версии ЭКЛЗ", "grNoInDocItems1Click", code::kVersion,
                                   "Docs/Версия ЭКЛЗ.htm");
@@ -90,12 +89,12 @@ std::vector<Page> UndocumentedPages() {
                                         "Docs/Дамп процессора.htm");
   processorDump.layout = {"pnAskDumpProc", "Часть дампа одного из процессоров (?) ",
                           "Код команды: 0x3D (начиная с ЭКЛЗ2)", {}};
-  processorDump.prepare = QueryRun(AskProcessorDump);
+  processorDump.prepare = PlainRun(AskProcessorDump);
 
   Page kpk = UndocumentedPage("Текущий номер КПК", "grNoInDocItems5Click", code::kCurrentKpk,
                               "Docs/Текущий номер КПК.htm");
   kpk.layout = {"pnGetCurKPK", "Взятие номера текщего КПК", "Код команды: 0x3С", {}};
-  kpk.prepare = QueryRun(AskCurrentKpk);
+  kpk.prepare = PlainRun(AskCurrentKpk);
 
   return {initArchive, crypto, version, ArbitraryCommandPage(), processorDump, kpk};
 }
