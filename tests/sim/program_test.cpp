@@ -81,14 +81,19 @@ class Program {
   std::string path_;
 };
 
-// Output and exit status of a short run.
-std::pair<std::string, int> RunToEnd(const std::string& args) {
-  FILE* p = ::popen((std::string(EKLZ_SIM_PROGRAM) + " " + args + " 2>&1").c_str(), "r");
+// Standard output and exit status of a shell command line.
+std::pair<std::string, int> Shell(const std::string& command) {
+  FILE* p = ::popen(command.c_str(), "r");
   std::string out;
-  char buf[512];
+  char buf[4096];
   while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
   const int status = ::pclose(p);
   return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// Output and exit status of a short run.
+std::pair<std::string, int> RunToEnd(const std::string& args) {
+  return Shell(std::string(EKLZ_SIM_PROGRAM) + " " + args + " 2>&1");
 }
 
 std::string Exchange(EklzSession& session, const std::string& frame) {
@@ -188,12 +193,7 @@ TEST(SimProgram, TheTraceShowsTheExchangeAndTheIgnoredRequests) {
 
 // eklz run as a user runs it: standard output and exit status.
 std::pair<std::string, int> Eklz(const std::string& args) {
-  FILE* p = ::popen((std::string(EKLZ_PROGRAM) + " " + args + " 2>/dev/null").c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  const int status = ::pclose(p);
-  return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  return Shell(std::string(EKLZ_PROGRAM) + " " + args + " 2>/dev/null");
 }
 
 std::string Slurp(const std::string& path) {
