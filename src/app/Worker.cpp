@@ -133,20 +133,30 @@ class PostedDumpProgress : public DumpProgress {
   }
   void SetPercent(int percent) override {
     if (state_->percent.exchange(percent) == percent) return;
-    QMetaObject::invokeMethod(context_, [h = &host_, s = state_] { h->UpdateDumpProgress(s); },
-                              Qt::QueuedConnection);
+    PostUpdate();
   }
   void SetPages(int done, int total) override {
     sink_.NotePages(done, total);
     state_->done = done;
     state_->total = total;
-    QMetaObject::invokeMethod(context_, [h = &host_, s = state_] { h->UpdateDumpProgress(s); },
-                              Qt::QueuedConnection);
+    PostUpdate();
   }
   void SetLineRate(uint32_t baud) override { state_->baud = baud; }
   bool Visible() const override { return !state_->closed && !cancelled_; }
 
  private:
+  // One update of the dialog waits in the GUI thread's queue at most: it
+  // shows the state as it is when it runs, so a fast dump (thousands of pages
+  // a second from a quick line) does not flood the event loop with one
+  // repaint per page.
+  void PostUpdate() {
+    if (state_->updatePosted.exchange(true)) return;
+    QMetaObject::invokeMethod(context_, [h = &host_, s = state_] {
+      s->updatePosted = false;
+      h->UpdateDumpProgress(s);
+    }, Qt::QueuedConnection);
+  }
+
   QObject* context_;
   ProgressHost& host_;
   WindowSink& sink_;

@@ -66,6 +66,7 @@ struct DumpProgressState {
   std::atomic<int> done{0};         // pages received so far ...
   std::atomic<int> total{0};        // ... of the pages asked for
   std::atomic<uint32_t> baud{0};    // the line rate of the dump; 0: not known
+  std::atomic<bool> updatePosted{false};  // an update of the dialog is on its way
 };
 
 // The GUI side that shows the progress dialog of a dump.

@@ -1,5 +1,7 @@
 #include "procedures/FullDump.h"
 
+#include <iterator>
+
 #include "codec/CommandCodes.h"
 #include "codec/Errors.h"
 #include "commands/Activation.h"
@@ -162,7 +164,11 @@ void TryRestoreSpeed(EklzSession& s, RateRecord& record, const LineRate& origina
 }  // namespace
 
 std::vector<std::string> FullDumpRaiseRates(int raiseTo) {
-  if (raiseTo == kFullDumpFastest) return {"57600", "38400", "19200"};
+  // The fastest: every fixed rate of the list, from the highest down.
+  if (raiseTo == kFullDumpFastest) {
+    return {std::make_reverse_iterator(kFullDumpRates + kFullDumpFastest),
+            std::make_reverse_iterator(kFullDumpRates + 0)};
+  }
   if (raiseTo < 0 || raiseTo >= kFullDumpFastest) return {};
   return {kFullDumpRates[raiseTo]};
 }
