@@ -23,13 +23,7 @@ namespace eklz::app {
 namespace {
 
 Page AutotestGroupPage(const char* caption, const char* handler, uint8_t code, const char* help) {
-  Page p;
-  p.group = kAutotest;
-  p.caption = caption;
-  p.handler = handler;
-  p.code = code;
-  p.helpPage = help;
-  return p;
+  return GroupPage(kAutotest, caption, handler, code, help);
 }
 
 Page MassDocumentsPage() {

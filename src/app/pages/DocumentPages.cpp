@@ -17,12 +17,7 @@ using ItemOperation = std::string (*)(EklzSession&, uint8_t, double, double, boo
 Page ItemPage(const char* caption, const char* handler, uint8_t code, const char* help,
               const char* panel, const char* title, const char* codeLabel, ItemOperation op,
               const char* dep, const char* count, const char* sum) {
-  Page p;
-  p.group = kDocuments;
-  p.caption = caption;
-  p.handler = handler;
-  p.code = code;
-  p.helpPage = help;
+  Page p = GroupPage(kDocuments, caption, handler, code, help);
   p.layout = {panel, title, codeLabel,
               {field::Int(dep, "Отдел", kDepartmentRange, 1), field::Dec(count, "Количество", kQuantityLimit),
                field::Dec(sum, "Сумма", kSumLimit)}};
@@ -42,12 +37,7 @@ Page AmountPage(const char* caption, const char* handler, uint8_t code, const ch
                 const char* panel, const char* title, const char* codeLabel,
                 std::string (*op)(EklzSession&, double, bool, bool), const char* sumField,
                 const AmountLimit& limit) {
-  Page p;
-  p.group = kDocuments;
-  p.caption = caption;
-  p.handler = handler;
-  p.code = code;
-  p.helpPage = help;
+  Page p = GroupPage(kDocuments, caption, handler, code, help);
   p.layout = {panel, title, codeLabel, {field::Dec(sumField, "Сумма", limit)}};
   p.prepare = [=](const DispatchContext& c, bool) {
     const double sum = static_cast<double>(c.fields.Float(sumField));
@@ -61,12 +51,7 @@ Page StornoPage() {
   static constexpr const char* kDep = "edStornoDepNum";
   static constexpr const char* kCount = "edStornoCnt";
   static constexpr const char* kSum = "edStornoSum";
-  Page p;
-  p.group = kDocuments;
-  p.caption = "Сторно";
-  p.handler = "grDocsItems6Click";
-  p.code = code::kStorno;
-  p.helpPage = "Docs/Сторно.htm";
+  Page p = GroupPage(kDocuments, "Сторно", "grDocsItems6Click", code::kStorno, "Docs/Сторно.htm");
   p.layout = {"pnStorno", "Выполнить сторно", "Код команды: 0x18",
               {field::List(kDoc, "Сторнируемая команда",
                            {"Продажа", "Покупка", "Возврат продажи", "Возврат покупки", "Скидка", "Наценка"}, 0),
@@ -98,12 +83,7 @@ Page FinishDocumentPage() {
   static constexpr const char* kDate = "dteFinishDocDate";
   static constexpr const char* kTime = "dteFinishDocTime";
   static constexpr const char* kOperator = "edFinishDocCodeOfOperator";
-  Page p;
-  p.group = kDocuments;
-  p.caption = "Завершение документа";
-  p.handler = "grDocsItems7Click";
-  p.code = code::kComplete;
-  p.helpPage = "Docs/Завершение документа.htm";
+  Page p = GroupPage(kDocuments, "Завершение документа", "grDocsItems7Click", code::kComplete, "Docs/Завершение документа.htm");
   p.layout = {"pnFinishDoc", "Выполнить завершение документа", "Код команды: 0x19",
               {field::Date(kDate, "Дата"), field::Time(kTime, "Время"),
                field::Int(kOperator, "Код оператора", kOperatorRange, 1)},
@@ -121,12 +101,7 @@ Page FinishDocumentPage() {
 }
 
 Page AbortPage() {
-  Page p;
-  p.group = kDocuments;
-  p.caption = "Отмена действия";
-  p.handler = "grDocsItems8Click";
-  p.code = code::kAbort;
-  p.helpPage = "Docs/Прекращение.htm";
+  Page p = GroupPage(kDocuments, "Отмена действия", "grDocsItems8Click", code::kAbort, "Docs/Прекращение.htm");
   p.layout = {"pnAbort", "Выполнить отмену документа или отчёта", "Код команды: 0x06", {}};
   p.prepare = PlainRun(DoAbort);
   return p;

@@ -55,6 +55,16 @@ const std::vector<PanelSpec>& PanelTable() {
   return kPanels;
 }
 
+Page GroupPage(int group, const char* caption, const char* handler, uint8_t code, const char* help) {
+  Page p;
+  p.group = group;
+  p.caption = caption;
+  p.handler = handler;
+  p.code = code;
+  p.helpPage = help;
+  return p;
+}
+
 PageRun FindPageRun(uint8_t code) {
   for (const Page& p : Pages()) {
     if (!p.prepare) continue;

@@ -84,6 +84,10 @@ void ReportTypeChanged(QWidget& panel);
 
 // --- Helpers of the page files ----------------------------------------------------
 
+// A page of task-list group `group` with its catalogue row; the page file
+// adds the panel and the steps.
+Page GroupPage(int group, const char* caption, const char* handler, uint8_t code, const char* help);
+
 // A run that only calls `op` on the worker thread.
 PreparedRun Run(std::function<void(EklzSession&)> op);
 // The core calls below return their result text (and what a query learns);

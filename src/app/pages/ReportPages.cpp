@@ -21,13 +21,7 @@ constexpr const char* kReportShiftFrom = "edAskReportSesionFrom";
 constexpr const char* kReportShiftTo = "edAskReportTo";
 
 Page ReportsPage(const char* caption, const char* handler, uint8_t code, const char* help) {
-  Page p;
-  p.group = kReports;
-  p.caption = caption;
-  p.handler = handler;
-  p.code = code;
-  p.helpPage = help;
-  return p;
+  return GroupPage(kReports, caption, handler, code, help);
 }
 
 Page ReportPage() {

@@ -20,13 +20,7 @@ namespace {
 const std::vector<const char*> kLengthItems = {"16 символов", "40 символов"};
 
 Page ServicePage(const char* caption, const char* handler, uint8_t code, const char* help) {
-  Page p;
-  p.group = kService;
-  p.caption = caption;
-  p.handler = handler;
-  p.code = code;
-  p.helpPage = help;
-  return p;
+  return GroupPage(kService, caption, handler, code, help);
 }
 
 Page CloseShiftPage() {

@@ -15,13 +15,7 @@ namespace eklz::app {
 namespace {
 
 Page UndocumentedPage(const char* caption, const char* handler, uint8_t code, const char* help) {
-  Page p;
-  p.group = kUndocumented;
-  p.caption = caption;
-  p.handler = handler;
-  p.code = code;
-  p.helpPage = help;
-  return p;
+  return GroupPage(kUndocumented, caption, handler, code, help);
 }
 
 constexpr const char* kGrid = "StringGrid1";
