@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "codec/Regional.h"
 #include "commands/Common.h"
 #include "codec/Errors.h"
 #include "codec/FileCalls.h"
@@ -160,19 +161,19 @@ int DumpFilePages(const std::string& fileName) {
   }
   if (size % kArchivePageSize != 0) {
     throw TEKLZException("Файл \"" + fileName + "\" не является дампом архива: его размер " +
-                         std::to_string(size) + " байт не кратен размеру страницы (" +
+                         Counted(static_cast<long long>(size), "байт", "байта", "байт") + " не кратен размеру страницы (" +
                          std::to_string(kArchivePageSize) + " байт). Файл не изменён");
   }
   if (size / kArchivePageSize > static_cast<uintmax_t>(kArchivePages)) {
     throw TEKLZException("Файл \"" + fileName + "\" не является дампом архива: в нём " +
-                         std::to_string(size / kArchivePageSize) + " страниц, а в архиве ЭКЛЗ " +
+                         Counted(static_cast<long long>(size / kArchivePageSize), "страница", "страницы", "страниц") + ", а в архиве ЭКЛЗ " +
                          std::to_string(kArchivePages) + ". Файл не изменён");
   }
   return static_cast<int>(size / kArchivePageSize);
 }
 
 std::string PagesWrittenText(int done, int total) {
-  return "записано " + std::to_string(done) + " страниц из " + std::to_string(total);
+  return "записано " + Counted(done, "страницу", "страницы", "страниц") + " из " + std::to_string(total);
 }
 
 long long DumpSecondsLeft(int done, int total, double elapsedSeconds, uint32_t baud) {

@@ -31,7 +31,8 @@ void AppendArchiveDump(EklzSession& s, const std::string& fileName, int fromPage
 // naming the file and its size. Nothing is changed.
 int DumpFilePages(const std::string& fileName);
 
-// What a stopped dump has done: "записано N страниц из M".
+// What a stopped dump has done: "записано 5 страниц из 8192" ("1 страницу",
+// "2 страницы").
 std::string PagesWrittenText(int done, int total);
 
 // Seconds a dump of `total` pages still needs after `done` of them: at the

@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "codec/FileCalls.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 
@@ -90,6 +91,9 @@ void ClearRaisedRate(const std::string& path) {
   if (ReadString(ini, SettingKey::RaisedRate, "").empty()) return;
   DeleteKey(ini, SettingKey::RaisedRate);
   DeleteKey(ini, SettingKey::RaisedTimeOuts);
+  // A file that a raised dump made only to note its rate goes again: an
+  // empty "[Options]" would hide that no settings were ever kept.
+  if (ini.HoldsNothing() && RemoveFile(path)) return;
   ini.Save();
 }
 
