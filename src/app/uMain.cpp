@@ -265,7 +265,7 @@ void TfmMain::FormCreate() { StartUp(true); }
 // toolbar it reopens the link from the stored settings but keeps the command
 // the operator is on, the histories and the command grid.
 void TfmMain::StartUp(bool first) {
-  aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath("Docs/")), this);
+  aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath(kHelpStartPage)), this);
   presenter_->ShowModal(*aboutBox_);
 
   EklzSession& session = runner_->Session();

@@ -41,6 +41,10 @@ struct TesterEnvironment {
   MessagePresenter* presenter = nullptr;  // nullptr: real message boxes
 };
 
+// The help's start page (its contents, linking every command's page),
+// relative to the folder of the help pages: what the about box's link opens.
+inline constexpr const char* kHelpStartPage = "Docs/Содержание.htm";
+
 // The folder whose "Docs/" holds the help pages of a program in
 // `executableDir`: that folder itself (the build tree, a copied program), or
 // "../share/eklz-tester" beside it when the program is installed.

@@ -35,6 +35,23 @@
 
 namespace eklz::test {
 
+// Takes what QDesktopServices would hand to the system for one scheme.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  explicit UrlCatcher(const QString& scheme) : scheme_(scheme) {
+    QDesktopServices::setUrlHandler(scheme_, this, "Open");
+  }
+  ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(scheme_); }
+  QList<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened << url; }
+
+ private:
+  QString scheme_;
+};
+
 namespace {
 
 constexpr const char* kOffline = "[fmMainFormState]\nConnected=0\n";
@@ -130,6 +147,34 @@ TEST_F(Layout, AboutBoxLinesTakeTheirNaturalSize) {
   }
 }
 
+// The help link opens the help's start page, and that page leads to the
+// page of every task-list item.
+TEST_F(Layout, AboutBoxHelpLinkOpensTheStartPageOfTheHelp) {
+  const QString helpFolder = app::HelpPagesFolder(QCoreApplication::applicationDirPath());
+  app::TesterEnvironment env;
+  env.settingsPath = QString::fromStdString(SettingsPath());
+  env.programDir = helpFolder;
+  env.presenter = &presenter;
+  window = std::make_unique<app::TfmMain>(env);
+  window->show();
+  WaitIdle();
+  ASSERT_NE(window->AboutBox(), nullptr);
+
+  const UrlCatcher catcher("file");
+  QTest::mouseClick(window->AboutBox()->findChild<QLabel*>("Label6"), Qt::LeftButton);
+  ASSERT_EQ(catcher.opened.size(), 1);
+  const QString page = catcher.opened.front().toLocalFile();
+  EXPECT_EQ(QFileInfo(page).absoluteDir(), QDir(helpFolder + "/Docs"));
+  QFile file(page);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page.toStdString();
+  const QString text = QString::fromUtf8(file.readAll());
+  for (const app::CatalogueItem& item : app::Catalogue()) {
+    const QString link = QFileInfo(QString::fromUtf8(item.helpPage)).fileName();
+    EXPECT_TRUE(text.contains("href=\"" + link + "\"")) << link.toStdString();
+  }
+}
+
 }  // namespace
 }  // namespace eklz::test
 
+#include "layout_test.moc"
