@@ -58,7 +58,7 @@ void WindowSettingsFile::WriteLastCmd(uint8_t code) const {
 
 void WindowSettingsFile::RestorePlacement(QWidget& window) const {
   const IniFile ini(path_.toStdString());
-  if (!ReadBool(ini, SettingKey::PlacementSaved, false)) return;
+  if (!ReadBool(ini, SettingKey::PlacementSaved, false)) return false;
   const QRect now = window.geometry();
   const QRect stored(ReadInteger(ini, SettingKey::PlacementLeft, now.left()),
                      ReadInteger(ini, SettingKey::PlacementTop, now.top()),
@@ -66,6 +66,7 @@ void WindowSettingsFile::RestorePlacement(QWidget& window) const {
                      ReadInteger(ini, SettingKey::PlacementHeight, now.height()));
   window.setGeometry(stored);
   if (ReadBool(ini, SettingKey::PlacementMaximized, false)) window.showMaximized();
+  return true;
 }
 
 void WindowSettingsFile::SavePlacement(const QWidget& window) const {

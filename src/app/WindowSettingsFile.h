@@ -35,8 +35,9 @@ class WindowSettingsFile {
   // The command chosen last; raises when the file cannot be written.
   void WriteLastCmd(uint8_t code) const;
 
-  // The window's stored placement, when one was saved; and saving it.
-  void RestorePlacement(QWidget& window) const;
+  // The window's stored placement, when one was saved (true then); and
+  // saving it.
+  bool RestorePlacement(QWidget& window) const;
   void SavePlacement(const QWidget& window) const;
 
  private:

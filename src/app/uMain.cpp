@@ -11,6 +11,9 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QScrollArea>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextBrowser>
@@ -18,6 +21,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
 
 #include "app/Options.h"
 #include "app/QueryArea.h"
@@ -58,6 +65,17 @@ QString HelpPagesFolder(const QString& executableDir) {
   const QString installed = beside.absoluteFilePath("../share/eklz-tester");
   if (QDir(installed).exists("Docs")) return QDir(installed).absolutePath();
   return beside.absolutePath();
+}
+
+QRect FitWithin(const QRect& geometry, const QMargins& frame, const QRect& available) {
+  QRect outer = geometry.marginsAdded(frame);
+  outer.setWidth(std::min(outer.width(), available.width()));
+  outer.setHeight(std::min(outer.height(), available.height()));
+  if (outer.right() > available.right()) outer.moveRight(available.right());
+  if (outer.bottom() > available.bottom()) outer.moveBottom(available.bottom());
+  if (outer.left() < available.left()) outer.moveLeft(available.left());
+  if (outer.top() < available.top()) outer.moveTop(available.top());
+  return outer.marginsRemoved(frame);
 }
 
 TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
@@ -319,8 +337,49 @@ void TfmMain::showEvent(QShowEvent* event) {
   runner_->SetClosing(false);
   if (!placementRestored_) {
     placementRestored_ = true;
-    settingsFile_.RestorePlacement(*this);
+    const bool stored = settingsFile_.RestorePlacement(*this);
+    FitToScreen();
+    // Once laid out (and framed, where the system frames a window only once
+    // it is shown): the designed placement widens for the widest panel; a
+    // stored one is the operator's.
+    QTimer::singleShot(0, this, [this, stored] {
+      if (!stored) WidenForPanels();
+      FitToScreen();
+    });
   }
+}
+
+// The window grows by what the widest parameter panel lacks, so that no
+// panel shows its fields with a sideways scroll bar (the report types are
+// long); FitToScreen then keeps it within the screen.
+void TfmMain::WidenForPanels() {
+  if (isMaximized() || isFullScreen() || isMinimized()) return;
+  auto* panels = queryArea_->findChild<QStackedWidget*>("pnPanels");
+  auto* shown = panels && panels->currentWidget() ? panels->currentWidget()->findChild<QScrollArea*>() : nullptr;
+  if (!shown) return;
+  // Every panel gets the width of the one shown.
+  int lacking = 0;
+  for (const QScrollArea* area : panels->findChildren<QScrollArea*>()) {
+    if (area->widget()) lacking = std::max(lacking, area->widget()->minimumSizeHint().width() - shown->viewport()->width());
+  }
+  if (lacking <= 0) return;
+  // The parameter panels get their share of the growth.
+  const int growth = static_cast<int>(std::ceil(lacking / (1.0 - taskListShare_)));
+  setGeometry(geometry().adjusted(-growth / 2, 0, growth - growth / 2, 0));
+}
+
+// The window lies within the available area of the screen it is on (of the
+// primary screen when a stored placement lies on none), its frame included:
+// a window taller than a laptop's screen would hide its status bar under
+// the taskbar.
+void TfmMain::FitToScreen() {
+  if (isMaximized() || isFullScreen() || isMinimized()) return;
+  QScreen* on = QGuiApplication::screenAt(geometry().center());
+  if (!on) on = QGuiApplication::primaryScreen();
+  if (!on) return;
+  const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  const QRect fitted = FitWithin(geometry(), frame, on->availableGeometry());
+  if (fitted != geometry()) setGeometry(fitted);
 }
 
 void TfmMain::FormDestroy() {

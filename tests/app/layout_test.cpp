@@ -124,6 +124,110 @@ TEST_P(Layout, EveryDateAndListShowsItsWholeText) {
 INSTANTIATE_TEST_SUITE_P(Styles, Layout, ::testing::Values("", "Windows"),
                          [](const auto& info) { return std::string(*info.param ? info.param : "Default"); });
 
+struct FitCase {
+  const char* what;
+  QRect geometry;
+  QMargins frame;
+  QRect available;
+  QRect fitted;
+};
+
+// A 1366x768 laptop with a 40-pixel taskbar at the bottom (a 1280x720 one
+// too), and a frame of 8 pixels on the sides and bottom and 31 at the top.
+const QMargins kFrame(8, 31, 8, 8);
+const FitCase kFits[] = {
+    {"fits as it is", {100, 100, 736, 500}, kFrame, {0, 0, 1366, 728}, {100, 100, 736, 500}},
+    {"the designed height on a laptop", {315, 0, 736, 741}, kFrame, {0, 0, 1366, 728},
+     {315, 31, 736, 689}},
+    {"on a 1280x720 screen", {272, -10, 736, 741}, kFrame, {0, 0, 1280, 680}, {272, 31, 736, 641}},
+    {"below the taskbar moves up", {100, 600, 736, 300}, kFrame, {0, 0, 1366, 728}, {100, 420, 736, 300}},
+    {"off the left of a right-hand screen", {1200, 50, 736, 500}, kFrame, {1366, 0, 1920, 1040},
+     {1374, 50, 736, 500}},
+    {"a taskbar at the top", {0, 0, 600, 400}, QMargins(), {0, 40, 1366, 728}, {0, 40, 600, 400}},
+    {"wider than the screen", {-50, 10, 1500, 500}, kFrame, {0, 0, 1366, 728}, {8, 31, 1350, 500}},
+};
+
+TEST(FitWithin, TheFramedWindowLiesWithinTheAvailableArea) {
+  for (const FitCase& c : kFits) {
+    const QRect fitted = app::FitWithin(c.geometry, c.frame, c.available);
+    EXPECT_EQ(fitted, c.fitted) << c.what;
+    EXPECT_TRUE(c.available.contains(fitted.marginsAdded(c.frame))) << c.what;
+  }
+}
+
+class Screen : public WindowTest {
+ protected:
+  void SetUp() override { WriteSettings(kOffline); }
+
+  void ExpectOnScreen(const std::string& when) {
+    QApplication::processEvents();
+    const QRect available = window->screen()->availableGeometry();
+    EXPECT_TRUE(available.contains(window->frameGeometry()))
+        << when << ": " << window->frameGeometry().width() << "x" << window->frameGeometry().height() << "+"
+        << window->frameGeometry().x() << "+" << window->frameGeometry().y() << " on "
+        << available.width() << "x" << available.height();
+  }
+};
+
+// The test platform's screen (800x600) is smaller than the designed window;
+// a stored placement larger than the screen, or off it, is brought onto it.
+TEST_F(Screen, TheWindowStartsWithinTheScreenAndAStoredPlacementIsBroughtOntoIt) {
+  Open();
+  ExpectOnScreen("designed placement");
+  window->close();
+  window.reset();
+  WriteSettings(std::string(kOffline) + "Saved=1\nMaximized=0\nLeft=-400\nTop=3000\nWidth=1200\nHeight=900\n");
+  Open();
+  ExpectOnScreen("stored placement");
+}
+
+// Run by the next test on a screen of the size it gives: the window lies
+// within the screen and the widest panel shows its fields without a
+// sideways scroll bar.
+TEST_F(Screen, OnTheScreenGiven) {
+  if (qEnvironmentVariableIsEmpty("EKLZ_TEST_SCREEN")) GTEST_SKIP() << "run by WholePanelsOnLaptopScreens";
+  Open();
+  QTest::qWait(50);
+  ExpectOnScreen("on " + qEnvironmentVariable("EKLZ_TEST_SCREEN").toStdString());
+  for (QScrollArea* area : Find<QStackedWidget>("pnPanels")->findChildren<QScrollArea*>()) {
+    Find<QStackedWidget>("pnPanels")->setCurrentWidget(area->parentWidget());
+    QApplication::processEvents();
+    EXPECT_LE(area->widget()->minimumSizeHint().width(), area->viewport()->width())
+        << area->objectName().toStdString();
+  }
+}
+
+// The test platform takes its screen's size from a file given with it.
+TEST(Screens, WholePanelsOnLaptopScreens) {
+  for (const auto& [width, height] : {std::pair{1366, 768}, std::pair{1280, 720}}) {
+    TempDir dir;
+    std::ofstream(dir.File("screen.json"))
+        << "{\"screens\": [{\"name\": \"laptop\", \"x\": 0, \"y\": 0, \"width\": " << width
+        << ", \"height\": " << height << "}]}";
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + QString::fromStdString(dir.File("screen.json")));
+    env.insert("EKLZ_TEST_SCREEN", QString("%1x%2").arg(width).arg(height));
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=Screen.OnTheScreenGiven"});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(run.readAll());
+    EXPECT_EQ(run.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+  }
+}
+
+// The whole window, its panels at their smallest, fits a 1280x720 screen
+// with a taskbar and the window's frame.
+TEST_F(Screen, TheLayoutFitsA1280x720ScreenWithATaskbar) {
+  Open();
+  const QSize room = QSize(1280, 720 - 40).shrunkBy(kFrame);
+  const QSize smallest = window->minimumSize().expandedTo(window->layout()->minimumSize());
+  EXPECT_LE(smallest.width(), room.width());
+  EXPECT_LE(smallest.height(), room.height());
+}
+
 // Each line of the about box is as tall as its font needs and lies within
 // the box; the version line is in the box's own font, not a smaller one.
 TEST_F(Layout, AboutBoxLinesTakeTheirNaturalSize) {
