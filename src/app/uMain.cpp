@@ -103,12 +103,31 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
     move(frame.topLeft());
   }
 
+  // The save dialogs start in the folder used last, kept in the settings.
+  presenter_->SetDialogFolders(
+      [this] {
+        return DialogStartFolder(QString::fromStdString(settingsFile_.Record().LastFolder), env_.programDir,
+                                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+      },
+      [this](const QString& folder) {
+        try {
+          settingsFile_.KeepLastFolder(folder);
+        } catch (const EInOutError& e) {
+          WarnSettingsNotWritten(e);
+        } catch (const std::exception&) {
+          // A name the settings file cannot hold: the dialogs start where they did.
+        }
+      });
+
   FormCreate();
 }
 
 // The worker thread ends before the session and its output go, and the
 // widgets that go later no longer reach the window's handlers.
-TfmMain::~TfmMain() { runner_->Shutdown(); }
+TfmMain::~TfmMain() {
+  presenter_->SetDialogFolders(nullptr, nullptr);
+  runner_->Shutdown();
+}
 
 KkmParticulars TfmMain::Particulars() const { return runner_->Particulars(); }
 

@@ -278,6 +278,68 @@ TEST_F(Layout, AboutBoxHelpLinkOpensTheStartPageOfTheHelp) {
   }
 }
 
+TEST(ShownPath, PathsShowTheSystemsSeparators) {
+#ifdef Q_OS_WIN
+  EXPECT_EQ(app::ShownPath("C:/Program Files/eklz/res.log"), "C:\\Program Files\\eklz\\res.log");
+#else
+  EXPECT_EQ(app::ShownPath("/home/user/Документы/res.log"), "/home/user/Документы/res.log");
+#endif
+}
+
+TEST(DialogStartFolder, TheLastFolderElseTheProgramsFolderElseDocuments) {
+  TempDir dir;
+  const QString root = QString::fromStdString(dir.Path().string());
+  QDir(root).mkpath("last");
+  QDir(root).mkpath("program");
+  // A folder under a file takes no file, whoever runs the test.
+  std::ofstream(dir.File("file")) << "x";
+  const QString readOnly = root + "/file/program";
+  const QString documents = root + "/Documents";
+  struct {
+    const char* what;
+    QString last, program, expected;
+  } const cases[] = {
+      {"the last folder", root + "/last", root + "/program", root + "/last"},
+      {"none yet", "", root + "/program", root + "/program"},
+      {"the last folder is gone", root + "/gone", root + "/program", root + "/program"},
+      {"an installed copy", "", readOnly, documents},
+      {"an installed copy, the last folder", root + "/last", readOnly, root + "/last"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(app::DialogStartFolder(c.last, c.program, documents), c.expected) << c.what;
+  }
+  EXPECT_EQ(QDir(root + "/program").entryList(QDir::Files), QStringList()) << "the probe is removed";
+}
+
+// The save dialogs start in the program's folder, then in the folder used
+// last, also after a restart; the dump file's field shows the chosen path as
+// the system writes it.
+TEST_F(Layout, SaveDialogsStartInTheFolderUsedLast) {
+  const QString root = QString::fromStdString(dir.Path().string());
+  QDir(root).mkpath("logs");
+  QDir(root).mkpath("dumps");
+  Open();
+  presenter.savePath = root + "/logs/views.log";
+  window->SaveLogsClick();
+  ASSERT_EQ(presenter.dialogFolders.size(), 1);
+  EXPECT_EQ(presenter.dialogFolders.back(), root) << "the program's folder first";
+  window->SaveLogsClick();
+  EXPECT_EQ(presenter.dialogFolders.back(), root + "/logs");
+
+  presenter.dumpPath = root + "/dumps/archive.Bin";
+  Choose("Весь дамп архива");
+  QTest::mouseClick(Find<QAbstractButton>("RzToolbarButton2"), Qt::LeftButton);
+  EXPECT_EQ(presenter.dialogFolders.back(), root + "/logs");
+  EXPECT_EQ(Find<QLineEdit>("edAllDumpFileName")->text(), app::ShownPath(presenter.dumpPath));
+  EXPECT_EQ(IniFile(SettingsPath()).ReadString("TfmMain", "LastFolder", ""), (root + "/dumps").toStdString());
+
+  window->close();
+  window.reset();
+  Open();
+  window->SaveLogsClick();
+  EXPECT_EQ(presenter.dialogFolders.back(), root + "/dumps") << "kept across a restart";
+}
+
 }  // namespace
 }  // namespace eklz::test
 
