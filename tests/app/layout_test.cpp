@@ -73,6 +73,9 @@ class Layout : public WindowTest, public ::testing::WithParamInterface<const cha
   void SetUp() override { WriteSettings(kOffline); }
 };
 
+// A folder as the tests compare it: absolute, with '/'.
+std::string Folder(const QString& path) { return QDir(path).absolutePath().toStdString(); }
+
 // The text area a list shows its chosen item in.
 QRect ListTextArea(const QComboBox& list) {
   QStyleOptionComboBox option;
@@ -269,7 +272,7 @@ TEST_F(Layout, AboutBoxHelpLinkOpensTheStartPageOfTheHelp) {
   QTest::mouseClick(window->AboutBox()->findChild<QLabel*>("Label6"), Qt::LeftButton);
   ASSERT_EQ(catcher.opened.size(), 1);
   const QString page = catcher.opened.front().toLocalFile();
-  EXPECT_EQ(QFileInfo(page).absoluteDir(), QDir(helpFolder + "/Docs"));
+  EXPECT_EQ(QFileInfo(page).absolutePath().toStdString(), Folder(helpFolder + "/Docs"));
   QFile file(page);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << page.toStdString();
   const QString text = QString::fromUtf8(file.readAll());
@@ -281,9 +284,10 @@ TEST_F(Layout, AboutBoxHelpLinkOpensTheStartPageOfTheHelp) {
 
 TEST(ShownPath, PathsShowTheSystemsSeparators) {
 #ifdef Q_OS_WIN
-  EXPECT_EQ(app::ShownPath("C:/Program Files/eklz/res.log"), "C:\\Program Files\\eklz\\res.log");
+  EXPECT_EQ(app::ShownPath("C:/Program Files/eklz/res.log").toStdString(), "C:\\Program Files\\eklz\\res.log");
 #else
-  EXPECT_EQ(app::ShownPath("/home/user/Документы/res.log"), "/home/user/Документы/res.log");
+  EXPECT_EQ(app::ShownPath("/home/user/Документы/res.log").toStdString(),
+            "/home/user/Документы/res.log");
 #endif
 }
 
@@ -307,9 +311,10 @@ TEST(DialogStartFolder, TheLastFolderElseTheProgramsFolderElseDocuments) {
       {"an installed copy, the last folder", root + "/last", readOnly, root + "/last"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(app::DialogStartFolder(c.last, c.program, documents), c.expected) << c.what;
+    EXPECT_EQ(app::DialogStartFolder(c.last, c.program, documents).toStdString(), c.expected.toStdString())
+        << c.what;
   }
-  EXPECT_EQ(QDir(root + "/program").entryList(QDir::Files), QStringList()) << "the probe is removed";
+  EXPECT_EQ(QDir(root + "/program").entryList(QDir::Files).join(' ').toStdString(), "") << "the probe is removed";
 }
 
 // The save dialogs start in the program's folder, then in the folder used
@@ -323,23 +328,39 @@ TEST_F(Layout, SaveDialogsStartInTheFolderUsedLast) {
   presenter.savePath = root + "/logs/views.log";
   window->SaveLogsClick();
   ASSERT_EQ(presenter.dialogFolders.size(), 1);
-  EXPECT_EQ(QDir(presenter.dialogFolders.back()), QDir(root)) << "the program's folder first";
+  EXPECT_EQ(Folder(presenter.dialogFolders.back()), Folder(root)) << "the program's folder first";
   window->SaveLogsClick();
-  EXPECT_EQ(QDir(presenter.dialogFolders.back()), QDir(root + "/logs"));
+  EXPECT_EQ(Folder(presenter.dialogFolders.back()), Folder(root + "/logs"));
 
   presenter.dumpPath = root + "/dumps/archive.Bin";
   Choose("Весь дамп архива");
   QTest::mouseClick(Find<QAbstractButton>("RzToolbarButton2"), Qt::LeftButton);
-  EXPECT_EQ(QDir(presenter.dialogFolders.back()), QDir(root + "/logs"));
-  EXPECT_EQ(Find<QLineEdit>("edAllDumpFileName")->text(), app::ShownPath(presenter.dumpPath));
-  EXPECT_EQ(QDir(QString::fromStdString(IniFile(SettingsPath()).ReadString("TfmMain", "LastFolder", ""))),
-            QDir(root + "/dumps"));
+  EXPECT_EQ(Folder(presenter.dialogFolders.back()), Folder(root + "/logs"));
+  EXPECT_EQ(Find<QLineEdit>("edAllDumpFileName")->text().toStdString(),
+            app::ShownPath(presenter.dumpPath).toStdString());
+  EXPECT_EQ(Folder(QString::fromStdString(IniFile(SettingsPath()).ReadString("TfmMain", "LastFolder", ""))),
+            Folder(root + "/dumps"));
 
   window->close();
   window.reset();
   Open();
   window->SaveLogsClick();
-  EXPECT_EQ(QDir(presenter.dialogFolders.back()), QDir(root + "/dumps")) << "kept across a restart";
+  EXPECT_EQ(Folder(presenter.dialogFolders.back()), Folder(root + "/dumps")) << "kept across a restart";
+}
+
+// A folder whose name the settings file (Windows-1251) cannot hold is not
+// kept: the settings are still saved at close, without a message.
+TEST_F(Layout, AFolderTheSettingsFileCannotHoldIsNotKept) {
+  const QString root = QString::fromStdString(dir.Path().string());
+  QDir(root).mkpath("日本");
+  Open();
+  presenter.savePath = root + "/日本/views.log";
+  window->SaveLogsClick();
+  window->SaveLogsClick();
+  EXPECT_EQ(Folder(presenter.dialogFolders.back()), Folder(root));
+  window->close();
+  EXPECT_EQ(presenter.errors.join('\n').toStdString(), "");
+  EXPECT_EQ(IniFile(SettingsPath()).ReadString("Group 0", "Opened", ""), "1") << "the settings were saved";
 }
 
 }  // namespace
