@@ -98,6 +98,7 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
   s.LogTXT = false;
   w.NameOrg = "ЦТО \"Касса\"";
   w.FioBoss = "Иванов И. И.";
+  w.LastFolder = "/home/user/Документы";
   s.BoundRate = "abc";  // written back unchanged
   s.TimeOuts = 32;
   s.EKLZAbort = true;
@@ -108,11 +109,13 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
                                 "[Options]\r\nWin1251=1\r\nLogTXT=0\r\nLogHEX=1\r\nCrcOff=0\r\n"
                                 "ComPort=COM1\r\nNameOrg=ЦТО \"Касса\"\r\nFioBoss=Иванов И. И.\r\n"
                                 "TimeOuts=32\r\nBoundRate=abc\r\n\r\n"
-                                "[fmMainFormState]\r\nConnected=1\r\nEKLZAbort=1\r\n\r\n"));
+                                "[fmMainFormState]\r\nConnected=1\r\nEKLZAbort=1\r\n\r\n"
+                                "[TfmMain]\r\nLastFolder=/home/user/Документы\r\n\r\n"));
   const Settings back = LoadSettings(path);
   const WindowSettings windowBack = LoadWindowSettings(path);
   EXPECT_EQ(windowBack.NameOrg, w.NameOrg);
   EXPECT_EQ(windowBack.FioBoss, w.FioBoss);
+  EXPECT_EQ(windowBack.LastFolder, w.LastFolder);
   EXPECT_EQ(back.BoundRate, "abc");
   EXPECT_EQ(back.TimeOuts, 32);
   EXPECT_FALSE(back.LogTXT);

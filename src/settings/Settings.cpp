@@ -31,6 +31,7 @@ const SettingField<WindowSettings> kWindowFields[] = {
     {SettingKey::NameOrg, &WindowSettings::NameOrg},
     {SettingKey::FioBoss, &WindowSettings::FioBoss},
     {SettingKey::Connected, &WindowSettings::Connected},
+    {SettingKey::LastFolder, &WindowSettings::LastFolder},
 };
 
 }  // namespace

@@ -98,8 +98,8 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
 }
 
 void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field) {
-  const QString path = presenter.SaveDumpFileName(&panel);
-  if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(path);
+  const QString path = presenter.ChooseSaveFile(&panel, SaveFileKind::Dump);
+  if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(ShownPath(path));
 }
 
 void SetNow(QWidget& panel, const char* dateField, const char* timeField) {
