@@ -111,7 +111,9 @@ void LineMonitor::TakeRequests() {
     }
     const size_t size = RequestFrameSize(s.bytes.data(), s.bytes.size());
     if (size == 0 || s.bytes.size() < size) return;
-    if (awaiting_) EndExchange(merged_ ? Bytes{} : replies_.bytes, s.last, true);
+    // The two ports are read apart: a request seen before the reply to the
+    // one before it waits for that reply (or for the reply's time to run out).
+    if (awaiting_) return;
     Bytes frame(s.bytes.begin(), s.bytes.begin() + static_cast<std::ptrdiff_t>(size));
     s.bytes.erase(s.bytes.begin(), s.bytes.begin() + static_cast<std::ptrdiff_t>(size));
     StartExchange(std::move(frame), s.last);
@@ -121,25 +123,16 @@ void LineMonitor::TakeRequests() {
 void LineMonitor::TakeReplies() {
   Stream& s = merged_ ? requests_ : replies_;
   while (!s.bytes.empty()) {
-    if (!awaiting_) {
-      if (merged_) return;  // TakeRequests sorts the merged line
-      if (!ReplyStart(s.bytes[0])) {
-        size_t next = 1;
-        while (next < s.bytes.size() && !ReplyStart(s.bytes[next])) ++next;
-        if (next == s.bytes.size()) return;
-        Stray(s, next, "байты между кадрами");
-        continue;
-      }
-      const size_t size = ReplyFrameSize({}, s.bytes.data(), s.bytes.size());
-      if (size == 0 || s.bytes.size() < size) return;
-      Stray(s, size, "ответ без запроса");
-      continue;
-    }
+    // With no request waiting, what the EKLZ sent stays until its request
+    // turns up (the two ports are read apart, so a reply may be seen first)
+    // or the line has been quiet for a while (Tick).
+    if (!awaiting_) return;
     const size_t size = ReplyFrameSize(request_, s.bytes.data(), s.bytes.size());
     if (size == 0 || s.bytes.size() < size) return;
     Bytes reply(s.bytes.begin(), s.bytes.begin() + static_cast<std::ptrdiff_t>(size));
     s.bytes.erase(s.bytes.begin(), s.bytes.begin() + static_cast<std::ptrdiff_t>(size));
     EndExchange(std::move(reply), s.last, false);
+    if (!merged_) TakeRequests();
   }
 }
 
@@ -153,14 +146,15 @@ void LineMonitor::StartExchange(Bytes request, Clock::time_point when) {
   request_ = std::move(request);
   requestEnd_ = when;
   awaiting_ = true;
-  if (!merged_) {
-    // Whatever the EKLZ sent before this request is no part of its reply.
-    if (!replies_.bytes.empty()) Stray(replies_, replies_.bytes.size(), "байты между кадрами");
+  if (!merged_ && !replies_.bytes.empty() && replies_.last + kStrayQuiet < when) {
+    // What the EKLZ sent well before this request is no part of its reply.
+    SortOut(replies_);
   }
   if (out_.protocol) out_.protocol("==> " + Hex(request_));
   Heading(when, "==> " + CommandHeading(request_));
   if (const std::string fault = RequestFault(request_); !fault.empty()) Fault(when, fault);
   for (const std::string& line : DescribeRequest(request_, context_)) out_.line(line);
+  if (!merged_) TakeReplies();
 }
 
 void LineMonitor::EndExchange(Bytes reply, Clock::time_point when, bool silent) {
@@ -168,7 +162,6 @@ void LineMonitor::EndExchange(Bytes reply, Clock::time_point when, bool silent) 
   ++exchanges_;
   ++byCommand_[request_.size() > 2 ? CommandCodeName(request_[2]) : "?"];
   if (!reply.empty() && out_.protocol) out_.protocol("<== " + Hex(reply));
-  if (silent && !merged_) replies_.bytes.clear();
   Heading(when, reply.empty() ? "<== " : "<== " + Hex(reply.data(), std::min<size_t>(reply.size(), 5)) +
                                              (reply.size() > 5 ? " ..." : ""));
   if (const std::string fault = ReplyFault(request_, reply, silent); !fault.empty()) {
@@ -185,16 +178,37 @@ void LineMonitor::Tick(Clock::time_point now) {
     if (now - last > replyWait_) {
       Bytes partial = r.bytes;
       if (merged_) requests_.bytes.clear();
+      replies_.bytes.clear();
       EndExchange(std::move(partial), now, true);
+      TakeRequests();
     }
-    return;
+    if (awaiting_) return;
   }
   for (Stream* s : {&requests_, &replies_}) {
     if (s->bytes.empty()) continue;
     const bool frameStart = s->bytes[0] == kStx;
     if (now - s->last > (frameStart ? replyWait_ : kStrayQuiet)) {
-      Stray(*s, s->bytes.size(), frameStart ? "оборванный кадр" : "байты между кадрами");
+      if (frameStart) {
+        Stray(*s, s->bytes.size(), "оборванный кадр");
+      } else {
+        SortOut(*s);
+      }
     }
+  }
+}
+
+void LineMonitor::SortOut(Stream& s) {
+  // Whole replies are replies without a request; anything else up to the
+  // next reply's start is stray.
+  while (!s.bytes.empty()) {
+    if (ReplyStart(s.bytes[0])) {
+      const size_t size = ReplyFrameSize({}, s.bytes.data(), s.bytes.size());
+      Stray(s, size == 0 || size > s.bytes.size() ? s.bytes.size() : size, "ответ без запроса");
+      continue;
+    }
+    size_t next = 1;
+    while (next < s.bytes.size() && !ReplyStart(s.bytes[next])) ++next;
+    Stray(s, next, "байты между кадрами");
   }
 }
 

@@ -66,6 +66,9 @@ class LineMonitor {
   void StartExchange(Bytes request, Clock::time_point when);
   void EndExchange(Bytes reply, Clock::time_point when, bool silent);
   void Stray(Stream& stream, size_t count, const char* what);
+  // Reports everything in `stream` as replies without a request and bytes
+  // between frames.
+  void SortOut(Stream& stream);
   void Fault(Clock::time_point when, const std::string& text);
   void Heading(Clock::time_point when, const std::string& text);
 

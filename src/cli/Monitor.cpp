@@ -1,5 +1,6 @@
 #include "cli/Monitor.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -68,8 +69,7 @@ std::unique_ptr<TRSPort> OpenListeningPort(const std::string& name, uint32_t bau
 class PortReader {
  public:
   PortReader(const std::string& name, LineSide side, uint32_t baud, ChunkQueue& queue)
-      : name_(name), side_(side), queue_(queue), port_(OpenListeningPort(name, baud)), baud_(baud),
-        wanted_(baud) {
+      : name_(name), side_(side), queue_(queue), port_(OpenListeningPort(name, baud)), wanted_(baud) {
     thread_ = std::thread([this] { Run(); });
   }
   ~PortReader() {
@@ -86,11 +86,8 @@ class PortReader {
     try {
       Bytes buffer(4096);
       while (!stop_) {
-        if (const uint32_t want = wanted_; want != baud_) {
-          port_.reset();
-          port_ = OpenListeningPort(name_, want);
-          baud_ = want;
-        }
+        // The new rate holds from the next byte on; what has come stays.
+        if (const uint32_t want = wanted_; want != port_->BaudRate()) port_->ChangeRate(want);
         if (port_->ReadByte(buffer.data()) != 1) continue;
         const Clock::time_point when = Clock::now();
         const int more = port_->TakeBuffered(buffer.data() + 1, static_cast<int>(buffer.size() - 1));
@@ -105,7 +102,6 @@ class PortReader {
   LineSide side_;
   ChunkQueue& queue_;
   std::unique_ptr<TRSPort> port_;
-  uint32_t baud_;
   std::atomic<uint32_t> wanted_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
@@ -148,9 +144,13 @@ void RunMonitor(Invocation& in) {
        settings.BoundRate + " бод");
   std::fflush(stdout);
 
+  // What the readers of two ports saw is taken in the order it came.
+  std::deque<Chunk> pending;
   std::string failure;
-  while (StopSignal() == 0 && failure.empty()) {
-    for (Chunk& chunk : queue.TakeAll(20)) {
+  const auto take = [&](Clock::time_point upTo) {
+    while (!pending.empty() && pending.front().when <= upTo && failure.empty()) {
+      Chunk chunk = std::move(pending.front());
+      pending.pop_front();
       if (!chunk.failure.empty()) {
         failure = chunk.failure;
         break;
@@ -163,10 +163,19 @@ void RunMonitor(Invocation& in) {
              " бод");
       }
     }
-    monitor.Tick(Clock::now());
+  };
+  while (StopSignal() == 0 && failure.empty()) {
+    for (Chunk& chunk : queue.TakeAll(10)) pending.push_back(std::move(chunk));
+    std::stable_sort(pending.begin(), pending.end(),
+                     [](const Chunk& a, const Chunk& b) { return a.when < b.when; });
+    const Clock::time_point now = Clock::now();
+    take(now);
+    monitor.Tick(now);
     std::fflush(stdout);
   }
   readers.clear();
+  for (Chunk& chunk : queue.TakeAll(0)) pending.push_back(std::move(chunk));
+  take(Clock::time_point::max());
   monitor.Finish(Clock::now());
   for (const std::string& line : monitor.Summary()) show(line);
   std::fflush(stdout);
