@@ -8,12 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "cli/LineMonitor.h"
+#include "support/Recording.h"
 #include "support/TempDir.h"
 
 namespace eklz::test {
@@ -202,6 +205,102 @@ class Monitor : public ::testing::Test {
 };
 
 TEST_F(Monitor, TwoTapsSayWhatTheTesterSaysAndRecordWhatReplaysIt) { WatchAndReplay(false); }
+
+// What went wrong on the line, fed to the monitor as bytes with their times:
+// each fault is named, and the exchange around it still decodes.
+TEST(LineMonitorFaults, EachFaultIsNamed) {
+  using cli::LineMonitor;
+  using cli::LineSide;
+  using namespace std::chrono_literals;
+  const Bytes status = B("02 02 07 01 04");
+  const Bytes archiveTest = B("02 02 08 01 0B");
+  const Bytes good = B("06 02 01 00 01");  // the archive test's reply
+  struct Step {
+    LineSide side;
+    Bytes bytes;
+    int atMs;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    std::string fault;  // the words after "!!! "
+    std::string decoded;  // a line the decoder gives for it, or empty
+  };
+  const std::vector<Case> cases = {
+      {"NAK", {{LineSide::Kkm, status, 0}, {LineSide::Eklz, B("15"), 5}}, "NAK: ЭКЛЗ не приняла запрос",
+       "Ответ устройства: ошибка интерфейса (данные приняты с ошибкой или не распознан STX)"},
+      {"bad checksum", {{LineSide::Kkm, archiveTest, 0}, {LineSide::Eklz, B("06 02 01 00 07"), 5}},
+       "неверная контрольная сумма ответа", "Некорректная контрольная сумма ответа. Запрос отменён"},
+      {"bad request", {{LineSide::Kkm, B("02 02 08 01 0C"), 0}, {LineSide::Eklz, B("15"), 5}},
+       "неверная контрольная сумма запроса", "Запрос: неверная контрольная сумма запроса"},
+      {"silence", {{LineSide::Kkm, status, 0}}, "нет ответа", "Устройство не отвечает"},
+      {"cut reply", {{LineSide::Kkm, status, 0}, {LineSide::Eklz, B("06 02 15 00"), 5}},
+       "ответ оборван, затем тишина", ""},
+      {"garbage between frames",
+       {{LineSide::Kkm, B("FF 00"), 0}, {LineSide::Kkm, archiveTest, 10}, {LineSide::Eklz, good, 15}},
+       "байты между кадрами: FF 00", "Архив в нормальном состоянии"},
+      {"reply with no request", {{LineSide::Eklz, good, 0}}, "ответ без запроса: 06 02 01 00 01", ""},
+      {"merged: reply with no request", {{LineSide::Both, good, 0}}, "ответ без запроса: 06 02 01 00 01", ""},
+      {"merged: garbage, then an exchange",
+       {{LineSide::Both, B("41 42"), 0}, {LineSide::Both, archiveTest, 5}, {LineSide::Both, good, 10}},
+       "байты между кадрами: 41 42", "Архив в нормальном состоянии"},
+      {"unknown command", {{LineSide::Kkm, FrameBytes(0x5A), 0}, {LineSide::Eklz, B("06 02 01 01 00"), 5}},
+       "", "неизвестная команда 5AH"},
+  };
+  const auto start = LineMonitor::Clock::now();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Lines lines;
+    LineMonitor monitor({[&](const std::string& l) { lines.push_back(l); }, nullptr}, 2000, false);
+    for (const Step& step : c.steps) {
+      monitor.Feed(step.side, step.bytes.data(), step.bytes.size(), start + std::chrono::milliseconds(step.atMs));
+      monitor.Tick(start + std::chrono::milliseconds(step.atMs));
+    }
+    // Not yet silent: the reply's time has not run out.
+    monitor.Tick(start + 1000ms);
+    const bool early = std::any_of(lines.begin(), lines.end(),
+                                   [](const std::string& l) { return l.find("нет ответа") != std::string::npos; });
+    EXPECT_FALSE(early);
+    monitor.Tick(start + 2500ms);
+    const auto has = [&](const std::string& text) {
+      return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l == text; });
+    };
+    const auto hasFault = [&](const std::string& text) {
+      return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+        return Heading(l) && l.substr(15) == "!!! " + text;
+      });
+    };
+    if (!c.fault.empty()) {
+      EXPECT_TRUE(hasFault(c.fault)) << ::testing::PrintToString(lines);
+      EXPECT_GE(monitor.Failures(), 1u);
+    } else {
+      EXPECT_EQ(monitor.Failures(), 0u) << ::testing::PrintToString(lines);
+    }
+    if (!c.decoded.empty()) {
+      EXPECT_TRUE(has(c.decoded)) << ::testing::PrintToString(lines);
+    }
+  }
+}
+
+// An acknowledged exchange-parameters command is the line's new rate; a
+// refused one is not.
+TEST(LineMonitorFaults, FollowsTheRateTheLineAgrees) {
+  using cli::LineMonitor;
+  using cli::LineSide;
+  LineMonitor monitor({[](const std::string&) {}, nullptr}, 2000, false);
+  const auto now = LineMonitor::Clock::now();
+  const Bytes up = B("02 03 02 05 00 04");
+  monitor.Feed(LineSide::Both, up.data(), up.size(), now);
+  const Bytes refused = B("06 02 01 01 00");
+  monitor.Feed(LineSide::Both, refused.data(), refused.size(), now);
+  EXPECT_EQ(monitor.TakeAgreedRate(), 0u);
+  monitor.Feed(LineSide::Both, up.data(), up.size(), now);
+  const Bytes taken = B("06 02 01 00 01");
+  monitor.Feed(LineSide::Both, taken.data(), taken.size(), now);
+  EXPECT_EQ(monitor.TakeAgreedRate(), 57600u);
+  EXPECT_EQ(monitor.TakeAgreedRate(), 0u);
+  EXPECT_EQ(monitor.Summary().front(), "Итого: 2 обмена, 0 сбоев");
+}
 
 TEST_F(Monitor, OneMergedTapDoesTheSame) { WatchAndReplay(true); }
 
