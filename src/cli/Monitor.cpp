@@ -15,6 +15,7 @@
 #include "codec/Errors.h"
 #include "serial/Port.h"
 #include "serial/ProtocolFile.h"
+#include "serial/SystemErrors.h"
 
 namespace eklz::cli {
 
@@ -132,12 +133,20 @@ void RunMonitor(Invocation& in) {
   ChunkQueue queue;
   std::vector<std::unique_ptr<PortReader>> readers;
   std::string ports;
+  // A port that does not open is named with its device and the reason.
+  const auto listen = [&](const std::string& name, LineSide side) {
+    try {
+      readers.push_back(std::make_unique<PortReader>(name, side, baud, queue));
+    } catch (const ESystemError& e) {
+      throw EInOutError(MessageBoxText(e.what()) + PortFailureContext(name, e.Code()));
+    }
+  };
   if (in.args.Has(kKkmPort)) {
-    readers.push_back(std::make_unique<PortReader>(in.args.Text(kKkmPort), LineSide::Kkm, baud, queue));
-    readers.push_back(std::make_unique<PortReader>(in.args.Text(kEklzPort), LineSide::Eklz, baud, queue));
+    listen(in.args.Text(kKkmPort), LineSide::Kkm);
+    listen(in.args.Text(kEklzPort), LineSide::Eklz);
     ports = "ККМ " + in.args.Text(kKkmPort) + ", ЭКЛЗ " + in.args.Text(kEklzPort);
   } else {
-    readers.push_back(std::make_unique<PortReader>(settings.ComPort, LineSide::Both, baud, queue));
+    listen(settings.ComPort, LineSide::Both);
     ports = settings.ComPort;
   }
   show("[" + LineMonitor::TimeText(Clock::now()) + "] Прослушивание: " + ports + ", " +

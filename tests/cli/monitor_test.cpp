@@ -193,6 +193,17 @@ class Monitor : public ::testing::Test {
     EXPECT_NE(Slurp(F("monitor.out")).find("Скорость линии: 9600"), std::string::npos);
     EXPECT_NE(Slurp(F("monitor.out")).find(", 0 сбоев"), std::string::npos);
 
+    // decode says of the recording what the monitor said on the line.
+    Process decode({eklz, "--settings", F("monitor.ini"), "decode", F("recording.txt")},
+                   F("decoded.out"), F("decoded.err"));
+    ASSERT_EQ(decode.Wait(), 0) << Slurp(F("decoded.err"));
+    Lines live, decoded;
+    for (const Block& block : blocks) live.insert(live.end(), block.lines.begin(), block.lines.end());
+    for (const std::string& line : SplitLines(Slurp(F("decoded.out")))) {
+      if (line.rfind("[", 0) != 0) decoded.push_back(line);
+    }
+    EXPECT_EQ(decoded, live);
+
     // The recording answers the same session with the same bytes.
     Process replay({sim, "--replay", F("recording.txt"), "--link", F("replayed")}, F("replay.out"),
                    F("replay.err"));
