@@ -207,7 +207,7 @@ void RunDecode(Invocation& in) {
 }  // namespace
 
 const SubCommand kMonitorCommand{
-    "monitor", "монитор линии ККМ - ЭКЛЗ: обмены расшифровываются по ходу, ничего не передаётся",
+    "monitor", "монитор линии ККМ - ЭКЛЗ: расшифровка обменов по ходу, без передачи",
     {&kKkmPort, &kEklzPort}, RunMonitor, CheckMonitorPorts,
     "Кабель-монитор даёт два порта: на один приходит то, что передаёт ККМ (--kkm),\n"
     "на другой - то, что передаёт ЭКЛЗ (--eklz). Порт, на который приходит и то и\n"
