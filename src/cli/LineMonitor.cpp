@@ -168,7 +168,10 @@ void LineMonitor::EndExchange(Bytes reply, Clock::time_point when, bool silent) 
     Fault(when, silent && !reply.empty() ? fault + ", затем тишина" : fault);
   }
   for (const std::string& line : DescribeReply(request_, reply, context_)) out_.line(line);
-  if (const uint32_t rate = AgreedRate(request_, reply); rate != 0) agreedRate_ = rate;
+  if (const uint32_t rate = AgreedRate(request_, reply); rate != 0) {
+    agreedRate_ = rate;
+    Heading(when, "Скорость линии: " + std::to_string(rate) + " бод");
+  }
 }
 
 void LineMonitor::Tick(Clock::time_point now) {

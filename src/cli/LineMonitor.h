@@ -42,8 +42,9 @@ class LineMonitor {
   // Ends what is pending, as at a time long after the last byte.
   void Finish(Clock::time_point now);
 
-  // The rate an acknowledged exchange-parameters command set, once; 0 when
-  // none did since the last call.
+  // The rate an acknowledged exchange-parameters command set (the last one
+  // when several did), once; 0 when none did since the last call. Each such
+  // exchange is also told in the output.
   uint32_t TakeAgreedRate();
 
   uint64_t Exchanges() const { return exchanges_; }

@@ -168,8 +168,6 @@ void RunMonitor(Invocation& in) {
       // A rate the line agreed holds from the next byte on.
       if (const uint32_t rate = monitor.TakeAgreedRate(); rate != 0) {
         for (auto& reader : readers) reader->SetRate(rate);
-        show("[" + LineMonitor::TimeText(chunk.when) + "] Скорость линии: " + std::to_string(rate) +
-             " бод");
       }
     }
   };
