@@ -104,9 +104,9 @@ void Win32Port::SetReadWait(uint32_t ms) {
 void Win32Port::ChangeRate(uint32_t baudRate) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(handle_, &dcb)) throw Win32SystemError(GetLastError());
+  if (!GetCommState(static_cast<HANDLE>(handle_), &dcb)) throw Win32SystemError(GetLastError());
   dcb.BaudRate = baudRate;
-  if (!SetCommState(handle_, &dcb)) throw Win32SystemError(GetLastError());
+  if (!SetCommState(static_cast<HANDLE>(handle_), &dcb)) throw Win32SystemError(GetLastError());
   TRSPort::ChangeRate(baudRate);
 }
 
