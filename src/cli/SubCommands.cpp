@@ -4,6 +4,7 @@
 
 #include "codec/Regional.h"
 #include "cli/Files.h"
+#include "cli/Monitor.h"
 #include "commands/Activation.h"
 #include "commands/Arbitrary.h"
 #include "commands/ArchiveDump.h"
@@ -639,6 +640,7 @@ const std::vector<SubCommand>& SubCommands() {
       kActivate, kSetExchange, kRegNumberQuery, kActivationResult, kVersion, kCryptoSerial,
       kCurrentKpk, kProcessorDump, kControlTape, kDocument, kShiftTotals, kReport, kDump,
       kCommand, kMassDocuments, kAutotest, kFullDump, kRepairRequest, kPorts, kFind,
+      kMonitorCommand, kDecodeCommand,
   };
   return kAll;
 }

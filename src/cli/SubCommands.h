@@ -30,6 +30,12 @@ struct SubCommand {
   // The command opens the ports it needs itself (or none): the run does not
   // open the link from the settings first.
   bool ownsLink = false;
+  // The one argument the command takes besides its options (its name for
+  // the help), or nullptr when it takes none.
+  const char* operand = nullptr;
+  // A stop request (Ctrl+C) is the command's normal end: the run ends with
+  // status 0 and no interruption report.
+  bool endsOnStop = false;
 };
 
 const std::vector<SubCommand>& SubCommands();

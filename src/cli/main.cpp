@@ -98,7 +98,8 @@ void PrintHelp() {
 }
 
 void PrintCommandHelp(const SubCommand& c) {
-  std::cout << "Использование: eklz [общие параметры] " << c.name << " [параметры]\n"
+  std::cout << "Использование: eklz [общие параметры] " << c.name << " [параметры]"
+            << (c.operand ? std::string(" ") + c.operand : std::string()) << "\n"
             << c.summary << "\n";
   if (!c.options.empty()) {
     std::cout << "\nПараметры:\n";
@@ -208,7 +209,7 @@ int Run(const SubCommand& command, const Arguments& a) {
     } catch (const std::exception& e) {
       status = Fail(1, e.what());
     }
-    if (const int signal = StopSignal(); signal != 0) {
+    if (const int signal = StopSignal(); signal != 0 && !command.endsOnStop) {
       std::cerr << "Прервано (" << SignalName(signal) << "): " << sink.StopReport() << std::endl;
       status = 128 + signal;
     }
@@ -259,7 +260,13 @@ int Main(std::vector<std::string> args) {
       PrintCommandHelp(*command);
       return 0;
     }
-    if (!a.Positional().empty()) throw UsageError("лишний аргумент " + a.Positional().front());
+    const size_t operands = command->operand ? 1 : 0;
+    if (a.Positional().size() > operands) {
+      throw UsageError("лишний аргумент " + a.Positional()[operands]);
+    }
+    if (a.Positional().size() < operands) {
+      throw UsageError(std::string("не задан аргумент ") + command->operand);
+    }
     a.Validate();
     if (command->check) command->check(a);
     if (a.Flag(kWin1251) && a.Flag(kCp866)) throw UsageError("параметры --win1251 и --cp866 несовместимы");

@@ -4,6 +4,7 @@
 
 #include "commands/Common.h"
 #include "codec/Errors.h"
+#include "commands/LineDecoder.h"
 
 namespace eklz {
 
@@ -61,28 +62,22 @@ std::vector<std::string> StatusFlagLines(uint8_t flags) {
 void AskStatus(EklzSession& s, bool quiet, bool logExchange) {
   const Reply reply = StatusExchange(s, "Запрос состояния ЭКЛЗ", code::kStatus, 0x01, 20, quiet, logExchange);
   RequireGoodAnswer(s);
-  const std::string d = RemoveBlanks(reply.dataText);
-  s.AppendResultLine("Итог документа: " + ShortAmount(d.substr(0, 10)), quiet);
-  s.AppendResultLine("Дата: " + d.substr(14, 2) + "." + d.substr(12, 2) + "." + d.substr(10, 2), quiet);
-  s.AppendResultLine("Время: " + d.substr(16, 2) + ":" + d.substr(18, 2), quiet);
-  s.AppendResultLine("Номер КПК: " + std::to_string(BcdDigitsValue(d.substr(20, 8))), quiet);
-  s.AppendResultLine("Номер ЭКЛЗ: " + d.substr(28, 10), quiet);
-  s.AppendResultLine("Флаги состояния(hex):0x" + d.substr(38, 2), quiet);
-  for (const std::string& line : StatusFlagLines(reply.data[19])) s.AppendResultLine(line, quiet);
+  std::string badDigits;
+  for (const std::string& line : StatusRecordLines(reply.data, &badDigits)) {
+    s.AppendResultLine(line, quiet);
+  }
+  if (!badDigits.empty()) throw InvalidInteger(badDigits);
 }
 
 void AskShiftStatus(EklzSession& s, bool quiet, bool logExchange) {
   const Reply reply =
       StatusExchange(s, "Запрос состояния ЭКЛЗ по смене", code::kStatus, 0x02, 26, quiet, logExchange);
   RequireGoodAnswer(s);
-  const std::string d = RemoveBlanks(reply.dataText);
-  s.AppendResultLine("Номер смены: " + std::to_string(reply.data[0] * 256 + reply.data[1]), quiet);
-  static const char* const kLabels[] = {
-      "Итог по продажам за смену: ", "Итог по покупкам за смену: ",
-      "Итог по возвратам продаж за смену: ", "Итог по возвратам покупок за смену: "};
-  for (int i = 0; i < 4; ++i) {
-    s.AppendResultLine(kLabels[i] + ShortAmount(d.substr(4 + 12 * i, 12)), quiet);
+  std::string badDigits;
+  for (const std::string& line : ShiftStatusLines(reply.data, &badDigits)) {
+    s.AppendResultLine(line, quiet);
   }
+  if (!badDigits.empty()) throw InvalidInteger(badDigits);
 }
 
 std::string DoArchiveTest(EklzSession& s, bool quiet, bool logExchange) {

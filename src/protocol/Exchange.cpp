@@ -18,12 +18,6 @@ constexpr uint32_t kByteWaitMs = 100;
 constexpr int kPageSize = kArchivePageSize;
 constexpr uint8_t kPageLength = (kPageSize + 1) & 0xFF;
 
-const char* const kNakText =
-    "Ответ устройства: ошибка интерфейса (данные приняты с ошибкой или не распознан STX)";
-const char* const kBadAnswerText = "Некорректный ответ устройства";
-const char* const kNoStxText = "Не распознан STX ответа";
-const char* const kCancelled = "Запрос отменён";
-const char* const kBadChecksumText = "Некорректная контрольная сумма ответа";
 const char* const kReportTooLong =
     "Отчёт ЭКЛЗ длиннее всего её архива: чтение отчёта прекращено";
 // The whole archive memory. The smallest report record (discount, mark-up,

@@ -18,6 +18,13 @@ inline constexpr const char* kRequestSent = "Запрос успешно отп�
 inline constexpr const char* kAwaitingReply = "Ожидание ответа...";
 inline constexpr const char* kStateLabel = "Состояние операции: ";
 inline constexpr const char* kResultLabel = "Результат операции: ";
+// The failures of a reply that the readers write before giving up.
+inline constexpr const char* kNakText =
+    "Ответ устройства: ошибка интерфейса (данные приняты с ошибкой или не распознан STX)";
+inline constexpr const char* kBadAnswerText = "Некорректный ответ устройства";
+inline constexpr const char* kNoStxText = "Не распознан STX ответа";
+inline constexpr const char* kCancelled = "Запрос отменён";
+inline constexpr const char* kBadChecksumText = "Некорректная контрольная сумма ответа";
 
 // Sends one finished request: the "==> " protocol line when `logExchange`,
 // then the port is emptied of everything pending in both directions and all

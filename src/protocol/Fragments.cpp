@@ -120,6 +120,10 @@ std::string StripLeadingZeros(const std::string& text) {
 }
 
 DecodedReply DecodeFragments(EklzSession& session, const std::string& hexDigits) {
+  return DecodeFragments(session.settings.Win1251, hexDigits);
+}
+
+DecodedReply DecodeFragments(bool win1251, const std::string& hexDigits) {
   // Anything that is not a whole fragment of a known code is shown as it came.
   const int code = hexDigits.size() >= 2 && IsHexText(hexDigits) ? HexByteAt(hexDigits, 1) : -1;
   const size_t need = code < 0 ? 0 : LayoutSize(code);
@@ -147,7 +151,6 @@ DecodedReply DecodeFragments(EklzSession& session, const std::string& hexDigits)
       break;
     case 0x05: {
       // The type text is stored in the code page chosen for the exchange.
-      const bool win1251 = session.settings.Win1251;
       const std::string shown =
           win1251 ? f.Text(2, f.Size() - 1) : Cp866ToUtf8(f.Bytes(2, f.Size() - 1));
       kkm.model = shown;

@@ -17,6 +17,9 @@ namespace eklz {
 // digits. An invalid activation date in 08H raises EConvertError. `kkm`
 // holds the model (05H), the serial number (07H) or the activation date (08H).
 DecodedReply DecodeFragments(EklzSession& session, const std::string& hexDigits);
+// The same with the code page of the 05H text given: Windows-1251 when
+// `win1251`, else CP866.
+DecodedReply DecodeFragments(bool win1251, const std::string& hexDigits);
 
 // The value of the two digits at a 1-based character position.
 int HexByteAt(const std::string& hexDigits, size_t position);

@@ -99,18 +99,23 @@ std::string ShownLine(std::string line) {
 
 }  // namespace
 
-void EklzSession::AppendResultLine(const std::string& text, bool quiet) {
-  if (quiet) return;
+std::vector<std::string> ShownLines(const std::string& text) {
+  std::vector<std::string> lines;
   size_t start = 0;
   for (;;) {
     const size_t end = text.find("\r\n", start);
     if (end == std::string::npos) {
-      output_->ResultLine(ShownLine(text.substr(start)));
-      return;
+      lines.push_back(ShownLine(text.substr(start)));
+      return lines;
     }
-    output_->ResultLine(ShownLine(text.substr(start, end - start)));
+    lines.push_back(ShownLine(text.substr(start, end - start)));
     start = end + 2;
   }
+}
+
+void EklzSession::AppendResultLine(const std::string& text, bool quiet) {
+  if (quiet) return;
+  for (const std::string& line : ShownLines(text)) output_->ResultLine(line);
 }
 
 }  // namespace eklz

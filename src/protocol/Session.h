@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "protocol/AnswerCodes.h"
 #include "codec/Regional.h"
@@ -71,6 +72,10 @@ class OutputSink {
 // range of the options dialog).
 inline constexpr int kMinPortTimeout = 2;
 inline constexpr int kMaxPortTimeout = 32000;
+
+// A result text as the views show it: one line per CR LF, each cut at a NUL
+// byte, other control characters as blanks.
+std::vector<std::string> ShownLines(const std::string& text);
 
 class EklzSession {
  public:

@@ -83,6 +83,11 @@ class TRSPort {
 
   const std::string& Name() const { return name_; }
   uint32_t BaudRate() const { return baudRate_; }
+  // Sets the line speed of the open port; nothing received or pending is
+  // discarded (a line monitor follows a rate change this way). A port whose
+  // speed means nothing (an in-memory byte source) only takes the number.
+  // Raises ESystemError when the system refuses the speed.
+  virtual void ChangeRate(uint32_t baudRate) { baudRate_ = baudRate; }
 
   // The cancel request the waits look at (nullptr: never cancelled). The
   // flag belongs to the caller and must outlive the port.

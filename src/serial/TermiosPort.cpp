@@ -99,6 +99,20 @@ TermiosPort::~TermiosPort() {
   ::close(fd_);
 }
 
+void TermiosPort::ChangeRate(uint32_t baudRate) {
+  struct termios tio {};
+  if (::tcgetattr(fd_, &tio) != 0) throw SystemError(errno);
+  const speed_t speed = TermiosSpeed(baudRate);
+  if (speed != B0) {
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw SystemError(errno);
+  } else if (!SetArbitraryBaudRate(fd_, baudRate)) {
+    throw SystemError(errno);
+  }
+  TRSPort::ChangeRate(baudRate);
+}
+
 void TermiosPort::Purge() {
   ::tcflush(fd_, TCIOFLUSH);
   DropBuffered();

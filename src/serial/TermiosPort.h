@@ -13,6 +13,7 @@ class TermiosPort final : public BufferedPort {
   ~TermiosPort() override;
 
   void Purge() override;
+  void ChangeRate(uint32_t baudRate) override;
   size_t Write(const uint8_t* data, size_t size) override;
 
   int Handle() const { return fd_; }

@@ -101,6 +101,15 @@ void Win32Port::SetReadWait(uint32_t ms) {
   if (SetCommTimeouts(static_cast<HANDLE>(handle_), &t)) readWait_ = ms;
 }
 
+void Win32Port::ChangeRate(uint32_t baudRate) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(static_cast<HANDLE>(handle_), &dcb)) throw Win32SystemError(GetLastError());
+  dcb.BaudRate = baudRate;
+  if (!SetCommState(static_cast<HANDLE>(handle_), &dcb)) throw Win32SystemError(GetLastError());
+  TRSPort::ChangeRate(baudRate);
+}
+
 void Win32Port::Purge() {
   PurgeComm(static_cast<HANDLE>(handle_), PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
   DropBuffered();

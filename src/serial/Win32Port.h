@@ -16,6 +16,7 @@ class Win32Port final : public BufferedPort {
   ~Win32Port() override;
 
   void Purge() override;
+  void ChangeRate(uint32_t baudRate) override;
   size_t Write(const uint8_t* data, size_t size) override;
 
  private:

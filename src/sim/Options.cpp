@@ -103,6 +103,16 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
       flag(o.help);
     } else if (name == "--version") {
       flag(o.version);
+    } else if (name == "--tap") {
+      // "--tap" alone gives a tap per direction; "--tap merged" one for both.
+      if (hasValue ? value == "merged" : (i + 1 < args.size() && args[i + 1] == "merged")) {
+        if (!hasValue) ++i;
+        o.tap = TapMode::Merged;
+      } else if (hasValue) {
+        throw Bad(name, "допустимо только значение merged");
+      } else {
+        o.tap = TapMode::Split;
+      }
     } else if (name == "--link") {
       o.linkPath = take();
       if (o.linkPath.empty()) throw Bad(name, "нужен путь");
@@ -194,7 +204,7 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
   if (!o.replayPath.empty()) {
     // A replay has no device: its state, identity and faults would be
     // silently ignored.
-    static const char* const kWithReplay[] = {"--replay", "--link", "--trace", "--exit-on-hangup",
+    static const char* const kWithReplay[] = {"--replay", "--link", "--tap", "--trace", "--exit-on-hangup",
                                               "--pace", "--byte-delay", "--no-rate-check",
                                               "-h", "--help", "help", "--version"};
     for (const std::string& name : given) {
@@ -221,6 +231,13 @@ std::string HelpText() {
                          клиента (по умолчанию запрос на другой скорости,
                          чем у ЭКЛЗ, остаётся без ответа)
   --exit-on-hangup       завершить работу, когда клиент закроет линию
+  --tap [merged]         отводы линии, как у кабеля-монитора: ещё два
+                         псевдотерминала, на один приходит копия того, что
+                         передаёт ККМ, на другой - того, что передаёт ЭКЛЗ;
+                         с merged - один, на который приходит и то и другое.
+                         Пути выводятся строками "ККМ: ПУТЬ", "ЭКЛЗ: ПУТЬ"
+                         (или "ККМ и ЭКЛЗ: ПУТЬ") после пути линии; с --link
+                         ещё ссылки ПУТЬ.kkm, ПУТЬ.eklz (ПУТЬ.both)
   --trace                выводить в стандартный поток ошибок каждый запрос
                          и ответ (шестнадцатеричные байты и имя команды)
                          и причину каждого пропущенного запроса (другая
@@ -255,7 +272,7 @@ std::string HelpText() {
                          код завершения 0, если совпали все записанные
                          обмены и лишних запросов не было, иначе 1.
                          Отвечает на любой скорости клиента; вместе с
-                         --replay допустимы только --link, --trace,
+                         --replay допустимы только --link, --tap, --trace,
                          --exit-on-hangup, --pace и --byte-delay
 
 Неисправности:

@@ -8,6 +8,7 @@
 
 #include "sim/Faults.h"
 #include "sim/Model.h"
+#include "sim/PtyServer.h"
 
 namespace eklz::sim {
 
@@ -20,6 +21,7 @@ struct SimOptions {
   bool demo = false;  // start from the demo state instead of a factory-new device
   std::string stateFile;
   std::string replayPath;  // answer from this protocol file instead of the device model
+  TapMode tap = TapMode::None;  // copies of the line's traffic on pseudo-terminals of their own
   Identity identity;
   FaultPlan faults;
   bool help = false;

@@ -114,10 +114,74 @@ PtyServer::PtyServer(Device& device, ServerOptions options)
     }
     linked_ = true;
   }
+
+  try {
+    if (options_.tap == TapMode::Split) {
+      OpenTap(kkmTap_, ".kkm");
+      OpenTap(eklzTap_, ".eklz");
+    } else if (options_.tap == TapMode::Merged) {
+      OpenTap(kkmTap_, ".both");
+      eklzTap_ = kkmTap_;
+    }
+  } catch (...) {
+    CloseTap(kkmTap_);
+    if (options_.tap == TapMode::Split) CloseTap(eklzTap_);
+    CloseLine();
+    CloseFd(wake_[0]);
+    CloseFd(wake_[1]);
+    if (linked_) ::unlink(options_.linkPath.c_str());
+    throw;
+  }
+}
+
+void PtyServer::OpenTap(Tap& tap, const std::string& linkSuffix) {
+  tap.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  char name[128];
+  if (tap.master < 0 || ::grantpt(tap.master) != 0 || ::unlockpt(tap.master) != 0 ||
+      ::ptsname_r(tap.master, name, sizeof name) != 0) {
+    throw Failure("не удалось создать псевдотерминал отвода");
+  }
+  tap.path = name;
+  // As for the line: our own slave keeps the master from hanging up while
+  // no monitor listens, and raw mode passes every byte unchanged.
+  tap.slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (tap.slave < 0) throw Failure("не удалось открыть " + tap.path);
+  struct termios tio {};
+  ::tcgetattr(tap.slave, &tio);
+  ::cfmakeraw(&tio);
+  ::tcsetattr(tap.slave, TCSANOW, &tio);
+  if (!options_.linkPath.empty()) {
+    const std::string link = options_.linkPath + linkSuffix;
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(link.c_str());
+    if (::symlink(tap.path.c_str(), link.c_str()) != 0) {
+      throw Failure("не удалось создать ссылку " + link);
+    }
+    tap.link = link;
+  }
+}
+
+void PtyServer::CopyTo(const Tap& tap, const uint8_t* data, size_t size) {
+  // A tap nobody reads fills up; the line itself must not wait for it.
+  if (tap.master < 0) return;
+  [[maybe_unused]] const ssize_t n = ::write(tap.master, data, size);
+}
+
+void PtyServer::CloseTap(Tap& tap) {
+  if (!tap.link.empty()) {
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(tap.link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == tap.path) ::unlink(tap.link.c_str());
+  }
+  CloseFd(tap.slave);
+  CloseFd(tap.master);
+  tap.link.clear();
 }
 
 PtyServer::~PtyServer() {
   if (thread_.joinable()) Stop();
+  CloseTap(kkmTap_);
+  if (options_.tap == TapMode::Split) CloseTap(eklzTap_);
   CloseLine();
   CloseFd(wake_[0]);
   CloseFd(wake_[1]);
@@ -272,6 +336,7 @@ uint32_t PtyServer::ClientBaud() const {
 
 void PtyServer::OnBytes(const uint8_t* data, size_t size) {
   lastByte_ = Clock::now();
+  CopyTo(kkmTap_, data, size);
   if (options_.replay) {
     OnReplayBytes(data, size);
     return;
@@ -427,7 +492,10 @@ void PtyServer::Flush() {
   }
   if (end == sent_) return;
   const ssize_t n = ::write(master_, out_.data() + sent_, end - sent_);
-  if (n > 0) sent_ += static_cast<size_t>(n);
+  if (n > 0) {
+    CopyTo(eklzTap_, out_.data() + sent_, static_cast<size_t>(n));
+    sent_ += static_cast<size_t>(n);
+  }
   if (sent_ >= out_.size()) {
     out_.clear();
     sent_ = 0;

@@ -18,6 +18,11 @@
 
 namespace eklz::sim {
 
+// Pseudo-terminals that receive a copy of the line's traffic, as a monitor
+// cable gives it: one for what the cash register sends and one for what the
+// EKLZ sends (Split), or one for both (Merged).
+enum class TapMode { None, Split, Merged };
+
 struct ServerOptions {
   bool rateCheck = true;      // ignore requests sent at another line speed than the device's
   bool exitOnHangup = false;  // stop when the last client closes the line
@@ -39,6 +44,9 @@ struct ServerOptions {
   // Called on the server thread with the lines that are always shown: a
   // replayed request that differs from the recording, with both frames.
   std::function<void(const std::string&)> report;
+  // Taps of the line; with linkPath, each also gets a link: the line's link
+  // with ".kkm", ".eklz" or ".both" appended.
+  TapMode tap = TapMode::None;
 };
 
 enum class StopReason { Stopped, ClientHungUp, HungUp };
@@ -52,6 +60,10 @@ class PtyServer {
   PtyServer& operator=(const PtyServer&) = delete;
 
   const std::string& SlavePath() const { return slavePath_; }
+  // The taps' lines: what the cash register sends and what the EKLZ sends
+  // (the same path twice for a merged tap); empty without taps.
+  const std::string& KkmTapPath() const { return kkmTap_.path; }
+  const std::string& EklzTapPath() const { return eklzTap_.path; }
 
   // Serves in the calling thread until stopped or hung up.
   StopReason Run();
@@ -94,6 +106,17 @@ class PtyServer {
   void ClientGone();
   void CloseLine();
 
+  // One tap: a pseudo-terminal whose master gets a copy of the bytes.
+  struct Tap {
+    int master = -1;
+    int slave = -1;  // our own, so that the tap never hangs up
+    std::string path;
+    std::string link;
+  };
+  void OpenTap(Tap& tap, const std::string& linkSuffix);
+  static void CopyTo(const Tap& tap, const uint8_t* data, size_t size);
+  static void CloseTap(Tap& tap);
+
   Device& device_;
   ServerOptions options_;
   int master_ = -1;
@@ -102,6 +125,7 @@ class PtyServer {
   int wake_[2] = {-1, -1};
   std::string slavePath_;
   bool linked_ = false;
+  Tap kkmTap_, eklzTap_;  // the same tap twice when merged
   int clients_ = 0;
 
   Input input_ = Input::Idle;

@@ -4,38 +4,18 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "codec/HexFrame.h"
+#include "serial/ProtocolFile.h"
 
 namespace eklz::sim {
 
-// One request of the file and every reply byte recorded after it (all its
-// "<== " lines joined; none when the device had not answered).
-struct RecordedExchange {
-  Bytes request;
-  Bytes reply;
-  int line = 0;  // the request's line in the file, from 1
-};
-
-// A protocol file that cannot be replayed; the message is Russian and names
-// the line.
-class ProtocolFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Reads the text of a protocol file, as the command-line tester writes it
-// (UTF-8, LF) or as the window saves its protocol view (Windows-1251,
-// CR LF). Blank lines are skipped; every other line must be a request or a
-// reply line of pairs of hexadecimal digits. Raises ProtocolFileError.
-std::vector<RecordedExchange> ParseProtocol(const std::string& text);
-
-// ParseProtocol of a file; a file that cannot be read raises
-// ProtocolFileError too.
-std::vector<RecordedExchange> ReadProtocolFile(const std::string& path);
+using eklz::ParseProtocol;
+using eklz::ProtocolFileError;
+using eklz::ReadProtocolFile;
+using eklz::RecordedExchange;
 
 // The exchanges of a recording handed out in their order.
 class Replay {

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
   server.exitOnHangup = options.exitOnHangup;
   server.faults = options.faults;
   server.linkPath = options.linkPath;
+  server.tap = options.tap;
   const auto toStderr = [](const std::string& line) {
     std::fputs(line.c_str(), stderr);
     std::fputc('\n', stderr);
@@ -97,6 +98,11 @@ int main(int argc, char** argv) {
   try {
     PtyServer pty(device, server);
     std::cout << pty.SlavePath() << std::endl;
+    if (options.tap == TapMode::Split) {
+      std::cout << "ККМ: " << pty.KkmTapPath() << "\nЭКЛЗ: " << pty.EklzTapPath() << std::endl;
+    } else if (options.tap == TapMode::Merged) {
+      std::cout << "ККМ и ЭКЛЗ: " << pty.KkmTapPath() << std::endl;
+    }
 
     g_server = &pty;
     struct sigaction sa {};
