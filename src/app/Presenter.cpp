@@ -21,20 +21,31 @@ void MessagePresenter::Information(QWidget* parent, const QString& text, const Q
   box.exec();
 }
 
-bool MessagePresenter::AskSaveViews(QWidget* parent) {
+SaveViewsAnswer MessagePresenter::AskSaveViews(QWidget* parent) {
   QMessageBox box(QMessageBox::Warning, "Предупреждение",
                   "Протокол обмена не сохранен. Сохранить его в файл?",
-                  QMessageBox::Yes | QMessageBox::No, parent);
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
   box.setDefaultButton(QMessageBox::Yes);
-  return box.exec() == QMessageBox::Yes;
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return SaveViewsAnswer::Save;
+    case QMessageBox::No:
+      return SaveViewsAnswer::DontSave;
+    default:
+      return SaveViewsAnswer::Cancel;
+  }
 }
 
 namespace {
 
-// A save dialog; a name without an extension gets `suffix`.
-QString SaveFileName(QWidget* parent, const QString& filter, const QString& suffix) {
+// A save dialog; a name without an extension gets `suffix`. With
+// `askReplace` an existing file is confirmed before it is chosen.
+QString SaveFileName(QWidget* parent, const QString& filter, const QString& suffix,
+                     bool askReplace = true) {
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !askReplace);
   dialog.setNameFilter(filter);
   dialog.setDefaultSuffix(suffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -63,8 +74,8 @@ void MessagePresenter::ErrorMessage(QWidget* parent, const QString& text, const 
   box.exec();
 }
 
-QString MessagePresenter::SaveDumpFileName(QWidget* parent) {
-  return SaveFileName(parent, "Дамп архива ЭКЛЗ (*.Bin)", "Bin");
+QString MessagePresenter::SaveDumpFileName(QWidget* parent, bool askReplace) {
+  return SaveFileName(parent, "Дамп архива ЭКЛЗ (*.Bin)", "Bin", askReplace);
 }
 
 DumpFileChoice MessagePresenter::AskContinueDump(QWidget* parent, const QString& fileName,

@@ -13,6 +13,9 @@ namespace eklz::app {
 // The application title, also the caption of error messages.
 inline constexpr const char* kAppTitle = "Ларнис - тестирование ЭКЛЗ";
 
+// The operator's answer to the close prompt.
+enum class SaveViewsAnswer { Save, DontSave, Cancel };
+
 // What the operator does with a dump file that already holds pages.
 enum class DumpFileChoice { Continue, StartAnew, Cancel };
 
@@ -25,8 +28,9 @@ class MessagePresenter {
   virtual void Error(QWidget* parent, const QString& message);
   // An information box with one OK button ("Сообщение" and the like).
   virtual void Information(QWidget* parent, const QString& text, const QString& caption);
-  // The close prompt: Yes/No, warning icon, Yes the default. True for Yes.
-  virtual bool AskSaveViews(QWidget* parent);
+  // The close prompt: Yes/No/Cancel, warning icon, Yes the default; Cancel
+  // (and Escape) keeps the window open.
+  virtual SaveViewsAnswer AskSaveViews(QWidget* parent);
   // The save dialog of the views: a chosen path (with the default extension
   // "Log" added to a name without one), or empty when cancelled.
   virtual QString SaveLogFileName(QWidget* parent);
@@ -40,8 +44,9 @@ class MessagePresenter {
   // (the text is shown as it stands).
   virtual void ErrorMessage(QWidget* parent, const QString& text, const QString& caption);
   // The save dialog of archive dump files (filter "Дамп архива ЭКЛЗ",
-  // default extension "Bin"): a chosen path, or empty when cancelled.
-  virtual QString SaveDumpFileName(QWidget* parent);
+  // default extension "Bin"): a chosen path, or empty when cancelled. An
+  // existing file is confirmed only with `askReplace`.
+  virtual QString SaveDumpFileName(QWidget* parent, bool askReplace);
   // The full dump's file `fileName` already holds `pages` whole pages of
   // `total`: continue from page `pages`, start anew (the file is replaced),
   // or run nothing.

@@ -25,13 +25,16 @@ class FakePresenter : public app::MessagePresenter {
  public:
   void Error(QWidget*, const QString& message) override;
   void Information(QWidget*, const QString& text, const QString& caption) override;
-  bool AskSaveViews(QWidget*) override;
+  app::SaveViewsAnswer AskSaveViews(QWidget*) override;
   QString SaveLogFileName(QWidget*) override { return savePath; }
   bool ChoosePrinter(QWidget*, QPrinter& printer) override;
   QString SavePdfFileName(QWidget*) override { return pdfPath; }
   void ShowModal(QDialog& dialog) override;
   void ErrorMessage(QWidget*, const QString& text, const QString& caption) override;
-  QString SaveDumpFileName(QWidget*) override { return dumpPath; }
+  QString SaveDumpFileName(QWidget*, bool askReplace) override {
+    dumpAskReplace << askReplace;
+    return dumpPath;
+  }
   app::DumpFileChoice AskContinueDump(QWidget*, const QString& fileName, int pages,
                                       int total) override;
 
@@ -39,10 +42,11 @@ class FakePresenter : public app::MessagePresenter {
   QStringList messages;   // "caption: text"
   QStringList modals;     // objectNames of dialogs shown modally
   int questions = 0;      // close prompts asked
-  bool answerYes = false;
+  app::SaveViewsAnswer closeAnswer = app::SaveViewsAnswer::DontSave;
   QString savePath;       // empty: the save dialog is cancelled
   QString pdfPath;        // empty: the print dialog is cancelled
   QString dumpPath;       // empty: the dump file dialog is cancelled
+  QList<bool> dumpAskReplace;  // whether each dump file dialog confirms an existing file
   QStringList dumpQuestions;  // "file: pages of total" of each question on a dump file
   app::DumpFileChoice dumpChoice = app::DumpFileChoice::Cancel;
   // Plays the operator in a modal dialog (the options dialog); the dialog's

@@ -97,8 +97,8 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
   };
 }
 
-void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field) {
-  const QString path = presenter.SaveDumpFileName(&panel);
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, bool askReplace) {
+  const QString path = presenter.SaveDumpFileName(&panel, askReplace);
   if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(path);
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/Dispatcher.h"
 #include "app/Panels.h"
+#include "settings/SettingsRecord.h"
 
 class QWidget;
 
@@ -53,7 +54,9 @@ struct Page {
   PanelSpec layout;             // the panel; layout.name is its objectName
   PrepareRun prepare;         // empty: the code has no run
   PanelStep beforeSelect;     // before the panel is raised
-  PanelStep afterSelect;      // after the panel is raised and the code set
+  // After the panel is raised and the code set, the first time only: later
+  // selections find the panel as the operator left it.
+  PanelStep firstSelect;
   PanelConnect connect;       // the panel's own handlers, once, when it is built
   WindowStep windowStep = WindowStep::None;
   bool sharesPanel = false;   // the panel is built by an earlier page of the same name
@@ -102,7 +105,14 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
                          const char* shiftField);
 // The save dialog of dump files puts the chosen path into the panel's text
 // field `field`; cancelling changes nothing.
-void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field);
+// With `askReplace` the dialog confirms an existing file (which the dump
+// then replaces).
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, bool askReplace);
+// The full dump's panel takes its file, raise box and rate from the window's
+// record at start-up, and gives them back (the file as an absolute path)
+// before the record is saved.
+void ShowFullDumpChoices(QWidget& panel, const WindowSettings& w);
+void KeepFullDumpChoices(const QWidget& panel, WindowSettings& w);
 // The date and time fields of a panel set to now.
 void SetNow(QWidget& panel, const char* dateField, const char* timeField);
 

@@ -198,7 +198,7 @@ Page ArchiveDumpPage() {
                        panel.findChild<QWidget*>(kBrowse)->setEnabled(toFile);
                      });
     QObject::connect(panel.findChild<QAbstractButton*>(kBrowse), &QAbstractButton::clicked, &panel,
-                     [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile); });
+                     [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile, true); });
   };
   return p;
 }
