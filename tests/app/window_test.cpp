@@ -310,6 +310,15 @@ TEST_F(Window, ThePanelsKeepWhatWasSetOnThem) {
   EXPECT_EQ(Find<QLineEdit>("edAskReportTo")->text(), "7");
   EXPECT_EQ(window->CurrentCmd(), textForm);
   EXPECT_EQ(textForm, 0xA2);
+
+  // A document's date follows the clock until the operator sets one.
+  Choose("Завершение документа");
+  auto* date = Find<QDateTimeEdit>("dteFinishDocDate");
+  EXPECT_EQ(date->date(), QDate::currentDate());
+  date->setDate(QDate(2021, 3, 4));
+  Choose("Продажа");
+  Choose("Завершение документа");
+  EXPECT_EQ(date->date(), QDate(2021, 3, 4));
 }
 
 // The full dump's file (as an absolute path), raise box and rate outlive the

@@ -113,7 +113,8 @@ void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* fie
 // before the record is saved.
 void ShowFullDumpChoices(QWidget& panel, const WindowSettings& w);
 void KeepFullDumpChoices(const QWidget& panel, WindowSettings& w);
-// The date and time fields of a panel set to now.
+// The date and time fields of a panel set to now, unless the operator has
+// set them since the clock did.
 void SetNow(QWidget& panel, const char* dateField, const char* timeField);
 
 }  // namespace eklz::app
