@@ -98,6 +98,7 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
   s.LogTXT = false;
   w.NameOrg = "ЦТО \"Касса\"";
   w.FioBoss = "Иванов И. И.";
+  w.LastFolder = "/home/user/Документы";
   s.BoundRate = "abc";  // written back unchanged
   s.TimeOuts = 32;
   s.EKLZAbort = true;
@@ -113,7 +114,7 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
                                 "TimeOuts=32\r\nBoundRate=abc\r\n\r\n"
                                 "[fmMainFormState]\r\nConnected=1\r\nEKLZAbort=1\r\n\r\n"
                                 "[TfmMain]\r\nDumpFile=/дампы/Dump.bin\r\nDumpMaxSpeed=1\r\n"
-                                "DumpRate=наибольшая\r\n\r\n"));
+                                "DumpRate=наибольшая\r\nLastFolder=/home/user/Документы\r\n\r\n"));
   const Settings back = LoadSettings(path);
   const WindowSettings windowBack = LoadWindowSettings(path);
   EXPECT_EQ(windowBack.NameOrg, w.NameOrg);

@@ -5,6 +5,10 @@
 #include "codec/Errors.h"
 #include "codec/Regional.h"
 
+#include <charconv>
+#include <clocale>
+#include <cstring>
+
 #ifndef _WIN32
 #include <iconv.h>
 #endif
@@ -106,6 +110,19 @@ TEST(Regional, RoundingGoesToTheEvenNeighbourOnTies) {
   EXPECT_EQ(RoundHalfEven(static_cast<long double>(99999999.99) * 100), 9999999999.0L);
 }
 
+TEST(Regional, CountsTakeTheRussianPluralForm) {
+  struct Case {
+    long long n;
+    const char* text;
+  } cases[] = {
+      {0, "0 страниц"},     {1, "1 страницу"},    {2, "2 страницы"},    {4, "4 страницы"},
+      {5, "5 страниц"},     {11, "11 страниц"},   {12, "12 страниц"},   {14, "14 страниц"},
+      {21, "21 страницу"},  {22, "22 страницы"},  {25, "25 страниц"},   {101, "101 страницу"},
+      {111, "111 страниц"}, {8192, "8192 страницы"}, {1000001, "1000001 страницу"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Counted(c.n, "страницу", "страницы", "страниц"), c.text);
+}
+
 TEST(Regional, DatesAndTimes) {
   EXPECT_EQ(FormatShortDate({2005, 1, 19}), "19.01.2005");
   EXPECT_EQ(FormatShortDate(CalendarDate{}), "30.12.1899");
@@ -142,6 +159,55 @@ TEST(Regional, NumberParsing) {
   EXPECT_EQ(ParseInt("-2147483648"), INT32_MIN);
   const char* badInts[] = {"", "2147483648", "1.0", "1 000", "0x10"};
   for (const char* i : badInts) EXPECT_THROW(ParseInt(i), EConvertError) << i;
+}
+
+
+// A Russian desktop sets the C library's locale to one whose decimal
+// separator is a comma (the window's application object adopts it). Numbers
+// must read and print the same there.
+class InACommaLocale : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = std::setlocale(LC_ALL, nullptr);
+    for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8", "Russian_Russia.1251"}) {
+      if (std::setlocale(LC_ALL, name)) break;
+    }
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",")
+        << "no Russian locale on this machine (scripts/setup generates ru_RU.UTF-8)";
+  }
+  void TearDown() override { std::setlocale(LC_ALL, saved_.c_str()); }
+
+ private:
+  std::string saved_;
+};
+
+TEST_F(InACommaLocale, NumbersReadAndPrintAsInAnyOther) {
+  struct Case {
+    const char* typed;
+    const char* shown;
+  } cases[] = {
+      {"2,5", "2,5"},           {"2.5", "2,5"},          {"0,125", "0,125"},
+      {"0.12", "0,12"},         {"99999,999", "99999,999"},
+      {"99999999.99", "99999999,99"}, {"-3,25", "-3,25"}, {"+7", "7"},
+      {"0,0005", "0,0005"},     {"1.0015", "1,0015"},    {"000123,4500", "123,45"},
+      {"12345678901234567890", "1,23456789012346E19"},
+  };
+  for (const Case& c : cases) {
+    const long double v = ParseFloat(c.typed);
+    EXPECT_EQ(FormatGeneral(v), c.shown) << c.typed;
+    // The same long double as the standard's locale-independent reader.
+    std::string dotted = c.typed;
+    for (char& ch : dotted) ch = ch == ',' ? '.' : ch;
+    if (dotted[0] == '+') dotted.erase(0, 1);
+    long double expected = 0;
+    std::from_chars(dotted.data(), dotted.data() + dotted.size(), expected);
+    EXPECT_EQ(v, expected) << c.typed;
+  }
+  // Amounts rounded to what is sent: quantity in thousandths, sum in kopecks.
+  EXPECT_EQ(RoundHalfEven(ParseFloat("2,5") * 1000), 2500);
+  EXPECT_EQ(RoundHalfEven(ParseFloat("0,125") * 100), 12);
+  EXPECT_THROW(ParseFloat("1 000,5"), EConvertError);
+  EXPECT_THROW(ParseFloat("2,5,"), EConvertError);
 }
 
 }  // namespace

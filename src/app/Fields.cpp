@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
 #include <QValidator>
 
@@ -167,6 +168,39 @@ QSize DecimalEdit::sizeHint() const {
 DateEdit::DateEdit(const QDate& date, QWidget* parent) : QDateEdit(date, parent) {
   setDisplayFormat("dd.MM.yyyy");
   setCalendarPopup(true);
+}
+
+// The picker with its calendar button is laid out as an editable combo box
+// (its text in the combo's edit field, the button beside it), not as the spin
+// box its own size hint assumes; under some styles the combo's button takes
+// more room and the year's last digit went under it.
+QSize DateEdit::sizeHint() const {
+  ensurePolished();
+  const QFontMetrics metrics = lineEdit()->fontMetrics();
+  QChar widestDigit = '0';
+  for (char d = '1'; d <= '9'; ++d) {
+    if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widestDigit)) widestDigit = QChar(d);
+  }
+  QString widest = text();
+  for (QChar& c : widest) {
+    if (c.isDigit()) c = widestDigit;
+  }
+  const QMargins margins = lineEdit()->textMargins();
+  // The line edit's own inner margins (2 on each side) and the cursor.
+  const QSize contents(metrics.horizontalAdvance(widest) + margins.left() + margins.right() + 2 * 2 + 2,
+                       QDateEdit::sizeHint().height());
+  QStyleOptionComboBox option;
+  option.initFrom(this);
+  option.editable = true;
+  option.frame = hasFrame();
+  QSize size = style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, this);
+  // The edit field the combo's layout leaves for the text at that size;
+  // whatever the style's own size leaves short of the text is added.
+  option.rect = QRect(QPoint(0, 0), size);
+  const QRect laid = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  if (laid.width() < contents.width()) size.rwidth() += contents.width() - laid.width();
+  size.setHeight(QDateEdit::sizeHint().height());
+  return size;
 }
 
 namespace {

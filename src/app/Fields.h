@@ -71,6 +71,11 @@ class DateEdit : public QDateEdit {
  public:
   explicit DateEdit(const QDate& date, QWidget* parent = nullptr);
 
+  // As wide as a date of the widest digits needs beside the drop-down
+  // button, in the style in use; never narrower.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;

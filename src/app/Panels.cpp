@@ -183,9 +183,10 @@ QWidget* CreateField(const FieldSpec& f, QWidget* panel) {
       return w;
     }
     case FieldKind::List: {
+      // As wide as its longest item in the style in use: an item cut short
+      // would not tell the report types apart.
       auto* w = new QComboBox(panel);
-      w->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-      w->setMinimumContentsLength(f.items.size() > 6 ? 30 : 12);
+      w->setSizeAdjustPolicy(QComboBox::AdjustToContents);
       for (const char* item : f.items) w->addItem(QString::fromUtf8(item));
       w->setCurrentIndex(static_cast<int>(f.value));
       return w;

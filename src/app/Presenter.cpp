@@ -1,10 +1,13 @@
 #include "app/Presenter.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTemporaryFile>
 
 #include "codec/Errors.h"
 
@@ -37,34 +40,56 @@ SaveViewsAnswer MessagePresenter::AskSaveViews(QWidget* parent) {
   }
 }
 
-namespace {
+QString ShownPath(const QString& path) { return QDir::toNativeSeparators(path); }
 
-// A save dialog; a name without an extension gets `suffix`. With
-// `askReplace` an existing file is confirmed before it is chosen.
-QString SaveFileName(QWidget* parent, const QString& filter, const QString& suffix,
-                     bool askReplace = true) {
-  QFileDialog dialog(parent);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !askReplace);
-  dialog.setNameFilter(filter);
-  dialog.setDefaultSuffix(suffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().front();
+QString DialogStartFolder(const QString& last, const QString& programDir, const QString& documents) {
+  if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+  // Made and removed again: the only sure test that the folder takes files
+  // (a folder's permission bits do not tell on every system).
+  QTemporaryFile probe(QDir(programDir).filePath("eklz-XXXXXX.tmp"));
+  if (probe.open()) return programDir;
+  return documents;
 }
 
-}  // namespace
+void MessagePresenter::SetDialogFolders(std::function<QString()> start,
+                                        std::function<void(const QString&)> keep) {
+  startFolder_ = std::move(start);
+  keepFolder_ = std::move(keep);
+}
 
-QString MessagePresenter::SaveLogFileName(QWidget* parent) {
-  return SaveFileName(parent, "Lod файл Ларнис-ЭКЛЗ (*.log)", "Log");
+QString MessagePresenter::ChooseSaveFile(QWidget* parent, SaveFileKind kind) {
+  const QString path = SaveFileName(parent, kind, startFolder_ ? startFolder_() : QString());
+  if (!path.isEmpty() && keepFolder_) keepFolder_(QFileInfo(path).absolutePath());
+  return path;
+}
+
+QString MessagePresenter::SaveFileName(QWidget* parent, SaveFileKind kind, const QString& folder) {
+  struct Dialog {
+    const char* filter;
+    const char* suffix;
+  };
+  static const Dialog kDialogs[] = {
+      {"Lod файл Ларнис-ЭКЛЗ (*.log)", "Log"},
+      {"PDF (*.pdf)", "pdf"},
+      {"Дамп архива ЭКЛЗ (*.Bin)", "Bin"},
+      {"Дамп архива ЭКЛЗ (*.Bin)", "Bin"},
+  };
+  const Dialog& d = kDialogs[static_cast<int>(kind)];
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(d.filter);
+  dialog.setDefaultSuffix(d.suffix);
+  // The full dump asks about a file that holds pages when it is run; one
+  // question is enough.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, kind == SaveFileKind::FullDump);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
 }
 
 bool MessagePresenter::ChoosePrinter(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
   return dialog.exec() == QDialog::Accepted;
-}
-
-QString MessagePresenter::SavePdfFileName(QWidget* parent) {
-  return SaveFileName(parent, "PDF (*.pdf)", "pdf");
 }
 
 void MessagePresenter::ShowModal(QDialog& dialog) { dialog.exec(); }
@@ -74,16 +99,12 @@ void MessagePresenter::ErrorMessage(QWidget* parent, const QString& text, const 
   box.exec();
 }
 
-QString MessagePresenter::SaveDumpFileName(QWidget* parent, bool askReplace) {
-  return SaveFileName(parent, "Дамп архива ЭКЛЗ (*.Bin)", "Bin", askReplace);
-}
-
 DumpFileChoice MessagePresenter::AskContinueDump(QWidget* parent, const QString& fileName,
                                                  int pages, int total) {
   QMessageBox box(QMessageBox::Question, "Подтверждение",
                   QString("Файл \"%1\" уже содержит %2 из %3 страниц дампа архива.\n\n"
                           "Продолжить дамп со страницы %2?")
-                      .arg(fileName)
+                      .arg(ShownPath(fileName))
                       .arg(pages)
                       .arg(total),
                   QMessageBox::NoButton, parent);

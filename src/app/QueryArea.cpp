@@ -211,7 +211,7 @@ void QueryArea::MoveViewsToHistories() {
 }
 
 QueryArea::SaveResult QueryArea::SaveViews() {
-  const QString path = presenter_.SaveLogFileName(window());
+  const QString path = presenter_.ChooseSaveFile(window(), SaveFileKind::Log);
   if (path.isEmpty()) return SaveResult::Cancelled;
   MoveViewsToHistories();
   try {
@@ -264,7 +264,7 @@ void QueryArea::PrintPreview() {
 
 void QueryArea::SaveAsPdf() {
   if (NothingToPrint()) return;
-  const QString path = presenter_.SavePdfFileName(window());
+  const QString path = presenter_.ChooseSaveFile(window(), SaveFileKind::Pdf);
   if (path.isEmpty()) return;
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);

@@ -14,6 +14,7 @@
 
 #include "app/Dispatcher.h"
 #include "app/Presenter.h"
+#include "app/Views.h"
 #include "app/JobRunner.h"
 #include "codec/Errors.h"
 
@@ -36,9 +37,7 @@ void PrepareFormPrinter(QPrinter& printer) {
 void PaintRepairRequestForm(QPrinter& printer, const FormVariables& values) {
   printer.setPageMargins(QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter);
   QPainter painter;
-  if (!painter.begin(&printer)) {
-    throw EInOutError("Невозможно начать печать: " + printer.printerName().toStdString());
-  }
+  BeginPrinting(painter, printer);
   const double dpi = printer.resolution();
   auto mm = [dpi](double v) { return v * dpi / 25.4; };
   const QRectF page(0, 0, painter.device()->width(), painter.device()->height());
@@ -224,7 +223,7 @@ void RepairRequestForm::PrintPreview() {
 
 void RepairRequestForm::SaveAsPdf() {
   if (!Ready()) return;
-  const QString path = presenter_.SavePdfFileName(&panel_);
+  const QString path = presenter_.ChooseSaveFile(&panel_, SaveFileKind::Pdf);
   if (path.isEmpty()) return;
   QPrinter printer(QPrinter::HighResolution);
   PrepareFormPrinter(printer);

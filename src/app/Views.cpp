@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <QTextBlock>
 
+#include "app/Presenter.h"
 #include "codec/CodePage.h"
 #include "codec/Errors.h"
 #include "codec/Regional.h"
@@ -92,7 +93,7 @@ void WriteLinesFile(const QString& path, const QStringList& lines) {
       file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
           static_cast<qint64>(bytes.size()) ||
       !file.commit()) {
-    throw EInOutError("Невозможно записать файл \"" + path.toStdString() +
+    throw EInOutError("Невозможно записать файл \"" + ShownPath(path).toStdString() +
                       "\": " + file.errorString().toStdString());
   }
 }
@@ -103,12 +104,18 @@ void SaveViewPair(const QString& path, const QStringList& resultLines,
   WriteLinesFile(path + "Hex", protocolLines);
 }
 
+void BeginPrinting(QPainter& painter, QPrinter& printer) {
+  if (painter.begin(&printer)) return;
+  if (printer.outputFormat() == QPrinter::PdfFormat) {
+    throw EInOutError("Невозможно записать файл \"" + ShownPath(printer.outputFileName()).toStdString() + "\"");
+  }
+  throw EInOutError("Невозможно начать печать: " + printer.printerName().toStdString());
+}
+
 void PrintLines(QPrinter& printer, const QStringList& lines) {
   constexpr int kMargin = 200;
   QPainter painter;
-  if (!painter.begin(&printer)) {
-    throw EInOutError("Невозможно начать печать: " + printer.printerName().toStdString());
-  }
+  BeginPrinting(painter, printer);
   const QFont font("Arial", 8);
   painter.setFont(font);
   painter.setBackgroundMode(Qt::TransparentMode);

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 
+class QPainter;
 class QPrinter;
 
 namespace eklz::app {
@@ -49,6 +50,10 @@ void WriteLinesFile(const QString& path, const QStringList& lines);
 // with "Hex" appended.
 void SaveViewPair(const QString& path, const QStringList& resultLines,
                   const QStringList& protocolLines);
+
+// Starts `painter` on `printer`; raises EInOutError naming the printer, or
+// the file of a PDF printout, when it cannot start.
+void BeginPrinting(QPainter& painter, QPrinter& printer);
 
 // Prints `lines` in Arial 8 on `printer` from a margin of 200 dots at the
 // left and top: as many lines per page as fit in the page height less 400,

@@ -56,9 +56,20 @@ void WindowSettingsFile::WriteLastCmd(uint8_t code) const {
   ini.Save();
 }
 
-void WindowSettingsFile::RestorePlacement(QWidget& window) const {
+void WindowSettingsFile::KeepLastFolder(const QString& folder) {
+  IniFile ini(path_.toStdString());
+  WriteString(ini, SettingKey::LastFolder, folder.toStdString());
+  // A name the file's encoding cannot hold is not kept: it would fail every
+  // later save of the settings.
+  (void)ini.Encoded();
+  // A file that cannot be written still leaves the folder for this session.
+  record_.LastFolder = folder.toStdString();
+  ini.Save();
+}
+
+bool WindowSettingsFile::RestorePlacement(QWidget& window) const {
   const IniFile ini(path_.toStdString());
-  if (!ReadBool(ini, SettingKey::PlacementSaved, false)) return;
+  if (!ReadBool(ini, SettingKey::PlacementSaved, false)) return false;
   const QRect now = window.geometry();
   const QRect stored(ReadInteger(ini, SettingKey::PlacementLeft, now.left()),
                      ReadInteger(ini, SettingKey::PlacementTop, now.top()),
@@ -66,6 +77,7 @@ void WindowSettingsFile::RestorePlacement(QWidget& window) const {
                      ReadInteger(ini, SettingKey::PlacementHeight, now.height()));
   window.setGeometry(stored);
   if (ReadBool(ini, SettingKey::PlacementMaximized, false)) window.showMaximized();
+  return true;
 }
 
 void WindowSettingsFile::SavePlacement(const QWidget& window) const {

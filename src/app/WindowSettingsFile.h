@@ -34,9 +34,15 @@ class WindowSettingsFile {
 
   // The command chosen last; raises when the file cannot be written.
   void WriteLastCmd(uint8_t code) const;
+  // The folder of the file chosen last in a file dialog, into the record and
+  // the file at once. Raises TEKLZException, keeping the record as it was,
+  // when the file's encoding cannot hold the name, and EInOutError when the
+  // file cannot be written (the record keeps the folder then).
+  void KeepLastFolder(const QString& folder);
 
-  // The window's stored placement, when one was saved; and saving it.
-  void RestorePlacement(QWidget& window) const;
+  // The window's stored placement, when one was saved (true then); and
+  // saving it.
+  bool RestorePlacement(QWidget& window) const;
   void SavePlacement(const QWidget& window) const;
 
  private:

@@ -53,7 +53,9 @@ int main(int argc, char** argv) {
 
   const QString program = QApplication::applicationFilePath();
   eklz::app::TesterEnvironment env;
-  env.settingsPath = QString::fromStdString(eklz::TesterSettingsPath(program.toStdString()));
+  // As the system writes it: the messages about the file name it as given.
+  env.settingsPath =
+      eklz::app::ShownPath(QString::fromStdString(eklz::TesterSettingsPath(program.toStdString())));
   env.programDir = eklz::app::HelpPagesFolder(QFileInfo(program).absolutePath());
   eklz::app::TfmMain mainWindow(env);
   window = &mainWindow;

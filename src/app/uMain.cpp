@@ -11,6 +11,9 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QScrollArea>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextBrowser>
@@ -18,6 +21,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
 
 #include "app/Options.h"
 #include "app/QueryArea.h"
@@ -60,6 +67,17 @@ QString HelpPagesFolder(const QString& executableDir) {
   return beside.absolutePath();
 }
 
+QRect FitWithin(const QRect& geometry, const QMargins& frame, const QRect& available) {
+  QRect outer = geometry.marginsAdded(frame);
+  outer.setWidth(std::min(outer.width(), available.width()));
+  outer.setHeight(std::min(outer.height(), available.height()));
+  if (outer.right() > available.right()) outer.moveRight(available.right());
+  if (outer.bottom() > available.bottom()) outer.moveBottom(available.bottom());
+  if (outer.left() < available.left()) outer.moveLeft(available.left());
+  if (outer.top() < available.top()) outer.moveTop(available.top());
+  return outer.marginsRemoved(frame);
+}
+
 TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
     : QMainWindow(parent), env_(std::move(environment)), settingsFile_(env_.settingsPath) {
   InitIconResources();
@@ -85,12 +103,31 @@ TfmMain::TfmMain(TesterEnvironment environment, QWidget* parent)
     move(frame.topLeft());
   }
 
+  // The save dialogs start in the folder used last, kept in the settings.
+  presenter_->SetDialogFolders(
+      [this] {
+        return DialogStartFolder(QString::fromStdString(settingsFile_.Record().LastFolder), env_.programDir,
+                                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+      },
+      [this](const QString& folder) {
+        try {
+          settingsFile_.KeepLastFolder(folder);
+        } catch (const EInOutError& e) {
+          WarnSettingsNotWritten(e);
+        } catch (const std::exception&) {
+          // A name the settings file cannot hold: the dialogs start where they did.
+        }
+      });
+
   FormCreate();
 }
 
 // The worker thread ends before the session and its output go, and the
 // widgets that go later no longer reach the window's handlers.
-TfmMain::~TfmMain() { runner_->Shutdown(); }
+TfmMain::~TfmMain() {
+  presenter_->SetDialogFolders(nullptr, nullptr);
+  runner_->Shutdown();
+}
 
 KkmParticulars TfmMain::Particulars() const { return runner_->Particulars(); }
 
@@ -282,7 +319,7 @@ void TfmMain::FormCreate() { StartUp(true); }
 // toolbar it reopens the link from the stored settings but keeps the command
 // the operator is on, the histories and the command grid.
 void TfmMain::StartUp(bool first) {
-  aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath("Docs/")), this);
+  aboutBox_ = new TfmMyAbout(QUrl::fromLocalFile(QDir(env_.programDir).absoluteFilePath(kHelpStartPage)), this);
   presenter_->ShowModal(*aboutBox_);
 
   EklzSession& session = runner_->Session();
@@ -352,8 +389,49 @@ void TfmMain::showEvent(QShowEvent* event) {
   runner_->SetClosing(false);
   if (!placementRestored_) {
     placementRestored_ = true;
-    settingsFile_.RestorePlacement(*this);
+    const bool stored = settingsFile_.RestorePlacement(*this);
+    FitToScreen();
+    // Once laid out (and framed, where the system frames a window only once
+    // it is shown): the designed placement widens for the widest panel; a
+    // stored one is the operator's.
+    QTimer::singleShot(0, this, [this, stored] {
+      if (!stored) WidenForPanels();
+      FitToScreen();
+    });
   }
+}
+
+// The window grows by what the widest parameter panel lacks, so that no
+// panel shows its fields with a sideways scroll bar (the report types are
+// long); FitToScreen then keeps it within the screen.
+void TfmMain::WidenForPanels() {
+  if (isMaximized() || isFullScreen() || isMinimized()) return;
+  auto* panels = queryArea_->findChild<QStackedWidget*>("pnPanels");
+  auto* shown = panels && panels->currentWidget() ? panels->currentWidget()->findChild<QScrollArea*>() : nullptr;
+  if (!shown) return;
+  // Every panel gets the width of the one shown.
+  int lacking = 0;
+  for (const QScrollArea* area : panels->findChildren<QScrollArea*>()) {
+    if (area->widget()) lacking = std::max(lacking, area->widget()->minimumSizeHint().width() - shown->viewport()->width());
+  }
+  if (lacking <= 0) return;
+  // The parameter panels get their share of the growth.
+  const int growth = static_cast<int>(std::ceil(lacking / (1.0 - taskListShare_)));
+  setGeometry(geometry().adjusted(-growth / 2, 0, growth - growth / 2, 0));
+}
+
+// The window lies within the available area of the screen it is on (of the
+// primary screen when a stored placement lies on none), its frame included:
+// a window taller than a laptop's screen would hide its status bar under
+// the taskbar.
+void TfmMain::FitToScreen() {
+  if (isMaximized() || isFullScreen() || isMinimized()) return;
+  QScreen* on = QGuiApplication::screenAt(geometry().center());
+  if (!on) on = QGuiApplication::primaryScreen();
+  if (!on) return;
+  const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  const QRect fitted = FitWithin(geometry(), frame, on->availableGeometry());
+  if (fitted != geometry()) setGeometry(fitted);
 }
 
 void TfmMain::FormDestroy() { WriteSettingsFile(); }

@@ -41,10 +41,20 @@ struct TesterEnvironment {
   MessagePresenter* presenter = nullptr;  // nullptr: real message boxes
 };
 
+// The help's start page (its contents, linking every command's page),
+// relative to the folder of the help pages: what the about box's link opens.
+inline constexpr const char* kHelpStartPage = "Docs/Содержание.htm";
+
 // The folder whose "Docs/" holds the help pages of a program in
 // `executableDir`: that folder itself (the build tree, a copied program), or
 // "../share/eklz-tester" beside it when the program is installed.
 QString HelpPagesFolder(const QString& executableDir);
+
+// The window's geometry `geometry` (without its frame) moved and, where it
+// is larger, made smaller so that the window with its frame `frame` lies
+// within `available`, the screen's area without its taskbars and panels. A
+// window that lies within it is left as it is.
+QRect FitWithin(const QRect& geometry, const QMargins& frame, const QRect& available);
 
 class TfmMain : public QMainWindow {
   Q_OBJECT
@@ -104,6 +114,8 @@ class TfmMain : public QMainWindow {
   void ConnectPanelHandlers();
 
   void ShowHelpPage(const QString& page);
+  void FitToScreen();
+  void WidenForPanels();
   void WriteLastCmd();
   void StartUp(bool first);
   void ShowLinkOpen();

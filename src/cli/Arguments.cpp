@@ -9,13 +9,15 @@ namespace eklz::cli {
 
 namespace {
 
-// Converts with `convert`; a conversion failure names the option.
+// Converts with `convert`; a value that does not convert is named with the
+// option and the form it must have (the core's own conversion messages are
+// the window's English ones).
 template <typename F>
-auto Converted(const std::string& name, const std::string& value, F convert) {
+auto Converted(const std::string& name, ValueKind kind, const std::string& value, F convert) {
   try {
     return convert(value);
-  } catch (const EConvertError& e) {
-    throw UsageError("неверное значение параметра --" + name + ": " + e.what());
+  } catch (const EConvertError&) {
+    throw UsageError("неверное значение параметра --" + name + ": " + NotOfItsForm(kind, value));
   }
 }
 
@@ -33,6 +35,24 @@ bool TooManyDecimals(const std::string& text, int decimals) {
 }
 
 }  // namespace
+
+std::string NotOfItsForm(ValueKind kind, const std::string& value) {
+  const std::string quoted = "'" + value + "'";
+  switch (kind) {
+    case ValueKind::Integer:
+      return quoted + ", нужно целое число";
+    case ValueKind::Number:
+      return quoted + ", нужно число, например 12,50 (дробная часть через запятую или точку)";
+    case ValueKind::Date: {
+      const bool shaped = value.size() == 10 && value[2] == '.' && value[5] == '.';
+      return quoted + (shaped ? ", такой даты нет" : ", нужна дата ДД.ММ.ГГГГ");
+    }
+    case ValueKind::Time:
+      return quoted + ", нужно время ЧЧ:ММ";
+    default:
+      return quoted;
+  }
+}
 
 Arguments::Arguments(const std::vector<std::string>& args, std::vector<const OptionSpec*> known)
     : known_(std::move(known)) {
@@ -158,13 +178,13 @@ std::string Arguments::Text(const OptionSpec& option, const std::string& def) co
 int Arguments::Int(const OptionSpec& option, int def) const {
   const std::string* value = Value(option);
   if (!value) return def;
-  return Converted(option.name, *value, [](const std::string& v) { return ParseInt(v); });
+  return Converted(option.name, ValueKind::Integer, *value, [](const std::string& v) { return ParseInt(v); });
 }
 
 long long Arguments::Int64(const OptionSpec& option, long long def) const {
   const std::string* value = Value(option);
   if (!value) return def;
-  return Converted(option.name, *value, [](const std::string& v) {
+  return Converted(option.name, ValueKind::Integer, *value, [](const std::string& v) {
     size_t i = v.size() > 0 && (v[0] == '-' || v[0] == '+') ? 1 : 0;
     bool digits = i < v.size() && v.size() - i <= 18;
     for (; digits && i < v.size(); ++i) digits = v[i] >= '0' && v[i] <= '9';
@@ -176,20 +196,20 @@ long long Arguments::Int64(const OptionSpec& option, long long def) const {
 double Arguments::Number(const OptionSpec& option, double def) const {
   const std::string* value = Value(option);
   if (!value) return def;
-  return Converted(option.name, *value,
+  return Converted(option.name, ValueKind::Number, *value,
                    [](const std::string& v) { return static_cast<double>(ParseFloat(v)); });
 }
 
 CalendarDate Arguments::Date(const OptionSpec& option, const CalendarDate& def) const {
   const std::string* value = Value(option);
   if (!value) return def;
-  return Converted(option.name, *value, [](const std::string& v) { return ParseShortDate(v); });
+  return Converted(option.name, ValueKind::Date, *value, [](const std::string& v) { return ParseShortDate(v); });
 }
 
 ClockTime Arguments::Time(const OptionSpec& option, const ClockTime& def) const {
   const std::string* value = Value(option);
   if (!value) return def;
-  return Converted(option.name, *value, [](const std::string& v) { return ParseTime(v); });
+  return Converted(option.name, ValueKind::Time, *value, [](const std::string& v) { return ParseTime(v); });
 }
 
 }  // namespace eklz::cli

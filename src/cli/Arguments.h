@@ -43,6 +43,10 @@ struct OptionSpec {
   bool HasRange() const { return kind == ValueKind::Integer && (min != -2147483648LL || max != 2147483647LL); }
 };
 
+// "'<value>', нужно целое число" and the like: a value that is not of its
+// kind's form, and the form it must have.
+std::string NotOfItsForm(ValueKind kind, const std::string& value);
+
 class Arguments {
  public:
   // Reads `args` against the declared options ("-h" is --help when that is

@@ -10,6 +10,7 @@
 
 #include "codec/Errors.h"
 #include "codec/FileCalls.h"
+#include "serial/SystemErrors.h"
 
 namespace eklz::cli {
 
@@ -17,7 +18,7 @@ void RequireCreatableFile(const std::string& path) {
   const bool existed = FileAccess(path, F_OK);
   const int fd = OpenFile(path, O_WRONLY | O_CREAT);
   if (fd < 0) {
-    throw EInOutError("Невозможно создать файл дампа \"" + path + "\": " + std::strerror(errno));
+    throw EInOutError("Невозможно создать файл дампа \"" + path + "\": " + SystemErrorMessage(errno));
   }
   ::close(fd);
   if (!existed) RemoveFile(path);
@@ -46,7 +47,7 @@ void RequireWritableSettings(const std::string& path) {
     if (FileAccess(path, F_OK) && !FileAccess(path, W_OK)) err = errno;
   }
   if (err != 0) {
-    throw EInOutError("Невозможно записать файл настроек \"" + path + "\": " + std::strerror(err));
+    throw EInOutError("Невозможно записать файл настроек \"" + path + "\": " + SystemErrorMessage(err));
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "codec/Regional.h"
 #include "cli/Files.h"
 #include "commands/Activation.h"
 #include "commands/Arbitrary.h"
@@ -245,7 +246,7 @@ const SubCommand kActivate{
       const size_t width = static_cast<size_t>(LineWidth(a));
       if (Utf8Length(a.Text(kKkmName)) > width) {
         throw UsageError("неверное значение параметра --name: не длиннее " +
-                         std::to_string(width) + " символов при ширине строки " +
+                         Counted(static_cast<long long>(width), "символа", "символов", "символов") + " при ширине строки " +
                          std::to_string(width));
       }
     }};

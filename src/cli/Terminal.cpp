@@ -12,9 +12,11 @@
 #include <chrono>
 #include <cstring>
 
+#include "codec/Regional.h"
 #include "commands/ArchiveDump.h"
 #include "codec/Errors.h"
 #include "codec/FileCalls.h"
+#include "serial/SystemErrors.h"
 
 namespace eklz::cli {
 
@@ -200,7 +202,7 @@ TerminalSink::TerminalSink(const std::string& protocolPath) : protocolPath_(prot
     protocol_ = OpenStream(protocolPath, "w");
     if (!protocol_) {
       throw EInOutError("Невозможно создать файл протокола \"" + protocolPath +
-                        "\": " + std::strerror(errno));
+                        "\": " + SystemErrorMessage(errno));
     }
   }
 }
@@ -267,11 +269,11 @@ void TerminalSink::Close() {
   }
   if (stdoutError_ != 0) {
     throw EInOutError(std::string("Ошибка записи в стандартный вывод: ") +
-                      std::strerror(stdoutError_));
+                      SystemErrorMessage(stdoutError_));
   }
   if (protocolError_ != 0) {
     throw EInOutError("Ошибка записи в файл протокола \"" + protocolPath_ +
-                      "\": " + std::strerror(protocolError_));
+                      "\": " + SystemErrorMessage(protocolError_));
   }
 }
 
@@ -279,7 +281,7 @@ std::string TerminalSink::StopReport() const {
   if (pagesDone_ >= 0) {
     return PagesWrittenText(pagesHeld_, pagesDone_, pagesTotal_);
   }
-  return "отправлено запросов: " + std::to_string(requests_);
+  return "отправлено " + Counted(requests_, "запрос", "запроса", "запросов");
 }
 
 }  // namespace eklz::cli

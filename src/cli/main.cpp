@@ -136,9 +136,9 @@ Settings RunSettings(const Arguments& a, const std::string& settingsPath, bool o
   } else {
     try {
       ParseInt(settings.BoundRate);
-    } catch (const EConvertError& e) {
+    } catch (const EConvertError&) {
       throw EInOutError("Неверное значение BoundRate в файле настроек \"" + settingsPath +
-                        "\": " + e.what());
+                        "\": " + NotOfItsForm(ValueKind::Integer, settings.BoundRate));
     }
   }
   if (a.Has(kTimeout)) settings.TimeOuts = a.Int(kTimeout, 10);

@@ -4,6 +4,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 
@@ -80,14 +81,20 @@ std::string FormatGeneral(long double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
-  // 15 significant digits: d.dddddddddddddde±x
+  // 15 significant digits: d.dddddddddddddde±x. The values shown are the
+  // fields' doubles; std::to_chars of a double reads no locale on any system
+  // (printf would write a decimal comma on a Russian desktop).
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14Le", value);
-  std::string s = buf;
+  const auto written = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
+                                     std::chars_format::scientific, 14);
+  std::string s(buf, written.ptr);
   const bool negative = s[0] == '-';
   if (negative) s.erase(0, 1);
   const size_t ePos = s.find('e');
-  int exponent = std::atoi(s.c_str() + ePos + 1);
+  int exponent = 0;
+  const char* e = s.c_str() + ePos + 1;
+  if (*e == '+') ++e;
+  std::from_chars(e, s.c_str() + s.size(), exponent);
   std::string digits = s.substr(0, 1) + s.substr(2, ePos - 2);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
@@ -109,6 +116,19 @@ std::string FormatGeneral(long double value) {
     }
   }
   return negative ? "-" + out : out;
+}
+
+const char* PluralForm(long long n, const char* one, const char* few, const char* many) {
+  const long long last2 = (n < 0 ? -n : n) % 100;
+  const long long last = last2 % 10;
+  if (last2 >= 11 && last2 <= 14) return many;
+  if (last == 1) return one;
+  if (last >= 2 && last <= 4) return few;
+  return many;
+}
+
+std::string Counted(long long n, const char* one, const char* few, const char* many) {
+  return std::to_string(n) + " " + PluralForm(n, one, few, many);
 }
 
 long double RoundHalfEven(long double value) {
@@ -154,29 +174,45 @@ ClockTime ParseTime(const std::string& text) {
 }
 
 long double ParseFloat(const std::string& text) {
-  std::string s = text;
-  for (char& c : s) {
-    if (c == ',') c = '.';
-  }
   const auto bad = [&] {
     return EConvertError("'" + text + "' is not a valid floating point value");
   };
-  // Only an optional sign, digits and one separator: no exponent, no blanks,
-  // no hexadecimal, no "inf" or "nan".
+  // Only an optional sign, digits and one separator ("," or "."): no
+  // exponent, no blanks, no hexadecimal, no "inf" or "nan". The digits are
+  // read here rather than by strtold, which takes its separator from the C
+  // library's locale (a comma on a Russian desktop).
   size_t i = 0;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-  size_t digits = 0, points = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] >= '0' && s[i] <= '9') {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
+  // Up to 19 significant digits are held exactly; the value is then one
+  // division of two exact long doubles, rounded as strtold rounds it.
+  constexpr int kExactDigits = 19;
+  uint64_t mantissa = 0;
+  int significant = 0, digits = 0, points = 0;
+  int scale = 0;  // the value is mantissa * 10^scale
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
       ++digits;
-    } else if (s[i] == '.') {
+      if (significant < kExactDigits) {
+        if (mantissa != 0 || c != '0') ++significant;
+        mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+        if (points) --scale;
+      } else if (!points) {
+        ++scale;  // a digit beyond the exact ones in the whole part
+      }
+    } else if (c == '.' || c == ',') {
       ++points;
     } else {
       throw bad();
     }
   }
   if (digits == 0 || points > 1) throw bad();
-  return std::strtold(s.c_str(), nullptr);
+  long double power = 1;
+  for (int k = 0; k < (scale < 0 ? -scale : scale); ++k) power *= 10;
+  long double value = static_cast<long double>(mantissa);
+  value = scale < 0 ? value / power : value * power;
+  return negative ? -value : value;
 }
 
 int32_t ParseInt(const std::string& text) {

@@ -41,6 +41,14 @@ std::string FormatShortTime(const ClockTime& time);
 // very large or very small values.
 std::string FormatGeneral(long double value);
 
+// The Russian form of a word that follows the number n: `one` after 1, 21,
+// 101 ("страницу"), `few` after 2-4, 22-24 ("страницы"), `many` after 0,
+// 5-20, 11-14, 111 ("страниц").
+const char* PluralForm(long long n, const char* one, const char* few, const char* many);
+// The number and its word: Counted(5, "страницу", "страницы", "страниц") is
+// "5 страниц".
+std::string Counted(long long n, const char* one, const char* few, const char* many);
+
 // Rounds to the nearest integer, a tie going to the even neighbour.
 long double RoundHalfEven(long double value);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "codec/Regional.h"
 #include "commands/Common.h"
 #include "codec/Errors.h"
 #include "codec/FileCalls.h"
@@ -164,20 +165,20 @@ int DumpFilePages(const std::string& fileName) {
   }
   if (size % kArchivePageSize != 0) {
     throw TEKLZException("Файл \"" + fileName + "\" не является дампом архива: его размер " +
-                         std::to_string(size) + " байт не кратен размеру страницы (" +
+                         Counted(static_cast<long long>(size), "байт", "байта", "байт") + " не кратен размеру страницы (" +
                          std::to_string(kArchivePageSize) + " байт). Файл не изменён");
   }
   if (size / kArchivePageSize > static_cast<uintmax_t>(kArchivePages)) {
     throw TEKLZException("Файл \"" + fileName + "\" не является дампом архива: в нём " +
-                         std::to_string(size / kArchivePageSize) + " страниц, а в архиве ЭКЛЗ " +
+                         Counted(static_cast<long long>(size / kArchivePageSize), "страница", "страницы", "страниц") + ", а в архиве ЭКЛЗ " +
                          std::to_string(kArchivePages) + ". Файл не изменён");
   }
   return static_cast<int>(size / kArchivePageSize);
 }
 
 std::string PagesWrittenText(int held, int done, int total) {
-  std::string text =
-      "записано " + std::to_string(held + done) + " страниц из " + std::to_string(held + total);
+  std::string text = "записано " + Counted(held + done, "страницу", "страницы", "страниц") + " из " +
+                     std::to_string(held + total);
   if (held > 0) text += " (в этом запуске " + std::to_string(done) + ")";
   return text;
 }

@@ -50,6 +50,18 @@ const char* OwnRussianMessage(int code) {
       return "Устройство не является терминалом";
     case ENXIO:
       return "Нет такого устройства или адреса";
+    case EROFS:
+      return "Файловая система доступна только для чтения";
+    case ENOSPC:
+      return "На устройстве не осталось свободного места";
+    case EISDIR:
+      return "Это каталог";
+    case ENOTDIR:
+      return "Это не каталог";
+    case EEXIST:
+      return "Файл существует";
+    case ENAMETOOLONG:
+      return "Слишком длинное имя файла";
     default:
       return nullptr;
   }

@@ -202,6 +202,18 @@ void IniFile::DeleteKey(const std::string& section, const std::string& key) {
   }
 }
 
+bool IniFile::HoldsNothing() const {
+  for (const std::string& raw : preamble_) {
+    if (raw.find_first_not_of(" \t") != std::string::npos) return false;
+  }
+  for (const Section& s : sections_) {
+    for (const Line& l : s.lines) {
+      if (!IsBlank(l)) return false;
+    }
+  }
+  return true;
+}
+
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
   WriteString(section, key, std::to_string(value));
 }

@@ -37,6 +37,8 @@ class IniFile {
   void WriteBool(const std::string& section, const std::string& key, bool value);
   // Removes the key (every line of it) from the section; the section stays.
   void DeleteKey(const std::string& section, const std::string& key);
+  // True when the file holds nothing but section headers and blank lines.
+  bool HoldsNothing() const;
 
   // The bytes Save writes. Raises TEKLZException for a value that the file's
   // encoding (Windows-1251) cannot hold.

@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "codec/FileCalls.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsKeys.h"
 
@@ -33,6 +34,7 @@ const SettingField<WindowSettings> kWindowFields[] = {
     {SettingKey::DumpFile, &WindowSettings::DumpFile},
     {SettingKey::DumpMaxSpeed, &WindowSettings::DumpMaxSpeed},
     {SettingKey::DumpRate, &WindowSettings::DumpRate},
+    {SettingKey::LastFolder, &WindowSettings::LastFolder},
 };
 
 }  // namespace
@@ -93,6 +95,9 @@ void ClearRaisedRate(const std::string& path) {
   if (ReadString(ini, SettingKey::RaisedRate, "").empty()) return;
   DeleteKey(ini, SettingKey::RaisedRate);
   DeleteKey(ini, SettingKey::RaisedTimeOuts);
+  // A file that a raised dump made only to note its rate goes again: an
+  // empty "[Options]" would hide that no settings were ever kept.
+  if (ini.HoldsNothing() && RemoveFile(path)) return;
   ini.Save();
 }
 

@@ -34,6 +34,7 @@ constexpr SettingKeyName kKeys[] = {
     {kOptions, "RaisedRate"},      // RaisedRate
     {kOptions, "RaisedTimeOuts"},  // RaisedTimeOuts
     {"TfmMain", "LastCmd"},     // LastCmd
+    {"TfmMain", "LastFolder"},  // LastFolder
     {kFormState, "Maximized"},  // PlacementMaximized
     {kFormState, "Left"},       // PlacementLeft
     {kFormState, "Top"},        // PlacementTop

@@ -38,8 +38,10 @@ enum class SettingKey : int {
   // A raised line rate not yet set back (settings/Settings.h, RaisedRate).
   RaisedRate,
   RaisedTimeOuts,
-  // The window's last command and its placement.
+  // The window's last command, the folder its file dialogs used last, and
+  // its placement.
   LastCmd,
+  LastFolder,
   PlacementMaximized,
   PlacementLeft,
   PlacementTop,

@@ -27,7 +27,8 @@ struct Settings {
 // What only the desktop program's window keeps: the open states of its
 // task-list groups "Документы", "Сервис", "Отчёты", the organisation's
 // particulars that the options dialog edits and the repair request's form
-// prints, and whether the window opens the link at start-up. The command
+// prints, whether the window opens the link at start-up, and the folder its
+// file dialogs used last (empty: none yet). The command
 // line leaves these keys in the file as they are.
 struct WindowSettings {
   bool group0Opened = true;
@@ -42,6 +43,7 @@ struct WindowSettings {
   std::string DumpFile;
   bool DumpMaxSpeed = false;
   std::string DumpRate = "19200";
+  std::string LastFolder;
 
   bool operator==(const WindowSettings&) const = default;
 };

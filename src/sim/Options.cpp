@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "codec/CodePage.h"
+#include "codec/Errors.h"
+#include "codec/Regional.h"
 #include "sim/Device.h"
 
 namespace eklz::sim {
@@ -169,11 +171,14 @@ SimOptions ParseOptions(const std::vector<std::string>& args) {
       const std::string v = take();
       const size_t colon = v.find(':');
       const std::string p = v.substr(0, colon);
-      char* end = nullptr;
-      const double rate = p.empty() || !std::isdigit(static_cast<unsigned char>(p[0]))
-                              ? -1
-                              : std::strtod(p.c_str(), &end);
-      if (rate < 0 || rate > 1 || end != p.c_str() + p.size()) {
+      double rate = -1;
+      if (!p.empty() && std::isdigit(static_cast<unsigned char>(p[0]))) {
+        try {
+          rate = static_cast<double>(ParseFloat(p));
+        } catch (const EConvertError&) {
+        }
+      }
+      if (rate < 0 || rate > 1) {
         throw Bad(name, "нужна вероятность от 0 до 1, за ней можно :SEED");
       }
       o.faults.spoilRate = rate;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "codec/Regional.h"
 #include "codec/CodePage.h"
 #include "serial/SystemErrors.h"
 
@@ -133,7 +134,7 @@ Replay::Step Replay::Take(const Bytes& request) {
 }
 
 std::string Replay::Summary() const {
-  std::string text = "совпало обменов: " + std::to_string(matched_) + " из " +
+  std::string text = "совпало " + Counted(matched_, "обмен", "обмена", "обменов") + " из " +
                      std::to_string(exchanges_.size()) + " записанных";
   if (differed_ > 0) text += "; не совпало: " + std::to_string(differed_);
   if (taken_ < exchanges_.size()) text += "; не запрошено: " + std::to_string(exchanges_.size() - taken_);

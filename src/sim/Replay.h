@@ -66,7 +66,7 @@ class Replay {
   size_t Beyond() const { return beyond_; }
   // Every recorded exchange came and matched, and nothing more was asked.
   bool Complete() const { return matched_ == exchanges_.size() && differed_ == 0 && beyond_ == 0; }
-  // "совпало обменов: 6 из 7 записанных; не совпало: 1"
+  // "совпало 6 обменов из 7 записанных; не совпало: 1"
   std::string Summary() const;
 
  private:

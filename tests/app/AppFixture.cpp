@@ -34,6 +34,21 @@ app::DumpFileChoice FakePresenter::AskContinueDump(QWidget*, const QString& file
   return dumpChoice;
 }
 
+QString FakePresenter::SaveFileName(QWidget*, app::SaveFileKind kind, const QString& folder) {
+  dialogFolders << folder;
+  switch (kind) {
+    case app::SaveFileKind::Log:
+      return savePath;
+    case app::SaveFileKind::Pdf:
+      return pdfPath;
+    case app::SaveFileKind::Dump:
+    case app::SaveFileKind::FullDump:
+      dumpKinds << kind;
+      return dumpPath;
+  }
+  return {};
+}
+
 bool FakePresenter::ChoosePrinter(QWidget*, QPrinter& printer) {
   if (pdfPath.isEmpty()) return false;
   printer.setOutputFormat(QPrinter::PdfFormat);

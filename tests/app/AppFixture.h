@@ -26,15 +26,11 @@ class FakePresenter : public app::MessagePresenter {
   void Error(QWidget*, const QString& message) override;
   void Information(QWidget*, const QString& text, const QString& caption) override;
   app::SaveViewsAnswer AskSaveViews(QWidget*) override;
-  QString SaveLogFileName(QWidget*) override { return savePath; }
+  // Answers for the operator with savePath, pdfPath or dumpPath by the kind.
+  QString SaveFileName(QWidget*, app::SaveFileKind kind, const QString& folder) override;
   bool ChoosePrinter(QWidget*, QPrinter& printer) override;
-  QString SavePdfFileName(QWidget*) override { return pdfPath; }
   void ShowModal(QDialog& dialog) override;
   void ErrorMessage(QWidget*, const QString& text, const QString& caption) override;
-  QString SaveDumpFileName(QWidget*, bool askReplace) override {
-    dumpAskReplace << askReplace;
-    return dumpPath;
-  }
   app::DumpFileChoice AskContinueDump(QWidget*, const QString& fileName, int pages,
                                       int total) override;
 
@@ -46,7 +42,8 @@ class FakePresenter : public app::MessagePresenter {
   QString savePath;       // empty: the save dialog is cancelled
   QString pdfPath;        // empty: the print dialog is cancelled
   QString dumpPath;       // empty: the dump file dialog is cancelled
-  QList<bool> dumpAskReplace;  // whether each dump file dialog confirms an existing file
+  QList<app::SaveFileKind> dumpKinds;  // the kind of each dump file dialog
+  QStringList dialogFolders;  // the folder each save dialog started in
   QStringList dumpQuestions;  // "file: pages of total" of each question on a dump file
   app::DumpFileChoice dumpChoice = app::DumpFileChoice::Cancel;
   // Plays the operator in a modal dialog (the options dialog); the dialog's

@@ -29,6 +29,7 @@
 #include "app/Catalogue.h"
 #include "app/StopSignals.h"
 #include "app/Views.h"
+#include "codec/Regional.h"
 #include "commands/ArchiveDump.h"
 #include "commands/Documents.h"
 #include "commands/Reports.h"
@@ -393,6 +394,36 @@ TEST_F(Conversions, NumberFieldsTakeOnlyWhatCanBeSent) {
   EXPECT_EQ(peer->Requests()[0], B("02 0B 10 01 00 00 00 00 00 00 00 00 37 2D"));
 }
 
+// A fraction survives leaving the field and goes out as typed, whatever the
+// C library's locale (a Russian desktop reads numbers with a decimal comma).
+TEST_F(Conversions, AFractionTypedWithACommaOrAPointIsShownAndSent) {
+  for (const char* keys : {"2,5", "2.5"}) {
+    SCOPED_TRACE(keys);
+    const size_t before = peer->Requests().size();
+    Choose("Продажа");
+    Find<QLineEdit>("edSaleDepNum")->setText("1");
+    auto* quantity = Find<QLineEdit>("edSaleCnt");
+    auto* sum = Find<QLineEdit>("edSaleSum");
+    quantity->setFocus();
+    quantity->selectAll();
+    QTest::keyClicks(quantity, keys);
+    QTest::keyClick(quantity, Qt::Key_Tab);
+    EXPECT_EQ(quantity->text(), "2,500");
+    sum->setFocus();
+    sum->selectAll();
+    QTest::keyClicks(sum, "0,125");
+    QTest::keyClick(sum, Qt::Key_Tab);
+    EXPECT_EQ(sum->text(), "0,12");
+    Execute();
+    ASSERT_EQ(peer->Requests().size(), before + 1);
+    const Bytes request = peer->Requests().back();
+    ASSERT_EQ(request.size(), 14u);
+    // Department, quantity 2,500 in thousandths, sum 0,12 in kopecks.
+    EXPECT_EQ(Bytes(request.begin() + 3, request.end() - 1),
+              B("01 00 00 25 00 00 00 00 00 12"));
+  }
+}
+
 // A value outside its field's range (set other than by typing) is refused
 // with the field's message before anything is sent.
 TEST_F(Conversions, AValueOutsideItsFieldsRangeIsRefusedWithItsMessage) {
@@ -492,7 +523,7 @@ TEST_F(WithSimulator, StoppingADumpEndsItAfterAWholePageAndSaysWhatItWrote) {
       EXPECT_EQ(lines.size() % 8, 0) << "every page shown has its eight lines";
     }
     EXPECT_EQ(sim.server->Requests() - requestsBefore, static_cast<uint64_t>(pages));
-    const QString report = QString("Дамп прерван: записано %1 страниц из 8192").arg(pages);
+    const QString report = QString::fromStdString("Дамп прерван: записано " + Counted(pages, "страницу", "страницы", "страниц") + " из 8192");
     EXPECT_EQ(last, report);
     EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), QString("Дамп прерван (%1 из 8192)").arg(pages));
   }
@@ -583,7 +614,7 @@ TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
   const uint64_t requests = sim.server->Requests();
 
   // "Отмена" runs nothing and leaves the views with the last run's lines.
-  Find<app::LogView>("mmResult")->AppendLines("Дамп прерван: записано 3 страниц из 8192", 1);
+  Find<app::LogView>("mmResult")->AppendLines("Дамп прерван: записано 3 страницы из 8192", 1);
   Find<app::LogView>("MemoLog")->AppendLines("==> 02 03 04 00 02 01", 1);
   presenter.dumpChoice = app::DumpFileChoice::Cancel;
   QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
@@ -591,7 +622,7 @@ TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
   EXPECT_EQ(presenter.dumpQuestions, QStringList{QString::fromStdString(file) + ": 3 of 8192"});
   EXPECT_EQ(sim.server->Requests(), requests);
   EXPECT_EQ(ReadFile(file), part);
-  EXPECT_EQ(ResultLines(), QStringList{"Дамп прерван: записано 3 страниц из 8192"});
+  EXPECT_EQ(ResultLines(), QStringList{"Дамп прерван: записано 3 страницы из 8192"});
   EXPECT_EQ(ProtocolLines(), QStringList{"==> 02 03 04 00 02 01"});
   EXPECT_TRUE(window->ResultHistory().isEmpty());
 
@@ -601,9 +632,9 @@ TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
   EXPECT_EQ(sim.server->Requests(), requests + 8192 - 3);
   EXPECT_TRUE(ReadFile(file) == whole);
-  EXPECT_EQ(window->ResultHistory(), QStringList{"Дамп прерван: записано 3 страниц из 8192"});
+  EXPECT_EQ(window->ResultHistory(), QStringList{"Дамп прерван: записано 3 страницы из 8192"});
   ASSERT_FALSE(ResultLines().isEmpty());
-  const QString summary = QString::fromStdString("Дамп архива завершён: записано 8192 страниц из 8192 (в этом запуске "
+  const QString summary = QString::fromStdString("Дамп архива завершён: записано 8192 страницы из 8192 (в этом запуске "
                                                  "8189), файл \"" + file + "\", скорость 9600, время ");
   EXPECT_TRUE(ResultLines().last().startsWith(summary)) << ResultLines().last().toStdString();
 
@@ -654,9 +685,9 @@ TEST_F(WindowTest, AContinuedDumpCountsThePagesOfTheArchive) {
   const int pages = static_cast<int>(std::filesystem::file_size(file) / 512);
   ASSERT_GT(pages, 346);
   ASSERT_FALSE(ResultLines().isEmpty());
-  EXPECT_EQ(ResultLines().last(), QString("Дамп прерван: записано %1 страниц из 8192 (в этом запуске %2)")
-                                      .arg(pages)
-                                      .arg(pages - 346));
+  EXPECT_EQ(ResultLines().last(),
+            QString::fromStdString("Дамп прерван: записано " + Counted(pages, "страницу", "страницы", "страниц") +
+                                   " из 8192 (в этом запуске " + std::to_string(pages - 346) + ")"));
   EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), QString("Дамп прерван (%1 из 8192)").arg(pages));
 }
 

@@ -558,7 +558,8 @@ TEST_F(WindowTest, DumpPanelsFollowTheirSwitchesAndTheSaveDialog) {
   // The full dump's chooser asks nothing of a file that exists: the run asks
   // whether to continue it. The single dump replaces its file, so its
   // chooser confirms.
-  EXPECT_EQ(presenter.dumpAskReplace, (QList<bool>{true, true, false, false}));
+  using Kind = app::SaveFileKind;
+  EXPECT_EQ(presenter.dumpKinds, (QList<Kind>{Kind::Dump, Kind::Dump, Kind::FullDump, Kind::FullDump}));
   Find<QCheckBox>("chAskDumpArchivInFile")->click();
   EXPECT_FALSE(name->isEnabled());
   EXPECT_FALSE(browse->isEnabled());
@@ -606,7 +607,8 @@ TEST_F(WindowTest, TheFullDumpsFileDialogAsksNoQuestionOfItsOwn) {
     questions = 0;
     picked = false;
     app::MessagePresenter real;
-    EXPECT_EQ(real.SaveDumpFileName(nullptr, askReplace), existing);
+    EXPECT_EQ(real.ChooseSaveFile(nullptr, askReplace ? app::SaveFileKind::Dump : app::SaveFileKind::FullDump),
+              existing);
     EXPECT_EQ(questions, askReplace ? 1 : 0);
   }
 }

@@ -463,7 +463,7 @@ TEST(FullDumpAgainstTheSimulator, AStoppedDumpContinuedIsTheDumpThatRanThrough) 
   EXPECT_EQ(sent[sent.size() - 2], "02 03 03 1F FF E0");
   EXPECT_EQ(sim.sink.result.front(), "Дамп продолжается со страницы 50");
   // The archive's pages, this run's among them, the file, the rate, the time.
-  const std::string summary = "Дамп архива завершён: записано 8192 страниц из 8192 (в этом запуске 8142), файл \"" +
+  const std::string summary = "Дамп архива завершён: записано 8192 страницы из 8192 (в этом запуске 8142), файл \"" +
                               part + "\", скорость ";
   EXPECT_EQ(sim.sink.result.back().substr(0, summary.size()), summary) << sim.sink.result.back();
   EXPECT_EQ(fs::file_size(part), 4194304u);
@@ -480,7 +480,7 @@ TEST(FullDumpAgainstTheSimulator, ContinuingAFileOfPartPagesIsRefusedAndAFullOne
   } cases[] = {
       {1000, "не является дампом архива: его размер 1000 байт не кратен размеру страницы (512 байт). "
              "Файл не изменён"},
-      {8193u * 512u, "не является дампом архива: в нём 8193 страниц, а в архиве ЭКЛЗ 8192. Файл не изменён"},
+      {8193u * 512u, "не является дампом архива: в нём 8193 страницы, а в архиве ЭКЛЗ 8192. Файл не изменён"},
       {8192u * 512u, nullptr},
   };
   for (const Case& c : cases) {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "codec/Errors.h"
+#include "codec/Regional.h"
 #include "protocol/Exchange.h"
 #include "sim/Replay.h"
 #include "support/Pty.h"
@@ -245,7 +246,7 @@ TEST(SimProgram, ARecordedSessionReplaysWithTheSameResults) {
   const auto [results, status] = replayed(replayFile);
   EXPECT_EQ(results, recorded);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(Slurp(err), "eklz-sim: совпало обменов: " + std::to_string(exchanges) + " из " +
+  EXPECT_EQ(Slurp(err), "eklz-sim: совпало " + Counted(exchanges, "обмен", "обмена", "обменов") + " из " +
                             std::to_string(exchanges) + " записанных\n");
 
   // The sale's request with its department changed.
@@ -276,8 +277,8 @@ TEST(SimProgram, ARecordedSessionReplaysWithTheSameResults) {
   EXPECT_EQ(Slurp(err), "обмен " + std::to_string(number + 1) + " из " + std::to_string(exchanges) +
                             " не совпал с записью (строка " + std::to_string(line) +
                             "), ответа нет:\n  получен: " + request + "\n  записан: " +
-                            changedRequest + "\neklz-sim: совпало обменов: " +
-                            std::to_string(exchanges - 1) + " из " + std::to_string(exchanges) +
+                            changedRequest + "\neklz-sim: совпало " +
+                            Counted(exchanges - 1, "обмен", "обмена", "обменов") + " из " + std::to_string(exchanges) +
                             " записанных; не совпало: 1\n");
 }
 

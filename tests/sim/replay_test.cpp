@@ -100,7 +100,7 @@ TEST(ReplayOrder, EachRequestTakesTheNextRecordedExchange) {
   EXPECT_TRUE(s.matched);
   EXPECT_EQ(s.number, 1u);
   EXPECT_EQ(s.recorded->reply, B("0A"));
-  EXPECT_EQ(replay.Summary(), "совпало обменов: 1 из 3 записанных; не запрошено: 2");
+  EXPECT_EQ(replay.Summary(), "совпало 1 обмен из 3 записанных; не запрошено: 2");
 
   s = replay.Take(B("05"));
   EXPECT_FALSE(s.matched);
@@ -112,7 +112,7 @@ TEST(ReplayOrder, EachRequestTakesTheNextRecordedExchange) {
   EXPECT_EQ(s.recorded, nullptr);
   EXPECT_EQ(s.number, 4u);
   EXPECT_EQ(replay.Summary(),
-            "совпало обменов: 2 из 3 записанных; не совпало: 1; запросов сверх записи: 1");
+            "совпало 2 обмена из 3 записанных; не совпало: 1; запросов сверх записи: 1");
   EXPECT_FALSE(replay.Complete());
 
   Replay whole(ParseProtocol("==> 01\n<== 0A\n"));
@@ -205,7 +205,7 @@ TEST_F(ReplayServer, MatchingRequestsGetTheRecordedBytesOthersNothing) {
                            }));
   server->Stop();
   EXPECT_EQ(replay->Summary(),
-            "совпало обменов: 2 из 4 записанных; не совпало: 2; запросов сверх записи: 1");
+            "совпало 2 обмена из 4 записанных; не совпало: 2; запросов сверх записи: 1");
 }
 
 }  // namespace

@@ -173,7 +173,7 @@ Page FullDumpPage() {
                      [&panel, &presenter] {
                        // A file that holds pages is asked about once, when the
                        // dump is run ("Продолжить дамп?"), not here as well.
-                       ChooseDumpFile(panel, presenter, kFile, false);
+                       ChooseDumpFile(panel, presenter, kFile, SaveFileKind::FullDump);
                      });
     auto* raise = panel.findChild<QCheckBox*>(kRaise);
     auto* rate = panel.findChild<QComboBox*>(kRate);

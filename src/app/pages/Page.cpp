@@ -97,9 +97,9 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
   };
 }
 
-void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, bool askReplace) {
-  const QString path = presenter.SaveDumpFileName(&panel, askReplace);
-  if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(path);
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, SaveFileKind kind) {
+  const QString path = presenter.ChooseSaveFile(&panel, kind);
+  if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(ShownPath(path));
 }
 
 namespace {

@@ -19,6 +19,7 @@ class QWidget;
 namespace eklz::app {
 
 class MessagePresenter;
+enum class SaveFileKind;
 
 // The codes of the window's own procedures, above the EKLZ command codes.
 namespace procedure {
@@ -105,9 +106,8 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
                          const char* shiftField);
 // The save dialog of dump files puts the chosen path into the panel's text
 // field `field`; cancelling changes nothing.
-// With `askReplace` the dialog confirms an existing file (which the dump
-// then replaces).
-void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, bool askReplace);
+// `kind` is the dialog's: Dump confirms an existing file, FullDump does not.
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, SaveFileKind kind);
 // The full dump's panel takes its file, raise box and rate from the window's
 // record at start-up, and gives them back (the file as an absolute path)
 // before the record is saved.
