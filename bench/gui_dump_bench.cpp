@@ -31,7 +31,7 @@ class Presenter : public eklz::app::MessagePresenter {
     failed = true;
   }
   void ShowModal(QDialog&) override {}
-  bool AskSaveViews(QWidget*) override { return false; }
+  eklz::app::SaveViewsAnswer AskSaveViews(QWidget*) override { return eklz::app::SaveViewsAnswer::DontSave; }
   bool failed = false;
 };
 

@@ -102,6 +102,9 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
   s.BoundRate = "abc";  // written back unchanged
   s.TimeOuts = 32;
   s.EKLZAbort = true;
+  w.DumpFile = "/дампы/Dump.bin";
+  w.DumpMaxSpeed = true;
+  w.DumpRate = "наибольшая";
   SaveSettings(path, s, w);
   EXPECT_EQ(Get(), Utf8ToCp1251("[Group 0]\r\nOpened=1\r\n\r\n"
                                 "[Group 1]\r\nOpened=1\r\n\r\n"
@@ -110,12 +113,13 @@ TEST_F(SettingsFile, SaveWritesTheKeysInOrderInWindows1251AndRoundTrips) {
                                 "ComPort=COM1\r\nNameOrg=ЦТО \"Касса\"\r\nFioBoss=Иванов И. И.\r\n"
                                 "TimeOuts=32\r\nBoundRate=abc\r\n\r\n"
                                 "[fmMainFormState]\r\nConnected=1\r\nEKLZAbort=1\r\n\r\n"
-                                "[TfmMain]\r\nLastFolder=/home/user/Документы\r\n\r\n"));
+                                "[TfmMain]\r\nDumpFile=/дампы/Dump.bin\r\nDumpMaxSpeed=1\r\n"
+                                "DumpRate=наибольшая\r\nLastFolder=/home/user/Документы\r\n\r\n"));
   const Settings back = LoadSettings(path);
   const WindowSettings windowBack = LoadWindowSettings(path);
   EXPECT_EQ(windowBack.NameOrg, w.NameOrg);
   EXPECT_EQ(windowBack.FioBoss, w.FioBoss);
-  EXPECT_EQ(windowBack.LastFolder, w.LastFolder);
+  EXPECT_EQ(windowBack, w);
   EXPECT_EQ(back.BoundRate, "abc");
   EXPECT_EQ(back.TimeOuts, 32);
   EXPECT_FALSE(back.LogTXT);

@@ -103,7 +103,7 @@ void JobRunner::StopForClose() {
 
 // --- The link ----------------------------------------------------------------------
 
-void JobRunner::OpenLinkFromSettings() {
+void JobRunner::OpenLinkFromSettings(bool tell) {
   Start(
       [](EklzSession& s) {
         try {
@@ -113,24 +113,30 @@ void JobRunner::OpenLinkFromSettings() {
           throw;
         }
       },
-      [this](const JobOutcome& outcome) {
+      [this, tell](const JobOutcome& outcome) {
         if (outcome.failed) {
-          emit linkFailed(outcome);
+          emit linkFailed(outcome, tell);
         } else {
           emit linkOpened();
         }
       });
 }
 
-void JobRunner::RestoreLink(bool open) {
+void JobRunner::RestoreLink(bool open, bool tell) {
   if (Busy()) return;
   if (open) {
-    OpenLinkFromSettings();
+    OpenLinkFromSettings(tell);
     return;
   }
   const bool wasOpen = session_->LinkOpen();
   if (wasOpen) session_->ClosePort();
   emit linkClosed(wasOpen);
+}
+
+void JobRunner::ShowExchangeStatus(const QString& text) {
+  WindowSink::Batch b;
+  b.exchangeStatus = text;
+  emit output(b);
 }
 
 // --- Dump progress --------------------------------------------------------------------

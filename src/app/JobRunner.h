@@ -55,30 +55,34 @@ class JobRunner : public QObject, private ProgressHost {
   int JobResultLines() const { return sink_->JobResultLines(); }
   int PagesDone() const { return sink_->PagesDone(); }
   int PagesTotal() const { return sink_->PagesTotal(); }
+  int PagesHeld() const { return sink_->PagesHeld(); }
   // The cash register's particulars the last queries learned.
   KkmParticulars Particulars() const { return sink_->Particulars(); }
 
   // The link. Opening it from the settings is a job; its end comes as
-  // linkOpened() or linkFailed().
-  void OpenLinkFromSettings();
+  // linkOpened() or linkFailed(); `tell` when the operator is to be told of
+  // a failure in a message too (he has just asked for this link).
+  void OpenLinkFromSettings(bool tell = false);
   // Puts the link back as the settings say after the options dialog tried
   // other ports: `open` reopens it from the settings, otherwise it is closed
   // (linkClosed()).
-  void RestoreLink(bool open);
+  void RestoreLink(bool open, bool tell = false);
   // The link the options dialog found is the one the settings now name.
   void KeepLink() { emit linkOpened(); }
-  // A probe or search found an EKLZ on the port it tried.
-  void ShowLinkFound() { emit linkFound(); }
+  // A probe or search found an EKLZ on `port` at `rate`.
+  void ShowLinkFound(const QString& port, const QString& rate) { emit linkFound(port, rate); }
+  // The exchange pane shows `text` (a dialog's job that ended early).
+  void ShowExchangeStatus(const QString& text);
 
  signals:
   void busyChanged(bool busy);
   // What a job has written, in order, on the GUI thread.
   void output(const eklz::app::WindowSink::Batch& batch);
   void linkOpened();
-  void linkFailed(const eklz::app::JobOutcome& outcome);
+  void linkFailed(const eklz::app::JobOutcome& outcome, bool tell);
   // The link is down; `wasOpen` when it was up until now.
   void linkClosed(bool wasOpen);
-  void linkFound();
+  void linkFound(const QString& port, const QString& rate);
 
  private:
   static void ReturnFreedMemory();

@@ -209,14 +209,24 @@ void TfmOptions::FillPortList() {
   port_->view()->setMinimumWidth(port_->view()->sizeHintForColumn(0) + 24);
 }
 
-void TfmOptions::Run(JobRunner& runner, WindowSettings& stored, MessagePresenter& presenter, QWidget* parent) {
+bool TfmOptions::Run(JobRunner& runner, WindowSettings& stored, MessagePresenter& presenter, QWidget* parent) {
   TfmOptions dialog(runner, presenter, parent);
   dialog.linkWasOpen_ = runner.Session().LinkOpen();
-  dialog.FillFrom(runner.Session().settings, stored);
+  const Settings before = runner.Session().settings;
+  dialog.FillFrom(before, stored);
   presenter.ShowModal(dialog);
   const bool accepted = dialog.result() == QDialog::Accepted;
   if (accepted) dialog.CopyTo(runner.Session().settings, stored);
-  if (!dialog.portTried_) return;
+  if (!dialog.portTried_) {
+    // The open link moves to the port, rate and time-out just accepted (the
+    // abort command first when the settings ask for it); one that does not
+    // open is said in the panes and a message.
+    const Settings& now = runner.Session().settings;
+    const bool linkChanged = now.ComPort != before.ComPort || now.BoundRate != before.BoundRate ||
+                             now.TimeOuts != before.TimeOuts;
+    if (accepted && linkChanged && dialog.linkWasOpen_) runner.OpenLinkFromSettings(true);
+    return accepted;
+  }
   // A probe or search left the window on the port it tried last. The window
   // goes back to the port, rate and time-out of its settings: open when it
   // was open before or when the settings now name the port where the EKLZ
@@ -227,8 +237,9 @@ void TfmOptions::Run(JobRunner& runner, WindowSettings& stored, MessagePresenter
   if (onFound) {
     runner.KeepLink();
   } else {
-    runner.RestoreLink(dialog.linkWasOpen_);
+    runner.RestoreLink(dialog.linkWasOpen_, accepted);
   }
+  return accepted;
 }
 
 void TfmOptions::FillFrom(const Settings& s, const WindowSettings& w) {
@@ -264,6 +275,14 @@ void TfmOptions::CopyTo(Settings& s, WindowSettings& w) const {
 
 int TfmOptions::TimeoutValue() const { return static_cast<int>(timeout_->Value()); }
 
+bool TfmOptions::RateIsANumber() {
+  const QString rate = rate_->currentText();
+  if (LineRateValue(rate.toStdString())) return true;
+  presenter_.Error(this, QString("В поле \"Скорость обмена\" не число бод: \"%1\"").arg(rate));
+  rate_->setFocus();
+  return false;
+}
+
 std::vector<std::string> TfmOptions::SearchPorts() const {
   std::vector<std::string> ports;
   const QString typed = port_->currentText().trimmed();
@@ -282,6 +301,7 @@ void TfmOptions::SetBusy(bool busy) {
 
 void TfmOptions::RzBitBtn1Click() {
   if (busy_ || runner_.Busy()) return;
+  if (!RateIsANumber()) return;
   const std::string port = port_->currentText().toStdString();
   const std::string rate = rate_->currentText().toStdString();
   const int timeout = TimeoutValue();
@@ -301,6 +321,7 @@ void TfmOptions::RzBitBtn1Click() {
         progress_->clear();
         if (outcome.cancelled) {
           progress_->setText("Проверка прервана");
+          runner_.ShowExchangeStatus("Проверка прервана");
         } else if (outcome.failed) {
           presenter_.Error(this, outcome.message);
         } else {
@@ -308,7 +329,7 @@ void TfmOptions::RzBitBtn1Click() {
               this, *found ? "ЭКЛЗ успешно обнаружена" : "ЭКЛЗ не обнаружена", "Сообщение");
           // The pane tells the truth: a port where no EKLZ answered is no link.
           if (*found) {
-            runner_.ShowLinkFound();
+            runner_.ShowLinkFound(Text(port), Text(rate));
             foundPort_ = port;
             foundRate_ = rate;
             foundTimeout_ = timeout;
@@ -352,6 +373,7 @@ void TfmOptions::RzBitBtn2Click() {
         SetBusy(false);
         if (outcome.cancelled) {
           progress_->setText("Поиск прерван");
+          runner_.ShowExchangeStatus("Поиск прерван");
         } else if (outcome.failed) {
           progress_->clear();
           presenter_.Error(this, outcome.message);
@@ -363,7 +385,7 @@ void TfmOptions::RzBitBtn2Click() {
           foundPort_ = result->port;
           foundRate_ = result->rate;
           foundTimeout_ = timeout;
-          runner_.ShowLinkFound();
+          runner_.ShowLinkFound(Text(result->port), Text(result->rate));
         } else {
           QString text = "ЭКЛЗ не найдена";
           if (!result->failed.empty()) {
@@ -386,6 +408,12 @@ void TfmOptions::BackToSettingsLink() {
 
 void TfmOptions::CancelSearch() {
   if (busy_) runner_.Cancel();
+}
+
+// OK refuses a rate that is no number of bauds: the link could not open on it.
+void TfmOptions::accept() {
+  if (busy_ || !RateIsANumber()) return;
+  QDialog::accept();
 }
 
 // Cancel (and Escape) during a probe or search stops it first; the dialog

@@ -34,8 +34,10 @@ class TfmOptions : public QDialog {
 
   // RzToolButton2Click: the dialog created, filled from the session's
   // settings and the window's record `stored`, shown modally, and copied
-  // back only when closed with OK.
-  static void Run(JobRunner& runner, WindowSettings& stored, MessagePresenter& presenter, QWidget* parent);
+  // back only when closed with OK (then true). A port, rate or time-out
+  // accepted while the link is open takes effect at once: the link is
+  // opened again there.
+  static bool Run(JobRunner& runner, WindowSettings& stored, MessagePresenter& presenter, QWidget* parent);
 
   void FillFrom(const Settings& s, const WindowSettings& w);
   void CopyTo(Settings& s, WindowSettings& w) const;
@@ -51,6 +53,7 @@ class TfmOptions : public QDialog {
   // the list, then the list.
   std::vector<std::string> SearchPorts() const;
 
+  void accept() override;
   void reject() override;
 
  protected:
@@ -60,6 +63,8 @@ class TfmOptions : public QDialog {
   void BuildControls();
   void FillPortList();
   int TimeoutValue() const;
+  // Whether the rate field holds a rate; else the operator is told so.
+  bool RateIsANumber();
   void SetBusy(bool busy);
   void BackToSettingsLink();
 

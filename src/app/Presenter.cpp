@@ -24,12 +24,20 @@ void MessagePresenter::Information(QWidget* parent, const QString& text, const Q
   box.exec();
 }
 
-bool MessagePresenter::AskSaveViews(QWidget* parent) {
+SaveViewsAnswer MessagePresenter::AskSaveViews(QWidget* parent) {
   QMessageBox box(QMessageBox::Warning, "Предупреждение",
                   "Протокол обмена не сохранен. Сохранить его в файл?",
-                  QMessageBox::Yes | QMessageBox::No, parent);
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
   box.setDefaultButton(QMessageBox::Yes);
-  return box.exec() == QMessageBox::Yes;
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return SaveViewsAnswer::Save;
+    case QMessageBox::No:
+      return SaveViewsAnswer::DontSave;
+    default:
+      return SaveViewsAnswer::Cancel;
+  }
 }
 
 QString ShownPath(const QString& path) { return QDir::toNativeSeparators(path); }
@@ -64,12 +72,16 @@ QString MessagePresenter::SaveFileName(QWidget* parent, SaveFileKind kind, const
       {"Lod файл Ларнис-ЭКЛЗ (*.log)", "Log"},
       {"PDF (*.pdf)", "pdf"},
       {"Дамп архива ЭКЛЗ (*.Bin)", "Bin"},
+      {"Дамп архива ЭКЛЗ (*.Bin)", "Bin"},
   };
   const Dialog& d = kDialogs[static_cast<int>(kind)];
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(d.filter);
   dialog.setDefaultSuffix(d.suffix);
+  // The full dump asks about a file that holds pages when it is run; one
+  // question is enough.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, kind == SaveFileKind::FullDump);
   if (!folder.isEmpty()) dialog.setDirectory(folder);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().front();

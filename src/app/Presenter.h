@@ -15,6 +15,9 @@ namespace eklz::app {
 // The application title, also the caption of error messages.
 inline constexpr const char* kAppTitle = "Ларнис - тестирование ЭКЛЗ";
 
+// The operator's answer to the close prompt.
+enum class SaveViewsAnswer { Save, DontSave, Cancel };
+
 // A path as the system writes it (on Windows with backslashes): every path
 // the window shows, in a field, a message or a caption, goes through this.
 // Paths are kept and used in the form they came in.
@@ -29,7 +32,10 @@ QString DialogStartFolder(const QString& last, const QString& programDir, const 
 enum class SaveFileKind {
   Log,   // the views' pair, "Log"
   Pdf,   // a printout as a PDF file
-  Dump,  // an archive dump, "Bin"
+  Dump,  // an archive dump, "Bin"; an existing file is confirmed, as the
+         // dump replaces it
+  FullDump,  // the full dump's file, "Bin": no question of the dialog's own,
+             // the run asks about a file that holds pages ("Продолжить дамп?")
 };
 
 // What the operator does with a dump file that already holds pages.
@@ -44,8 +50,9 @@ class MessagePresenter {
   virtual void Error(QWidget* parent, const QString& message);
   // An information box with one OK button ("Сообщение" and the like).
   virtual void Information(QWidget* parent, const QString& text, const QString& caption);
-  // The close prompt: Yes/No, warning icon, Yes the default. True for Yes.
-  virtual bool AskSaveViews(QWidget* parent);
+  // The close prompt: Yes/No/Cancel, warning icon, Yes the default; Cancel
+  // (and Escape) keeps the window open.
+  virtual SaveViewsAnswer AskSaveViews(QWidget* parent);
   // The save dialog of `kind`, started in the folder the window gives
   // (SetDialogFolders); the chosen file's folder is handed back to it. A
   // chosen path (with the kind's default extension added to a name without

@@ -39,14 +39,15 @@ void TfmProgressDUMP::SetPercent(int percent) { bar_->setValue(percent); }
 
 void TfmProgressDUMP::Update(const DumpProgressState& state) {
   SetPercent(state.percent);
-  const int done = state.done, total = state.total;
+  // The pages of the archive are shown; the pace is of this dump's pages.
+  const int done = state.done, total = state.total, held = state.held;
   const uint32_t baud = state.baud;
   // The pace is measured from the moment the first page was asked for.
   if (done == 0 && lastDone_ != 0) started_.restart();
   lastDone_ = done;
   QString text;
   if (baud != 0) text = QString("Скорость %1, ").arg(baud);
-  text += QString("страница %1 из %2").arg(done).arg(total);
+  text += QString("страница %1 из %2").arg(held + done).arg(held + total);
   const long long left = DumpSecondsLeft(done, total, started_.elapsed() / 1000.0, baud);
   if (left >= 0) text += ", осталось " + QString::fromStdString(DurationText(left));
   state_->setText(text);

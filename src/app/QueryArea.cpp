@@ -1,6 +1,10 @@
 #include "app/QueryArea.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -71,7 +75,17 @@ QWidget* QueryArea::BuildParamsTab() {
   execQuery_ = new QPushButton("Выполнить", paramsTab_);
   execQuery_->setObjectName("btExecQuery");
   execQuery_->setFixedSize(kExecButtonWidth, kExecButtonHeight);
+  execQuery_->setToolTip("Выполнить команду (Enter в поле, Ctrl+Enter, F9)");
   connect(execQuery_, &QPushButton::clicked, this, &QueryArea::execRequested);
+  // Enter in a one-line field runs the command; memos and the command grid
+  // keep Enter for themselves.
+  for (QWidget* w : panels_->findChildren<QWidget*>()) {
+    const QWidget* parent = w->parentWidget();
+    const bool part = qobject_cast<const QComboBox*>(parent) || qobject_cast<const QAbstractSpinBox*>(parent);
+    if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) || (qobject_cast<QLineEdit*>(w) && !part)) {
+      w->installEventFilter(this);
+    }
+  }
   paramsTab_->installEventFilter(this);
   return paramsTab_;
 }
@@ -103,6 +117,14 @@ QWidget& QueryArea::PagePanel(const Page& page) const {
 }
 
 bool QueryArea::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != paramsTab_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      // The field ends its own handling of the key (a number regrouped) first.
+      QMetaObject::invokeMethod(this, &QueryArea::RunFromKeyboard, Qt::QueuedConnection);
+    }
+  }
   if (watched == paramsTab_ && event->type() == QEvent::Resize) {
     // "Выполнить" stays at the top right of the tab.
     execQuery_->move(paramsTab_->width() - execQuery_->width() - kExecButtonMargin, kExecButtonMargin);
@@ -125,13 +147,20 @@ void QueryArea::ShowPage(const Page& page) {
     if (panel.findChild<QRadioButton*>(choice->text)->isChecked()) currentCmd_ = FormCode(choice->code, true);
   }
   setCurrentIndex(kParamsTab);
-  if (page.afterSelect) page.afterSelect(panel);
+  if (page.firstSelect && !shownPanels_.contains(&panel)) page.firstSelect(panel);
+  shownPanels_.insert(&panel);
   if (page.windowStep == WindowStep::GridChecksum) gridPanel_->RefreshGridChecksum();
 }
 
 void QueryArea::SetRunAllowed(bool allowed) {
   runAllowed_ = allowed;
   UpdateExecButton();
+}
+
+void QueryArea::RunFromKeyboard() {
+  if (!runAllowed_) return;
+  setCurrentIndex(kParamsTab);
+  emit execRequested();
 }
 
 void QueryArea::UpdateExecButton() { execQuery_->setEnabled(runAllowed_ && currentIndex() == kParamsTab); }

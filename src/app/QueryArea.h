@@ -4,6 +4,7 @@
 // builds that command's run from the panel's own fields.
 #pragma once
 
+#include <QSet>
 #include <QStringList>
 #include <QTabWidget>
 
@@ -55,6 +56,10 @@ class QueryArea : public QTabWidget {
   void ShowPage(const Page& page);
   // "Выполнить" is enabled while this is true and the parameters tab is up.
   void SetRunAllowed(bool allowed);
+  // The keys that run the current command as "Выполнить" does (Enter in a
+  // field of the panel, Ctrl+Enter and F9 in the window): from a view's tab
+  // the parameters tab comes up first. Nothing while a run is in flight.
+  void RunFromKeyboard();
 
   // The start of a run: the views go to the histories and show empty.
   void StartRunViews();
@@ -110,6 +115,7 @@ class QueryArea : public QTabWidget {
 
   uint8_t currentCmd_ = 0;
   bool runAllowed_ = true;
+  QSet<const QWidget*> shownPanels_;  // raised at least once
   QStringList resultHistory_;
   QStringList protocolHistory_;
   std::shared_ptr<ClockSeededRandom> random_;

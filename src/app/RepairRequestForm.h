@@ -25,11 +25,8 @@ class PanelFields;
 
 // The repair request's panel as a record, and back (defined with its page).
 RepairRequestPanel ReadRepairRequestPanel(const PanelFields& fields);
-// Clears the three memos and the EKLZ number, as choosing the task and
-// starting a run do.
-void ClearRepairRequestPanel(QWidget& panel);
-// After a run: the dates, the EKLZ number, the cash-register fields and the
-// failure memo take the record's values.
+// After a run: the dates, the cash-register fields and the failure memo
+// take the record's values; what the operator typed comes back as it went in.
 void ShowRepairRequestPanel(QWidget& panel, const RepairRequestPanel& record);
 // The failure memo alone, after a run that did not complete.
 void ShowRepairFailures(QWidget& panel, const RepairRequestPanel& record);

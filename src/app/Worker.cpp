@@ -88,6 +88,7 @@ void WindowSink::ResetProgress() {
   jobResultLines_ = 0;
   pagesDone_ = -1;
   pagesTotal_ = 0;
+  pagesHeld_ = 0;
 }
 
 void WindowSink::ResultLine(const std::string& line) {
@@ -142,6 +143,10 @@ class PostedDumpProgress : public DumpProgress {
     PostUpdate();
   }
   void SetLineRate(uint32_t baud) override { state_->baud = baud; }
+  void SetPagesHeld(int held) override {
+    sink_.NotePagesHeld(held);
+    state_->held = held;
+  }
   bool Visible() const override { return !state_->closed && !cancelled_; }
 
  private:

@@ -66,6 +66,7 @@ struct DumpProgressState {
   std::atomic<int> done{0};         // pages received so far ...
   std::atomic<int> total{0};        // ... of the pages asked for
   std::atomic<uint32_t> baud{0};    // the line rate of the dump; 0: not known
+  std::atomic<int> held{0};         // pages the file held before the dump
   std::atomic<bool> updatePosted{false};  // an update of the dialog is on its way
 };
 
@@ -105,13 +106,16 @@ class WindowSink : public OutputSink {
   bool ProgressCancelled() const { return cancelled_; }
   // Result lines the job has written so far.
   int JobResultLines() const { return jobResultLines_; }
-  // The pages of the job's last dump: done and asked for (-1, 0: no dump).
+  // The pages of the job's last dump: done and asked for (-1, 0: no dump),
+  // and those its file held before it.
   void NotePages(int done, int total) {
     pagesDone_ = done;
     pagesTotal_ = total;
   }
+  void NotePagesHeld(int held) { pagesHeld_ = held; }
   int PagesDone() const { return pagesDone_; }
   int PagesTotal() const { return pagesTotal_; }
+  int PagesHeld() const { return pagesHeld_; }
 
   void ResultLine(const std::string& line) override;
   void ProtocolLine(const std::string& line) override;
@@ -134,6 +138,7 @@ class WindowSink : public OutputSink {
   std::atomic<int> jobResultLines_{0};
   std::atomic<int> pagesDone_{-1};
   std::atomic<int> pagesTotal_{0};
+  std::atomic<int> pagesHeld_{0};
 };
 
 }  // namespace eklz::app

@@ -163,6 +163,14 @@ void TfmMain::BuildToolbar() {
   connect(stopJob_, &QAction::triggered, this, [this] {
     if (JobRunning()) runner_->Cancel();
   });
+  // Runs the current command from anywhere in the window, as "Выполнить" does.
+  auto* run = new QAction("Выполнить", this);
+  run->setObjectName("actExecQuery");
+  run->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter),
+                     QKeySequence(Qt::Key_F9)});
+  run->setShortcutContext(Qt::WindowShortcut);
+  connect(run, &QAction::triggered, this, [this] { queryArea_->RunFromKeyboard(); });
+  addAction(run);
   bar->addSeparator();
   bar->addAction(stopJob_);
   if (QWidget* b = bar->widgetForAction(stopJob_)) {
@@ -276,7 +284,12 @@ void TfmMain::ConnectRunner() {
   connect(runner_, &JobRunner::output, this, &TfmMain::ShowOutput);
   connect(runner_, &JobRunner::linkOpened, this, &TfmMain::ShowLinkOpen);
   connect(runner_, &JobRunner::linkFailed, this, &TfmMain::ShowLinkFailure);
-  connect(runner_, &JobRunner::linkFound, this, [this] { SetConnectionStatus("Соединение установлено", false); });
+  connect(runner_, &JobRunner::linkFound, this, [this](const QString& port, const QString& rate) {
+    Settings found;
+    found.ComPort = port.toStdString();
+    found.BoundRate = rate.toStdString();
+    SetConnectionStatus(QString::fromStdString(LinkEstablishedText(found)), false);
+  });
   connect(runner_, &JobRunner::linkClosed, this, [this](bool wasOpen) {
     // A pane that never showed a link keeps its caption.
     if (wasOpen) {
@@ -290,7 +303,11 @@ void TfmMain::ConnectRunner() {
 void TfmMain::ConnectPanelHandlers() {
   new RepairRequestForm(*runner_, settingsFile_.Record(),
                         queryArea_->PagePanel(*FindPageRun(procedure::kRepairRequest).page), *presenter_);
-  SetOptionsHandler([this] { TfmOptions::Run(*runner_, settingsFile_.Record(), *presenter_, this); });
+  // Accepted settings go to the file at once: the port buttons' start-up
+  // reads them from there.
+  SetOptionsHandler([this] {
+    if (TfmOptions::Run(*runner_, settingsFile_.Record(), *presenter_, this)) SaveSettingsNow();
+  });
   queryArea_->ConnectPanels();
 }
 
@@ -310,7 +327,11 @@ void TfmMain::StartUp(bool first) {
   session.settingsFile = env_.settingsPath.toStdString();
   settingsFile_.ApplyGroupStates(*taskList_);
 
-  if (first) SelectCommand(SaleItem());
+  if (first) {
+    SelectCommand(SaleItem());
+    // The full dump's choices outlive the program: a dump is resumed after a restart.
+    ShowFullDumpChoices(queryArea_->PagePanel(*FindPageRun(procedure::kFullDump).page), settingsFile_.Record());
+  }
 
   if (settingsFile_.Record().Connected) {
     runner_->OpenLinkFromSettings();
@@ -321,17 +342,28 @@ void TfmMain::StartUp(bool first) {
   if (first) queryArea_->ResetForStart();
 }
 
+void TfmMain::SaveSettingsNow() {
+  try {
+    WriteSettingsFile();
+  } catch (const std::exception& e) {
+    WarnSettingsNotWritten(e);
+  }
+}
+
 void TfmMain::ShowLinkOpen() {
-  SetConnectionStatus("Соединение установлено", false);
+  linkBroken_ = false;
+  SetConnectionStatus(QString::fromStdString(LinkEstablishedText(runner_->Session().settings)), false);
   statusConn_->setToolTip(QString());
   SetPortButtons(false, true);
 }
 
 // The link did not open: the connection pane blinks its caption, the
 // exchange pane names the reason in a few words and the connection pane's
-// hint holds the whole message with what to do about it.
-void TfmMain::ShowLinkFailure(const JobOutcome& outcome) {
+// hint holds the whole message with what to do about it; with `tell` a
+// message box says it too.
+void TfmMain::ShowLinkFailure(const JobOutcome& outcome, bool tell) {
   SetConnectionStatus("Невозможно установить соединение", true);
+  SetPortButtons(true, false);
   const Settings& s = runner_->Session().settings;
   QString reason;
   QString details = QString(outcome.message).replace("\r\n", "\n");
@@ -349,6 +381,7 @@ void TfmMain::ShowLinkFailure(const JobOutcome& outcome) {
   statusExchange_->setText(reason);
   statusExchange_->setToolTip(details);
   statusConn_->setToolTip(details);
+  if (tell) ShowError(details);
 }
 
 void TfmMain::showEvent(QShowEvent* event) {
@@ -401,16 +434,23 @@ void TfmMain::FitToScreen() {
   if (fitted != geometry()) setGeometry(fitted);
 }
 
-void TfmMain::FormDestroy() {
+void TfmMain::FormDestroy() { WriteSettingsFile(); }
+
+// The record takes what the window holds now, then the file takes both records.
+void TfmMain::WriteSettingsFile() {
   settingsFile_.KeepGroupStates(*taskList_);
+  KeepFullDumpChoices(queryArea_->PagePanel(*FindPageRun(procedure::kFullDump).page), settingsFile_.Record());
   settingsFile_.Save(runner_->Session().settings);
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
   // A job in flight is stopped first; its outcome is not shown, the close goes on.
   runner_->StopForClose();
-  if (!closeWithoutPrompt_ && !queryArea_->ViewsEmpty() && presenter_->AskSaveViews(this)) {
-    if (queryArea_->SaveViews() == QueryArea::SaveResult::Failed) {
+  if (!closeWithoutPrompt_ && !queryArea_->ViewsEmpty()) {
+    const SaveViewsAnswer answer = presenter_->AskSaveViews(this);
+    // "Отмена", or a save that failed, keeps the window open.
+    if (answer == SaveViewsAnswer::Cancel ||
+        (answer == SaveViewsAnswer::Save && queryArea_->SaveViews() == QueryArea::SaveResult::Failed)) {
       runner_->SetClosing(false);
       event->ignore();
       return;
@@ -511,25 +551,31 @@ void TfmMain::btExecQueryClick() {
     ShowError("Нет соединения");
     return;
   }
-  queryArea_->StartRunViews();
+  // The views go into the histories when the command is run, also when its
+  // fields do not convert or it has no run; a question of the page answered
+  // with "Отмена" runs nothing and leaves them as they are.
   std::optional<PreparedRun> run;
   try {
     run = queryArea_->PrepareRun(s.quiet(), s.logExchange(), runner_->Particulars());
   } catch (const std::exception& e) {
+    queryArea_->StartRunViews();
     ShowError(QString::fromStdString(e.what()));
     return;
   }
-  if (!run) return;
-  if (!run->operation) {
-    // The operator answered a question of the page with "Отмена": back to the panel.
+  if (run && !run->operation) {
+    // Back to the panel.
     queryArea_->setCurrentWidget(&queryArea_->ParamsTab());
     return;
   }
+  queryArea_->StartRunViews();
+  if (!run) return;
   runner_->Start(std::move(run->operation), [this, after = std::move(run->afterSuccess),
                                              failed = std::move(run->afterFailure)](const JobOutcome& outcome) {
     // The record comes first: the pane already names the failure while its
     // message box is up.
     RecordJobEnd(outcome);
+    // A run that went through shows the link working again.
+    if (!outcome.failed && linkBroken_) ShowLinkOpen();
     if (outcome.failed) {
       if (failed) failed();
       if (!outcome.cancelled) ShowError(outcome.message);
@@ -540,21 +586,29 @@ void TfmMain::btExecQueryClick() {
 }
 
 // A command that failed or was stopped says so where its lines are: the
-// failure's text (as the message box showed it) or what the stop left is the
-// last line of the result view, when the command wrote any, and the exchange
-// pane names it instead of the last read.
+// failure's text (as the message box showed it) is always the last line of
+// the result view, what a stop left is when the command wrote any lines, and
+// the exchange pane names it instead of the last read.
 void TfmMain::RecordJobEnd(const JobOutcome& outcome) {
   const int done = runner_->PagesDone();
   const int total = runner_->PagesTotal();
+  const int held = runner_->PagesHeld();
   QString text;
   QString pane;
   if (outcome.failed && !outcome.cancelled) {
     text = QString::fromStdString(MessageBoxText(outcome.message.toStdString()));
     pane = outcome.systemCode != 0 ? QString::fromStdString(PortFailureReason(outcome.systemCode))
                                    : outcome.message;
+    // A port that failed under the run (a hang-up, a device unplugged) is no
+    // working link any more, whatever the pane said when it opened.
+    if (outcome.systemCode != 0) {
+      linkBroken_ = true;
+      SetConnectionStatus("Соединение нарушено: " + QString::fromStdString(runner_->Session().settings.ComPort),
+                          false);
+    }
   } else if (done >= 0 && done < total) {
-    text = "Дамп прерван: " + QString::fromStdString(PagesWrittenText(done, total));
-    pane = QString("Дамп прерван (%1 из %2)").arg(done).arg(total);
+    text = "Дамп прерван: " + QString::fromStdString(PagesWrittenText(held, done, total));
+    pane = QString("Дамп прерван (%1 из %2)").arg(held + done).arg(held + total);
   } else if (outcome.cancelled) {
     text = pane = outcome.message;
   } else {
@@ -563,7 +617,9 @@ void TfmMain::RecordJobEnd(const JobOutcome& outcome) {
   const QStringList lines = text.split("\r\n");
   statusExchange_->setText(pane.split("\r\n").join(' '));
   statusExchange_->setToolTip(lines.join('\n'));
-  if (runner_->JobResultLines() > 0) queryArea_->AppendResultLines(lines);
+  if ((outcome.failed && !outcome.cancelled) || runner_->JobResultLines() > 0) {
+    queryArea_->AppendResultLines(lines);
+  }
 }
 
 void TfmMain::ShowOutput(const WindowSink::Batch& b) {

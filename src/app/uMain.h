@@ -119,7 +119,9 @@ class TfmMain : public QMainWindow {
   void WriteLastCmd();
   void StartUp(bool first);
   void ShowLinkOpen();
-  void ShowLinkFailure(const JobOutcome& outcome);
+  void ShowLinkFailure(const JobOutcome& outcome, bool tell);
+  void SaveSettingsNow();
+  void WriteSettingsFile();
   void RecordJobEnd(const JobOutcome& outcome);
   void ShowOutput(const WindowSink::Batch& batch);
   void WarnSettingsNotWritten(const std::exception& e);
@@ -146,6 +148,7 @@ class TfmMain : public QMainWindow {
   bool closeWithoutPrompt_ = false;
   bool settingsWarned_ = false;
   bool placementRestored_ = false;
+  bool linkBroken_ = false;  // the pane says the link failed under a run
   double taskListShare_ = 0.39;
   double queryAreaShare_ = 0.77;
 

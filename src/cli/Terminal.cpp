@@ -112,6 +112,9 @@ class TerminalProgress : public DumpProgress {
     Draw();
   }
   void SetLineRate(uint32_t baud) override { baud_ = baud; }
+  void SetPagesHeld(int held) override {
+    if (!sink_.stopHandled_) sink_.pagesHeld_ = held;
+  }
   bool Visible() const override {
     if (StopSignal() == 0) return true;
     sink_.stopHandled_ = true;
@@ -121,8 +124,10 @@ class TerminalProgress : public DumpProgress {
  private:
   void Draw() {
     if (!ProgressLine::Instance().Enabled()) return;
-    const int done = sink_.pagesDone_, total = sink_.pagesTotal_;
-    std::string text = "Дамп архива: страница " + std::to_string(done) + " из " + std::to_string(total);
+    const int done = sink_.pagesDone_, total = sink_.pagesTotal_, held = sink_.pagesHeld_;
+    // The pages of the archive; the pace is of the pages this run fetched.
+    std::string text =
+        "Дамп архива: страница " + std::to_string(held + done) + " из " + std::to_string(held + total);
     if (baud_ != 0) text += ", " + std::to_string(baud_) + " бод";
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
@@ -274,7 +279,7 @@ void TerminalSink::Close() {
 
 std::string TerminalSink::StopReport() const {
   if (pagesDone_ >= 0) {
-    return PagesWrittenText(pagesDone_, pagesTotal_);
+    return PagesWrittenText(pagesHeld_, pagesDone_, pagesTotal_);
   }
   return "отправлено " + Counted(requests_, "запрос", "запроса", "запросов");
 }

@@ -97,6 +97,7 @@ class TerminalSink : public OutputSink {
   int dumps_ = 0;             // dump progress displays alive
   int requests_ = 0;          // requests sent
   int pagesDone_ = -1, pagesTotal_ = 0;  // of the last dump; -1: no dump
+  int pagesHeld_ = 0;                    // its file's pages before it
 };
 
 }  // namespace eklz::cli

@@ -93,7 +93,7 @@ std::string DoSetExchangeParams(EklzSession& s, const std::string& portName, int
   s.settings.TimeOuts = timeout;
   s.settings.ComPort = portName;
   s.OpenPort(portName, rateText, timeout);
-  s.Output().ConnectionStatus("Соединение установлено");
+  s.ShowLinkEstablished();
   s.AppendResultLine("Новые параметры обмена применены", quiet);
   return result;
 }

@@ -56,6 +56,9 @@ class DumpFile {
     size_ += bytes.size();
   }
 
+  // The whole pages the file holds.
+  int Pages() const { return static_cast<int>(size_ / kArchivePageSize); }
+
   void Close() {
     const int fd = fd_;
     fd_ = -1;
@@ -85,6 +88,7 @@ std::string DumpPages(EklzSession& s, DumpProgress& progress, DumpFile* file,
                       int fromPage, int toPage, bool quiet, bool logExchange) {
   progress.Show();
   if (s.LinkOpen()) progress.SetLineRate(s.Port().BaudRate());
+  if (file) progress.SetPagesHeld(file->Pages());
   const long double total = static_cast<long double>(toPage) - fromPage + 1;
   const int pages = toPage >= fromPage ? toPage - fromPage + 1 : 0;
   progress.SetPages(0, pages);
@@ -172,8 +176,11 @@ int DumpFilePages(const std::string& fileName) {
   return static_cast<int>(size / kArchivePageSize);
 }
 
-std::string PagesWrittenText(int done, int total) {
-  return "записано " + Counted(done, "страницу", "страницы", "страниц") + " из " + std::to_string(total);
+std::string PagesWrittenText(int held, int done, int total) {
+  std::string text = "записано " + Counted(held + done, "страницу", "страницы", "страниц") + " из " +
+                     std::to_string(held + total);
+  if (held > 0) text += " (в этом запуске " + std::to_string(done) + ")";
+  return text;
 }
 
 long long DumpSecondsLeft(int done, int total, double elapsedSeconds, uint32_t baud) {

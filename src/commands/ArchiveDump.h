@@ -31,9 +31,12 @@ void AppendArchiveDump(EklzSession& s, const std::string& fileName, int fromPage
 // naming the file and its size. Nothing is changed.
 int DumpFilePages(const std::string& fileName);
 
-// What a stopped dump has done: "записано 5 страниц из 8192" ("1 страницу",
-// "2 страницы").
-std::string PagesWrittenText(int done, int total);
+// What a dump has done: "записано 5 страниц из 8192" ("1 страницу", "2
+// страницы"), counted in the archive when the file held `held` pages before
+// it (a continued dump), with the pages of this dump after them: "записано
+// 385 страниц из 8192 (в этом запуске 6)". `done` of `total` are the pages
+// of this dump.
+std::string PagesWrittenText(int held, int done, int total);
 
 // Seconds a dump of `total` pages still needs after `done` of them: at the
 // pace of the pages done in `elapsedSeconds`, or, before the first page, at

@@ -21,6 +21,12 @@ void SetBackARaisedRate(EklzSession& s) {
       s.OpenPort(wanted.ComPort, raised->rate, raised->timeout);
       DoSetExchangeParams(s, wanted.ComPort, rateIndex, wanted.TimeOuts, wanted.BoundRate, true,
                           false);
+      // The operator learns why the link opened with an exchange he did not ask for.
+      s.AppendResultLine("ЭКЛЗ была на скорости " + raised->rate +
+                             ", оставшейся от прерванного дампа; скорость возвращена на " +
+                             wanted.BoundRate,
+                         false);
+      s.SetExchangeStatus("Скорость ЭКЛЗ возвращена с " + raised->rate + " на " + wanted.BoundRate);
     } catch (const TEKLZException&) {
       // No answer at the raised rate: the device is still at the settings' rate.
     } catch (const EConvertError&) {
@@ -40,7 +46,7 @@ void SetBackARaisedRate(EklzSession& s) {
 void OpenLink(EklzSession& s) {
   SetBackARaisedRate(s);
   s.OpenPort(s.settings.ComPort, s.settings.BoundRate, s.settings.TimeOuts);
-  s.Output().ConnectionStatus("Соединение установлено");
+  s.ShowLinkEstablished();
   if (s.settings.EKLZAbort) DoAbort(s, true, false);
 }
 

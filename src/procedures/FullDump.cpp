@@ -1,5 +1,6 @@
 #include "procedures/FullDump.h"
 
+#include <chrono>
 #include <iterator>
 
 #include "codec/CommandCodes.h"
@@ -74,7 +75,7 @@ bool AnswersAfterLostReply(EklzSession& s, const LineRate& to, bool logExchange)
   if (LinkAnswers(s, logExchange)) {
     s.settings.BoundRate = to.rate;
     s.settings.TimeOuts = to.timeout;
-    s.Output().ConnectionStatus("Соединение установлено");
+    s.ShowLinkEstablished();
     return true;
   }
   s.OpenPort(port, from.rate, from.timeout);
@@ -195,11 +196,14 @@ void RunFullDump(EklzSession& s, const std::string& fileName, bool raiseSpeed, b
 
   const LineRate original = RateInForce(s);
   RateRecord record(s, original);
+  const auto started = std::chrono::steady_clock::now();
+  std::string dumpRate = original.rate;
   bool cancelled = false;
   try {
     if (raiseSpeed) {
       RaiseSpeed(s, record, original, rates, options.raiseTo == kFullDumpFastest, quiet,
                  logExchange);
+      dumpRate = s.settings.BoundRate;
     }
     if (options.resume) {
       AppendArchiveDump(s, fileName, firstPage, kArchivePages - 1, quiet, logExchange);
@@ -221,6 +225,15 @@ void RunFullDump(EklzSession& s, const std::string& fileName, bool raiseSpeed, b
     RestoreSpeed(s, record, original, quiet, logExchange);
   }
   if (cancelled) throw EOperationCancelled();
+  // A dump whose file now holds the whole archive ends with what it did.
+  if (DumpFilePages(fileName) == kArchivePages) {
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
+    const int fetched = kArchivePages - firstPage;
+    s.AppendResultLine("Дамп архива завершён: " + PagesWrittenText(firstPage, fetched, fetched) + ", файл \"" +
+                           fileName + "\", скорость " + dumpRate + ", время " + DurationText(seconds),
+                       false);
+  }
 }
 
 }  // namespace eklz

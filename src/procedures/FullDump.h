@@ -44,6 +44,8 @@ std::vector<std::string> FullDumpRaiseRates(int raiseTo);
 //
 // With `options.resume` a dump file that holds N whole pages gets pages N to
 // 8191 appended; a file of another size is refused before anything is sent.
+// A dump that leaves the whole archive in the file ends with a result line
+// of its pages, file, rate and time.
 void RunFullDump(EklzSession& s, const std::string& fileName, bool raiseSpeed, bool quiet,
                  bool logExchange, const FullDumpOptions& options = {});
 

@@ -1,6 +1,7 @@
 #include "procedures/MassDocuments.h"
 
 #include <chrono>
+#include <string>
 #include <utility>
 
 #include "commands/Common.h"
@@ -35,6 +36,20 @@ std::pair<double, int> SumAndCount(RandomSource& random, bool randomly, double s
   return {drawnSum, random.Random(count)};
 }
 
+// A stop inside a document: the document the EKLZ holds open is cancelled
+// with the abort command, sent in spite of the stop, so that the next run
+// finds the device able to take documents.
+void CancelOpenDocument(EklzSession& s, int doc, int count, bool logExchange) {
+  EklzSession::CleanupScope cleanup(s);
+  const std::string which = "Документ " + std::to_string(doc) + " из " + std::to_string(count);
+  try {
+    DoAbort(s, true, logExchange);
+    s.AppendResultLine(which + " не закончен и отменён командой прекращения", false);
+  } catch (const std::exception& e) {
+    s.AppendResultLine(which + " не закончен и не отменён: " + e.what(), false);
+  }
+}
+
 void Validate(const MassDocumentsParams& p) {
   RequireRange(p.documentCount, 0, 1000000, "Количество документов должно быть неотрицательным");
   RequireRange(p.documentType, 0, 3, "Тип документа должен быть в пределах от 0 до 3");
@@ -67,6 +82,13 @@ void RunMassDocuments(EklzSession& s, const MassDocumentsParams& p, RandomSource
   static const Operation kOperations[] = {DoSale, DoBuy, DoReturnSale, DoReturnBuy};
 
   for (int doc = 0; doc < p.documentCount; ++doc) {
+    // A stop between two documents leaves nothing open.
+    if (s.CancelRequested()) {
+      s.AppendResultLine("Остановлено после документа " + std::to_string(doc) + " из " +
+                             std::to_string(p.documentCount) + ", открытых документов нет",
+                         false);
+      throw EOperationCancelled();
+    }
     s.Output().StepProgress("Документ", doc + 1, p.documentCount);
     // Every draw is made for every document; the switch only chooses.
     const int drawnType = random.Random(4);
@@ -82,24 +104,29 @@ void RunMassDocuments(EklzSession& s, const MassDocumentsParams& p, RandomSource
     const int count = p.randomRepetitions ? drawnCount : p.repetitions;
     if (count == 0) continue;
 
-    for (int i = 0; i < count; ++i) {
-      kOperations[type](s, static_cast<uint8_t>(department), quantity, sum, quiet, logExchange);
-    }
-    const long double total = static_cast<long double>(count) * sum;
-
-    if (p.makeDiscounts) {
-      const auto [discount, discounts] =
-          SumAndCount(random, p.randomDiscounts, p.discountSum, p.discountCount);
-      // The discounts of a document never reach its total.
-      for (int k = 1; k <= discounts; ++k) {
-        if (k * static_cast<long double>(discount) < total) DoDiscount(s, discount, quiet, logExchange);
+    try {
+      for (int i = 0; i < count; ++i) {
+        kOperations[type](s, static_cast<uint8_t>(department), quantity, sum, quiet, logExchange);
       }
+      const long double total = static_cast<long double>(count) * sum;
+
+      if (p.makeDiscounts) {
+        const auto [discount, discounts] =
+            SumAndCount(random, p.randomDiscounts, p.discountSum, p.discountCount);
+        // The discounts of a document never reach its total.
+        for (int k = 1; k <= discounts; ++k) {
+          if (k * static_cast<long double>(discount) < total) DoDiscount(s, discount, quiet, logExchange);
+        }
+      }
+      if (p.makeMargins) {
+        const auto [margin, margins] = SumAndCount(random, p.randomMargins, p.marginSum, p.marginCount);
+        for (int k = 0; k < margins; ++k) DoMargin(s, margin, quiet, logExchange);
+      }
+      DoFinishDocument(s, false, 1, Today(), TimeNow(), quiet, logExchange);
+    } catch (const EOperationCancelled&) {
+      CancelOpenDocument(s, doc + 1, p.documentCount, logExchange);
+      throw;
     }
-    if (p.makeMargins) {
-      const auto [margin, margins] = SumAndCount(random, p.randomMargins, p.marginSum, p.marginCount);
-      for (int k = 0; k < margins; ++k) DoMargin(s, margin, quiet, logExchange);
-    }
-    DoFinishDocument(s, false, 1, Today(), TimeNow(), quiet, logExchange);
   }
 }
 

@@ -51,7 +51,10 @@ struct MassDocumentsParams {
   double marginSum = 0;
 };
 
-// Runs the documents; the first failure of any operation ends the run.
+// Runs the documents; the first failure of any operation ends the run. A
+// stop (the session's cancel request) between documents ends the run there;
+// a stop inside a document cancels it with the abort command first. Either
+// way a result line says which, and the run ends with EOperationCancelled.
 // Values that cannot make a document (negative amounts or counts, a type
 // outside 0..3, a department outside 0..255) are refused before anything is
 // sent.

@@ -18,12 +18,7 @@ namespace {
 const char* const kSequenceBVersion = "ver 3.0 01.2002 ";
 }
 
-void RepairRequestPanel::ClearForRun() {
-  developmentFailure.clear();
-  detectFailure.clear();
-  failureToCarryOut.clear();
-  serialNumEklz.clear();
-}
+void RepairRequestPanel::ClearForRun() { detectFailure.clear(); }
 
 std::string RepairFormVariable(const KkmParticulars& kkm, const RepairOrganisation& organisation,
                                const RepairRequestPanel& panel, const std::string& name) {

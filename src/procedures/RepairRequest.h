@@ -24,7 +24,9 @@ struct RepairRequestPanel {
   bool archiveTransferred = true;      // "Данные архива ЭКЛЗ ... перенесены"
   std::string failureToCarryOut;       // "Причина невыполнения переноса:"
 
-  // Clears the three memos and the EKLZ number, as choosing the task does.
+  // Clears what a run fills in: the failure memo. What the operator typed
+  // (the fault he saw, the EKLZ number, why the archive was not moved)
+  // stays.
   void ClearForRun();
 };
 

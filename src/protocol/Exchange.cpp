@@ -7,6 +7,7 @@
 #include "codec/CodePage.h"
 #include "codec/CommandCodes.h"
 #include "codec/Errors.h"
+#include "codec/HexFrame.h"
 #include "protocol/Fragments.h"
 #include "protocol/ReportData.h"
 
@@ -89,6 +90,23 @@ bool ReadErrorPage(EklzSession& session, Reply& reply, uint8_t& first, bool logE
   return true;
 }
 
+// A report left half read keeps the EKLZ from every document until it is
+// ended: a stop while its fragments are fetched ends it with the abort
+// command, sent in spite of the stop. The result view says what became of it.
+void AbandonReport(EklzSession& session, bool logExchange) {
+  EklzSession::CleanupScope cleanup(session);
+  const TAnswerInfo stopped = session.LastAnswer;
+  try {
+    SendFrame(session, BuildRequest(code::kAbort), logExchange);
+    ReadReply(session, ReplyShape{}, true, logExchange);
+    RequireGoodAnswer(session);
+    session.AppendResultLine("Чтение отчёта остановлено, отчёт отменён командой прекращения", false);
+  } catch (const std::exception& e) {
+    session.AppendResultLine(std::string("Чтение отчёта остановлено, отчёт не отменён: ") + e.what(), false);
+  }
+  session.LastAnswer = stopped;
+}
+
 [[noreturn]] void Cancel(EklzSession& session, const char* message, bool quiet) {
   session.AppendResultLine(message, quiet);
   session.AppendResultLine(kCancelled, quiet);
@@ -101,11 +119,13 @@ bool ReadErrorPage(EklzSession& session, Reply& reply, uint8_t& first, bool logE
 void SendFrame(EklzSession& session, const std::string& frame, bool logExchange) {
   session.ThrowIfCancelled();
   session.Output().BeforeRequest();
-  if (logExchange) session.AppendProtocolLine("==> " + frame);
   const Bytes bytes = HexToBytes(frame);
   TRSPort& port = session.Port();
   port.Purge();
   port.Write(bytes.data(), bytes.size());
+  // Logged once it has gone out: a frame that does not convert or a port
+  // that refuses it leaves no request in the protocol.
+  if (logExchange) session.AppendProtocolLine("==> " + frame);
 }
 
 void ReadReplyBytes(EklzSession& session, int count, std::string& text, bool logExchange) {
@@ -194,7 +214,16 @@ DecodedReply ReceiveDecodedReply(EklzSession& session, const ReplyDelivery& deli
                                  bool logExchange) {
   ReplyShape shape;
   shape.wait4s = delivery.wait4s;
-  const Reply reply = ReadReply(session, shape, quiet, logExchange);
+  const bool report = delivery.report != ReplyDelivery::Report::None;
+  Reply reply;
+  try {
+    reply = ReadReply(session, shape, quiet, logExchange);
+  } catch (const EOperationCancelled&) {
+    // Stopped in the wait for the reply that starts a report: the device
+    // may have started it.
+    if (report) AbandonReport(session, logExchange);
+    throw;
+  }
   RequireGoodAnswer(session);
 
   DecodedReply data;
@@ -208,7 +237,7 @@ DecodedReply ReceiveDecodedReply(EklzSession& session, const ReplyDelivery& deli
       break;
   }
 
-  if (delivery.report != ReplyDelivery::Report::None) {
+  if (report) {
     // The fragments are shown only when the whole report has come, so a
     // failure on the way leaves none of them in the result view.
     // A device that never ends its report must not keep the tester fetching
@@ -220,7 +249,13 @@ DecodedReply ReceiveDecodedReply(EklzSession& session, const ReplyDelivery& deli
     for (int number = 1;; ++number) {
       session.Output().StepProgress("Фрагмент отчёта", number, 0);
       size_t dataBytes = 0;
-      DecodedReply fragment = RequestReportData(session, number, textForm, true, true, &dataBytes);
+      DecodedReply fragment;
+      try {
+        fragment = RequestReportData(session, number, textForm, true, true, &dataBytes);
+      } catch (const EOperationCancelled&) {
+        AbandonReport(session, logExchange);
+        throw;
+      }
       if (fragment.text.empty()) break;
       data.kkm.Update(fragment.kkm);
       reportBytes += std::max(dataBytes, kSmallestFragment);

@@ -26,10 +26,12 @@ inline constexpr const char* kNoStxText = "Не распознан STX отве�
 inline constexpr const char* kCancelled = "Запрос отменён";
 inline constexpr const char* kBadChecksumText = "Некорректная контрольная сумма ответа";
 
-// Sends one finished request: the "==> " protocol line when `logExchange`,
-// then the port is emptied of everything pending in both directions and all
-// bytes go out in one write. The outcome of the write is not examined. A run
-// whose cancel was requested sends nothing and ends with EOperationCancelled.
+// Sends one finished request: the port is emptied of everything pending in
+// both directions and all bytes go out in one write, then the "==> "
+// protocol line is written when `logExchange`; a frame that is no hex text
+// raises before anything is sent or logged. The outcome of the write is not
+// examined. A run whose cancel was requested sends nothing and ends with
+// EOperationCancelled.
 void SendFrame(EklzSession& session, const std::string& frame, bool logExchange);
 
 // Reads `count` reply bytes into `text` as pairs without a trailing blank.

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "codec/Errors.h"
+#include "codec/Regional.h"
 
 namespace eklz {
 
@@ -30,6 +31,21 @@ void EklzSession::ClosePort() {
   port_.reset();
 }
 
+std::optional<uint32_t> LineRateValue(const std::string& text) {
+  if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= '0' && c <= '9';
+      })) {
+    return std::nullopt;
+  }
+  const auto rate = static_cast<uint32_t>(std::stoul(text));
+  if (rate == 0) return std::nullopt;
+  return rate;
+}
+
+std::string LinkEstablishedText(const Settings& settings) {
+  return "Соединение установлено: " + settings.ComPort + ", " + settings.BoundRate;
+}
+
 void EklzSession::OpenPort(const std::string& name, const std::string& rateText, int timeout) {
   RequireRunnerThread();
   port_.reset();
@@ -38,8 +54,14 @@ void EklzSession::OpenPort(const std::string& name, const std::string& rateText,
                          std::to_string(kMinPortTimeout) + " до " +
                          std::to_string(kMaxPortTimeout) + " мс");
   }
-  const int32_t rate = ParseInt(rateText);
-  AttachPort(OpenSerialPort(name, static_cast<uint32_t>(rate), 8, 0, 0,
+  const std::optional<uint32_t> rate = LineRateValue(rateText);
+  if (!rate) {
+    // Text that is no integer is refused as every conversion is; a number
+    // of no bauds says what a rate must be.
+    ParseInt(rateText);
+    throw EConvertError("Скорость обмена должна быть целым числом больше нуля, а не " + rateText);
+  }
+  AttachPort(OpenSerialPort(name, *rate, 8, 0, 0,
                             StandardTimeouts(static_cast<uint32_t>(timeout)), kStandardFlagWord));
 }
 

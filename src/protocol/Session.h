@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,10 @@ class DumpProgress {
   // The line rate the pages come at (the port's), set when the display is
   // shown, before the first SetPages.
   virtual void SetLineRate(uint32_t /*baud*/) {}
+  // The pages the dump file held before this dump (a continued dump), set
+  // before the first SetPages: a display counts the archive's pages, `held`
+  // + done of `held` + total, and paces by the pages of this dump.
+  virtual void SetPagesHeld(int /*held*/) {}
   virtual bool Visible() const { return true; }
 };
 
@@ -68,6 +73,14 @@ class OutputSink {
   }
 };
 
+// The line rate `text` names: a whole number of bauds above zero; nothing
+// for any other text ("abc", "-5", "0").
+std::optional<uint32_t> LineRateValue(const std::string& text);
+
+// The connection pane's text for the link `settings` name:
+// "Соединение установлено: COM1, 9600".
+std::string LinkEstablishedText(const Settings& settings);
+
 // The port time-out T in milliseconds that a port may be opened with (the
 // range of the options dialog).
 inline constexpr int kMinPortTimeout = 2;
@@ -98,8 +111,8 @@ class EklzSession {
 
   // Releases the old port, then creates a port on `name` at the rate
   // `rateText` (a decimal number) with the standard line settings and the
-  // time-out pattern built from `timeout`. A rate that is not a number raises
-  // EConvertError; a port that cannot be opened ESystemError. Either way the
+  // time-out pattern built from `timeout`. A rate that is not a number of
+  // bauds above zero (LineRateValue) raises EConvertError; a port that cannot be opened ESystemError. Either way the
   // link is closed afterwards. Refused while another thread's run is in flight.
   // A time-out outside kMinPortTimeout..kMaxPortTimeout (a settings file may
   // hold anything) raises TEKLZException naming the key TimeOuts: a wild
@@ -112,6 +125,8 @@ class EklzSession {
   void AppendResultLine(const std::string& text, bool quiet);
   void AppendProtocolLine(const std::string& text) { output_->ProtocolLine(text); }
   void SetExchangeStatus(const std::string& text) { output_->ExchangeStatus(text); }
+  // The connection pane names the port and rate of the settings.
+  void ShowLinkEstablished() { output_->ConnectionStatus(LinkEstablishedText(settings)); }
   void ProcessMessages() { output_->ProcessMessages(); }
 
   // The cancel request. Any thread (or a signal handler: it is one lock-free

@@ -31,6 +31,9 @@ const SettingField<WindowSettings> kWindowFields[] = {
     {SettingKey::NameOrg, &WindowSettings::NameOrg},
     {SettingKey::FioBoss, &WindowSettings::FioBoss},
     {SettingKey::Connected, &WindowSettings::Connected},
+    {SettingKey::DumpFile, &WindowSettings::DumpFile},
+    {SettingKey::DumpMaxSpeed, &WindowSettings::DumpMaxSpeed},
+    {SettingKey::DumpRate, &WindowSettings::DumpRate},
     {SettingKey::LastFolder, &WindowSettings::LastFolder},
 };
 

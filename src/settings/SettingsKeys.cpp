@@ -28,6 +28,9 @@ constexpr SettingKeyName kKeys[] = {
     {kOptions, "BoundRate"},   // BoundRate
     {kFormState, "Connected"},  // Connected
     {kFormState, "EKLZAbort"},  // EKLZAbort
+    {"TfmMain", "DumpFile"},      // DumpFile
+    {"TfmMain", "DumpMaxSpeed"},  // DumpMaxSpeed
+    {"TfmMain", "DumpRate"},      // DumpRate
     {kOptions, "RaisedRate"},      // RaisedRate
     {kOptions, "RaisedTimeOuts"},  // RaisedTimeOuts
     {"TfmMain", "LastCmd"},     // LastCmd

@@ -31,6 +31,10 @@ enum class SettingKey : int {
   BoundRate,
   Connected,
   EKLZAbort,
+  // The full dump's panel: its file, whether it raises the rate, the rate.
+  DumpFile,
+  DumpMaxSpeed,
+  DumpRate,
   // A raised line rate not yet set back (settings/Settings.h, RaisedRate).
   RaisedRate,
   RaisedTimeOuts,

@@ -37,6 +37,12 @@ struct WindowSettings {
   std::string NameOrg;
   std::string FioBoss;
   bool Connected = true;  // open the link at start-up
+  // The full dump's panel, kept for a dump resumed after a restart: the
+  // file (an absolute path; empty: the panel's default), whether the rate
+  // is raised, and the rate chosen (the list's text).
+  std::string DumpFile;
+  bool DumpMaxSpeed = false;
+  std::string DumpRate = "19200";
   std::string LastFolder;
 
   bool operator==(const WindowSettings&) const = default;

@@ -23,9 +23,9 @@ void FakePresenter::Information(QWidget*, const QString& text, const QString& ca
   messages << caption + ": " + text;
 }
 
-bool FakePresenter::AskSaveViews(QWidget*) {
+app::SaveViewsAnswer FakePresenter::AskSaveViews(QWidget*) {
   ++questions;
-  return answerYes;
+  return closeAnswer;
 }
 
 app::DumpFileChoice FakePresenter::AskContinueDump(QWidget*, const QString& fileName, int pages,
@@ -42,6 +42,8 @@ QString FakePresenter::SaveFileName(QWidget*, app::SaveFileKind kind, const QStr
     case app::SaveFileKind::Pdf:
       return pdfPath;
     case app::SaveFileKind::Dump:
+    case app::SaveFileKind::FullDump:
+      dumpKinds << kind;
       return dumpPath;
   }
   return {};

@@ -25,7 +25,7 @@ class FakePresenter : public app::MessagePresenter {
  public:
   void Error(QWidget*, const QString& message) override;
   void Information(QWidget*, const QString& text, const QString& caption) override;
-  bool AskSaveViews(QWidget*) override;
+  app::SaveViewsAnswer AskSaveViews(QWidget*) override;
   // Answers for the operator with savePath, pdfPath or dumpPath by the kind.
   QString SaveFileName(QWidget*, app::SaveFileKind kind, const QString& folder) override;
   bool ChoosePrinter(QWidget*, QPrinter& printer) override;
@@ -38,10 +38,11 @@ class FakePresenter : public app::MessagePresenter {
   QStringList messages;   // "caption: text"
   QStringList modals;     // objectNames of dialogs shown modally
   int questions = 0;      // close prompts asked
-  bool answerYes = false;
+  app::SaveViewsAnswer closeAnswer = app::SaveViewsAnswer::DontSave;
   QString savePath;       // empty: the save dialog is cancelled
   QString pdfPath;        // empty: the print dialog is cancelled
   QString dumpPath;       // empty: the dump file dialog is cancelled
+  QList<app::SaveFileKind> dumpKinds;  // the kind of each dump file dialog
   QStringList dialogFolders;  // the folder each save dialog started in
   QStringList dumpQuestions;  // "file: pages of total" of each question on a dump file
   app::DumpFileChoice dumpChoice = app::DumpFileChoice::Cancel;

@@ -7,14 +7,18 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTableWidget>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +35,7 @@
 #include "commands/Reports.h"
 #include "commands/Status.h"
 #include "procedures/Autotest.h"
+#include "sim/Demo.h"
 #include "settings/IniFile.h"
 #include "support/Pty.h"
 #include "support/SimSession.h"
@@ -84,7 +89,8 @@ class EndToEnd : public WithSimulator, public ::testing::WithParamInterface<EndT
 
 TEST_P(EndToEnd, WindowShowsWhatTheCoreWrites) {
   const EndToEndCase& c = GetParam();
-  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(),
+            QString::fromStdString("Соединение установлено: " + sim.server->SlavePath() + ", 9600"));
   Choose(QString::fromUtf8(c.item));
   c.fill(*this, *window);
   Execute();
@@ -229,6 +235,8 @@ TEST_F(Conversions, AnEmptyQuantityFailsAfterTheViewsMovedAndSendsNothing) {
   EXPECT_TRUE(peer->Requests().empty());
 }
 
+// Enter in the field ends its editing (the number regrouped) and runs the
+// command with the value it shows.
 TEST_F(Conversions, AGroupedShiftNumberIsReadByItsValue) {
   Choose("Запрос контрольной ленты");
   auto* shift = Find<QLineEdit>("edShift");
@@ -237,9 +245,77 @@ TEST_F(Conversions, AGroupedShiftNumberIsReadByItsValue) {
   QTest::keyClicks(shift, "1000");
   QTest::keyClick(shift, Qt::Key_Return);
   EXPECT_EQ(shift->text(), QString("1\u00A0000"));
-  Execute();
+  WaitIdle();
   ASSERT_EQ(peer->Requests().size(), 1u);
   EXPECT_EQ(peer->Requests()[0], B("02 03 20 03 E8 C8"));
+}
+
+// Enter in a field of the panel, Ctrl+Enter anywhere in the window and F9
+// run the current command as "Выполнить" does; its hint says so. Enter in a
+// memo is a new line.
+TEST_F(Conversions, KeysRunTheCurrentCommand) {
+  EXPECT_TRUE(Find<QPushButton>("btExecQuery")->toolTip().contains("Ctrl+Enter"));
+  EXPECT_TRUE(Find<QPushButton>("btExecQuery")->toolTip().contains("F9"));
+  Choose("Запрос контрольной ленты");
+  struct Case {
+    const char* name;
+    std::function<QWidget*()> focus;
+    int key;
+    Qt::KeyboardModifiers modifiers;
+  } cases[] = {
+      {"Enter in a field", [&] { return Find<QWidget>("edShift"); }, Qt::Key_Enter, Qt::KeypadModifier},
+      {"Ctrl+Enter in the task list", [&] { return Find<QWidget>("rzTaskList"); }, Qt::Key_Return,
+       Qt::ControlModifier},
+      {"F9 in the result view", [&] { return Find<QWidget>("mmResult"); }, Qt::Key_F9, Qt::NoModifier},
+  };
+  size_t sent = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QWidget* target = c.focus();
+    ASSERT_NE(target, nullptr);
+    target->setFocus();
+    QTest::keyClick(target, static_cast<Qt::Key>(c.key), c.modifiers);
+    QTest::qWait(0);
+    WaitIdle();
+    EXPECT_EQ(peer->Requests().size(), ++sent);
+    EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 1);
+  }
+
+  Choose("Заявка на ремонт в Дорнал");
+  auto* memo = Find<QPlainTextEdit>("meRequestDornalDevelopmentFailure");
+  memo->setFocus();
+  QTest::keyClicks(memo, "a");
+  QTest::keyClick(memo, Qt::Key_Return);
+  QTest::qWait(0);
+  WaitIdle();
+  EXPECT_EQ(peer->Requests().size(), sent);
+  EXPECT_EQ(memo->toPlainText(), "a\n");
+}
+
+// A value cell emptied by the hex check makes a frame that cannot be sent:
+// the protocol shows no request, since none went out.
+TEST_F(Conversions, AFrameThatCannotBeSentIsNotLogged) {
+  Choose("Команда, которую вы можете сделать сами");
+  auto* table = Find<QTableWidget>("StringGrid1");
+  table->setCurrentCell(1, 2);
+  QTest::keyClick(table, Qt::Key_F2);
+  QLineEdit* editor = nullptr;
+  for (QLineEdit* e : table->viewport()->findChildren<QLineEdit*>()) {
+    if (e->isVisible()) editor = e;
+  }
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, "G");
+  QTest::keyClick(editor, Qt::Key_Tab);
+  QTest::qWait(0);
+  ASSERT_EQ(table->item(1, 2)->text(), "");
+  presenter.errors.clear();
+  Execute();
+  EXPECT_EQ(presenter.errors.size(), 1);
+  EXPECT_TRUE(peer->Requests().empty());
+  for (const QString& line : ProtocolLines()) EXPECT_FALSE(line.startsWith("==>")) << line.toStdString();
+  ASSERT_FALSE(ResultLines().isEmpty());
+  EXPECT_EQ(ResultLines().last(), presenter.errors.value(0));
 }
 
 TEST_F(Conversions, ACodeWithoutARowClearsTheViewsAndSendsNothing) {
@@ -276,7 +352,8 @@ TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   EXPECT_EQ(window->CurrentCmd(), 0x18);
   EXPECT_EQ(Find<QTreeWidget>("rzTaskList")->currentItem()->text(0), "Сторно");
   EXPECT_TRUE(window->Session().LinkOpen());
-  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(),
+            QString::fromStdString("Соединение установлено: " + pty.SlavePath() + ", 9600"));
   EXPECT_FALSE(init->isEnabled());
   EXPECT_TRUE(close->isEnabled());
 }
@@ -452,6 +529,18 @@ TEST_F(WithSimulator, StoppingADumpEndsItAfterAWholePageAndSaysWhatItWrote) {
   }
 }
 
+// A device that hangs up under a command: the connection pane no longer
+// claims the link it opened.
+TEST_F(WithSimulator, AHangUpShowsTheLinkFailed) {
+  const QString port = QString::fromStdString(sim.server->SlavePath());
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено: " + port + ", 9600");
+  sim.server.reset();
+  Choose("Запрос состояния ЭКЛЗ");
+  Execute();
+  EXPECT_EQ(presenter.errors.size(), 1);
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение нарушено: " + port);
+}
+
 TEST_F(WithSimulator, MassDocumentsLogByTheirOwnCheckBoxes) {
   ASSERT_TRUE(window->Session().settings.LogTXT && window->Session().settings.LogHEX);
   Choose("Массовое создание документов ");
@@ -524,18 +613,30 @@ TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
   Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
   const uint64_t requests = sim.server->Requests();
 
+  // "Отмена" runs nothing and leaves the views with the last run's lines.
+  Find<app::LogView>("mmResult")->AppendLines("Дамп прерван: записано 3 страницы из 8192", 1);
+  Find<app::LogView>("MemoLog")->AppendLines("==> 02 03 04 00 02 01", 1);
   presenter.dumpChoice = app::DumpFileChoice::Cancel;
   QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   WaitIdle();
   EXPECT_EQ(presenter.dumpQuestions, QStringList{QString::fromStdString(file) + ": 3 of 8192"});
   EXPECT_EQ(sim.server->Requests(), requests);
   EXPECT_EQ(ReadFile(file), part);
+  EXPECT_EQ(ResultLines(), QStringList{"Дамп прерван: записано 3 страницы из 8192"});
+  EXPECT_EQ(ProtocolLines(), QStringList{"==> 02 03 04 00 02 01"});
+  EXPECT_TRUE(window->ResultHistory().isEmpty());
 
+  // A dump that completes the archive ends with its summary.
   presenter.dumpChoice = app::DumpFileChoice::Continue;
   Execute();
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
   EXPECT_EQ(sim.server->Requests(), requests + 8192 - 3);
   EXPECT_TRUE(ReadFile(file) == whole);
+  EXPECT_EQ(window->ResultHistory(), QStringList{"Дамп прерван: записано 3 страницы из 8192"});
+  ASSERT_FALSE(ResultLines().isEmpty());
+  const QString summary = QString::fromStdString("Дамп архива завершён: записано 8192 страницы из 8192 (в этом запуске "
+                                                 "8189), файл \"" + file + "\", скорость 9600, время ");
+  EXPECT_TRUE(ResultLines().last().startsWith(summary)) << ResultLines().last().toStdString();
 
   const std::string odd = dir.File("odd.bin");
   std::ofstream(odd, std::ios::binary) << std::string(513, 'x');
@@ -547,6 +648,116 @@ TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
                                   "кратен размеру страницы (512 байт). Файл не изменён.")});
   EXPECT_EQ(ReadFile(odd), std::string(513, 'x'));
   EXPECT_EQ(presenter.dumpQuestions.size(), 2);
+}
+
+// A continued dump counts the archive's pages: the progress, the line a stop
+// leaves and the exchange pane say which page of 8192 it is at and how many
+// pages this run added.
+TEST_F(WindowTest, AContinuedDumpCountsThePagesOfTheArchive) {
+  sim::Device device;
+  sim::BuildDemo(device);
+  sim::ServerOptions paced;
+  paced.faults.byteDelayMs = 1;  // half a second a page: the stop comes early
+  sim::PtyServer server(device, std::move(paced));
+  server.Start();
+  ConnectTo(server.SlavePath());
+  Open();
+  window->Session().settings.LogHEX = false;
+  Choose("Весь дамп архива");
+  const std::string file = dir.File("all.bin");
+  std::ofstream(file, std::ios::binary) << std::string(346 * 512, '\0');
+  Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
+  presenter.dumpChoice = app::DumpFileChoice::Continue;
+  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  QLabel* state = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    state = window->findChild<QLabel*>("lbDumpState");
+    return state && state->text().contains("страница ");
+  }, 5000));
+  const QRegularExpression page("страница (\\d+) из (\\d+)");
+  const QRegularExpressionMatch shown = page.match(state->text());
+  ASSERT_TRUE(shown.hasMatch()) << state->text().toStdString();
+  EXPECT_GE(shown.captured(1).toInt(), 346);
+  EXPECT_EQ(shown.captured(2), "8192");
+  QTest::mouseClick(window->findChild<QWidget*>("TfmProgressDUMP")->findChild<QPushButton*>("RzBitBtn1"),
+                    Qt::LeftButton);
+  WaitIdle();
+  const int pages = static_cast<int>(std::filesystem::file_size(file) / 512);
+  ASSERT_GT(pages, 346);
+  ASSERT_FALSE(ResultLines().isEmpty());
+  EXPECT_EQ(ResultLines().last(),
+            QString::fromStdString("Дамп прерван: записано " + Counted(pages, "страницу", "страницы", "страниц") +
+                                   " из 8192 (в этом запуске " + std::to_string(pages - 346) + ")"));
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), QString("Дамп прерван (%1 из 8192)").arg(pages));
+}
+
+// A dump file that cannot be created: the failure is the result view's last
+// line, as every failure of a run is.
+TEST_F(WithSimulator, ADumpFileThatCannotBeCreatedIsTheLastLine) {
+  Choose("Весь дамп архива");
+  Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(dir.File("missing/all.bin")));
+  Execute();
+  ASSERT_EQ(presenter.errors.size(), 1);
+  EXPECT_TRUE(presenter.errors[0].startsWith("Невозможно создать файл дампа")) << presenter.errors[0].toStdString();
+  ASSERT_FALSE(ResultLines().isEmpty());
+  EXPECT_EQ(ResultLines().last(), presenter.errors[0]);
+}
+
+// Esc during a procedure at a moment the device holds something open for it
+// (a document being made, a report being read): the run ends, the view says
+// what became of it, and the device takes the next run. The device is paced,
+// and the key is pressed as soon as the device holds it open.
+TEST_F(WindowTest, AStoppedProcedureLeavesNothingOpenInTheDevice) {
+  struct Case {
+    const char* item;
+    std::function<void(QWidget&)> fill;
+    std::function<bool(const sim::Device&)> open;
+    const char* said;  // the end of the line before "Операция прервана"
+  } cases[] = {
+      {"Массовое создание документов ",
+       [](QWidget& w) {
+         w.findChild<QLineEdit*>("RzNumericEdit5")->setText("500");
+         w.findChild<QCheckBox*>("ChBAutoDocRandomTypeDoc")->setChecked(true);
+         w.findChild<QLineEdit*>("edAutoCreateRotNum")->setText("5");
+         w.findChild<QLineEdit*>("edAutoCreateSumma")->setText("5,00");
+       },
+       [](const sim::Device& d) { return d.State().openDocument.has_value(); },
+       "не закончен и отменён командой прекращения"},
+      {"Тестирование ЭКЛЗ", [](QWidget&) {}, [](const sim::Device& d) { return d.ReportPending(); },
+       "Чтение отчёта остановлено, отчёт отменён командой прекращения"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    sim::Device device;
+    sim::BuildDemo(device);
+    sim::ServerOptions options;
+    options.faults.byteDelayMs = 5;
+    std::atomic<bool> stopped{false};
+    options.afterRequest = [&](const sim::Device& d) {
+      if (!c.open(d) || stopped.exchange(true)) return;
+      QMetaObject::invokeMethod(
+          window.get(), [this] { QTest::keyClick(window.get(), Qt::Key_Escape); }, Qt::QueuedConnection);
+    };
+    sim::PtyServer server(device, std::move(options));
+    server.Start();
+    ConnectTo(server.SlavePath());
+    Open();
+    presenter.errors.clear();
+    Choose(c.item);
+    c.fill(*window);
+    Execute();
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+    const QStringList lines = ResultLines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.last(), "Операция прервана");
+    EXPECT_TRUE(lines[lines.size() - 2].endsWith(c.said)) << lines[lines.size() - 2].toStdString();
+    EXPECT_FALSE(c.open(device));
+    Choose("Тестирование ЭКЛЗ");
+    Execute();
+    EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+    window.reset();
+  }
 }
 
 // SIGTERM during a full dump at 19200 ends the window as closing it does:

@@ -4,12 +4,17 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDateTimeEdit>
+#include <QDialogButtonBox>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -19,6 +24,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <fstream>
 
 #include "AppFixture.h"
 #include "app/Fields.h"
@@ -223,7 +229,8 @@ TEST_F(Options, AfterAProbeAndCancelTheWindowIsOnThePortOfItsSettings) {
     EXPECT_EQ(presenter.messages, QStringList{c.message});
     ASSERT_TRUE(window->Session().LinkOpen());
     EXPECT_EQ(window->Session().Port().Name(), own.server->SlavePath());
-    EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Соединение установлено");
+    EXPECT_EQ(Find<QLabel>("StatusConn")->text(),
+              QString::fromStdString("Соединение установлено: " + own.server->SlavePath() + ", 9600"));
     const uint64_t before = own.server->Requests();
     Choose("Запрос состояния ЭКЛЗ");
     Execute();
@@ -232,20 +239,108 @@ TEST_F(Options, AfterAProbeAndCancelTheWindowIsOnThePortOfItsSettings) {
   }
 }
 
-TEST_F(Options, AProbeOnARateThatIsNotANumberShowsTheConversionError) {
+// A rate that is no number of bauds is refused where it comes from: typed
+// into the dialog it is neither probed nor accepted, read from the settings
+// file it opens no port; each time the message names the field.
+TEST_F(Options, ARateThatIsNotANumberIsRefusedNamingItsField) {
   WriteSettings(kOffline);
   Open();
   PtyPair silent;
-  WithDialog([&](app::TfmOptions& d) {
-    In<QComboBox>(d, "RzComboBox1")->setEditText(QString::fromStdString(silent.SlavePath()));
-    In<QComboBox>(d, "RzComboBox2")->setEditText("96OO");
-    QTest::mouseClick(In<QPushButton>(d, "RzBitBtn1"), Qt::LeftButton);
-    WaitDialogIdle(d);
-    d.reject();
-  });
-  EXPECT_EQ(presenter.errors, QStringList{"'96OO' is not a valid integer value."});
+  for (const char* rate : {"96OO", "-5"}) {
+    for (const char* button : {"RzBitBtn1", "RzBitBtn3"}) {
+      SCOPED_TRACE(std::string(rate) + " " + button);
+      presenter.errors.clear();
+      bool stayedOpen = false;
+      WithDialog([&](app::TfmOptions& d) {
+        In<QComboBox>(d, "RzComboBox1")->setEditText(QString::fromStdString(silent.SlavePath()));
+        In<QComboBox>(d, "RzComboBox2")->setEditText(rate);
+        QTest::mouseClick(In<QPushButton>(d, button), Qt::LeftButton);
+        EXPECT_FALSE(d.Busy()) << "nothing probed";
+        stayedOpen = d.isVisible() && d.result() != QDialog::Accepted;
+        d.reject();
+      });
+      EXPECT_TRUE(stayedOpen);
+      EXPECT_EQ(presenter.errors, QStringList{QString("В поле \"Скорость обмена\" не число бод: \"%1\"").arg(rate)});
+      EXPECT_FALSE(window->Session().LinkOpen());
+      EXPECT_EQ(window->Session().settings.BoundRate, "9600");
+    }
+  }
+
+  WriteSettings("[Options]\nBoundRate=-5\nComPort=" + silent.SlavePath() + "\n");
+  presenter.errors.clear();
+  Open();
   EXPECT_FALSE(window->Session().LinkOpen());
-  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Нет связи");
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Скорость BoundRate не число");
+  EXPECT_TRUE(Find<QLabel>("StatusConn")->toolTip().contains("-5"));
+}
+
+// A port or rate accepted while the link is open takes effect at once: the
+// link moves there (the abort command first when the settings say so) and
+// stays there when the port is closed and opened again. A port that does
+// not open leaves the link closed and says why.
+TEST_F(Options, AcceptingANewPortMovesTheOpenLinkThere) {
+  SimAt own(9600);
+  SimAt other(19200);
+  ConnectTo(own.server->SlavePath());
+  Open();
+  ASSERT_TRUE(window->Session().LinkOpen());
+  const QString otherPort = QString::fromStdString(other.server->SlavePath());
+  const uint64_t ownBefore = own.server->Requests();
+  WithDialog([&](app::TfmOptions& d) {
+    In<QComboBox>(d, "RzComboBox1")->setEditText(otherPort);
+    In<QComboBox>(d, "RzComboBox2")->setEditText("19200");
+    In<QCheckBox>(d, "RzCheckBox3")->setChecked(true);
+    QTest::mouseClick(In<QPushButton>(d, "RzBitBtn3"), Qt::LeftButton);
+  });
+  WaitIdle();
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  const QString onOther = "Соединение установлено: " + otherPort + ", 19200";
+  auto onTheOtherPort = [&] {
+    ASSERT_TRUE(window->Session().LinkOpen());
+    EXPECT_EQ(window->Session().Port().Name(), other.server->SlavePath());
+    EXPECT_EQ(window->Session().Port().BaudRate(), 19200u);
+    EXPECT_EQ(Find<QLabel>("StatusConn")->text(), onOther);
+  };
+  onTheOtherPort();
+  EXPECT_EQ(other.server->Requests(), 1u) << "the abort command";
+  Choose("Запрос состояния ЭКЛЗ");
+  Execute();
+  EXPECT_EQ(other.server->Requests(), 2u);
+  EXPECT_EQ(own.server->Requests(), ownBefore);
+
+  QTest::mouseClick(Find<QToolButton>("BtnClosePort"), Qt::LeftButton);
+  QTest::mouseClick(Find<QToolButton>("BtnInitPort"), Qt::LeftButton);
+  WaitIdle();
+  onTheOtherPort();
+
+  const std::string none = dir.File("none");
+  WithDialog([&](app::TfmOptions& d) {
+    In<QComboBox>(d, "RzComboBox1")->setEditText(QString::fromStdString(none));
+    QTest::mouseClick(In<QPushButton>(d, "RzBitBtn3"), Qt::LeftButton);
+  });
+  WaitIdle();
+  EXPECT_FALSE(window->Session().LinkOpen());
+  EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Невозможно установить соединение");
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Порт не найден");
+  ASSERT_EQ(presenter.errors.size(), 1);
+  EXPECT_TRUE(presenter.errors[0].contains(QString::fromStdString(none))) << presenter.errors[0].toStdString();
+  EXPECT_TRUE(Find<QToolButton>("BtnInitPort")->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BtnClosePort")->isEnabled());
+}
+
+// A device left at a raised rate by a run that was killed: the connect step
+// sets it back and says so.
+TEST_F(Options, TheConnectStepSaysItSetARaisedRateBack) {
+  SimAt sim(19200);
+  WriteSettings("[Options]\nComPort=" + sim.server->SlavePath() +
+                "\nBoundRate=9600\nTimeOuts=10\nRaisedRate=19200\nRaisedTimeOuts=20\n");
+  Open();
+  ASSERT_TRUE(window->Session().LinkOpen());
+  EXPECT_EQ(sim.device.BaudRate(), 9600u);
+  EXPECT_TRUE(ResultLines().contains(
+      "ЭКЛЗ была на скорости 19200, оставшейся от прерванного дампа; скорость возвращена на 9600"))
+      << ResultLines().join('\n').toStdString();
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Скорость ЭКЛЗ возвращена с 19200 на 9600");
 }
 
 // "Найти ЭКЛЗ" with the simulator's link typed in the port field: the typed
@@ -307,6 +402,7 @@ TEST_F(Options, ASearchStopsAtOnceWhenCancelled) {
       WaitDialogIdle(d, 2000);
       EXPECT_LT(timer.elapsed(), 500);
       EXPECT_EQ(progress->text(), "Поиск прерван");
+      EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Поиск прерван") << "no wait is shown";
       // A screen reader reads what the line shows.
       EXPECT_EQ(progress->accessibleName(), "Ход поиска: Поиск прерван");
       closed = d.isHidden();
@@ -459,9 +555,62 @@ TEST_F(WindowTest, DumpPanelsFollowTheirSwitchesAndTheSaveDialog) {
     Find<QToolButton>(c.browse)->click();
     EXPECT_EQ(Find<QLineEdit>(c.field)->text(), c.expected) << c.browse << " " << c.chosen.toStdString();
   }
+  // The full dump's chooser asks nothing of a file that exists: the run asks
+  // whether to continue it. The single dump replaces its file, so its
+  // chooser confirms.
+  using Kind = app::SaveFileKind;
+  EXPECT_EQ(presenter.dumpKinds, (QList<Kind>{Kind::Dump, Kind::Dump, Kind::FullDump, Kind::FullDump}));
   Find<QCheckBox>("chAskDumpArchivInFile")->click();
   EXPECT_FALSE(name->isEnabled());
   EXPECT_FALSE(browse->isEnabled());
+}
+
+// The system's save dialog of dump files with a file that exists: the full
+// dump's takes it without a question, the single dump's confirms it first.
+TEST_F(WindowTest, TheFullDumpsFileDialogAsksNoQuestionOfItsOwn) {
+  const QString existing = QString::fromStdString(dir.File("Dump.Bin"));
+  std::ofstream(existing.toStdString(), std::ios::binary) << std::string(512, 'x');
+  // The operator: he picks the file in the dialog and saves; a question
+  // about it is answered "Yes" and counted.
+  int questions = 0;
+  bool picked = false;
+  QPointer<QMessageBox> answered;
+  QTimer operatorHand;
+  operatorHand.setInterval(20);
+  QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box != answered) {
+        answered = box;
+        ++questions;
+        QTimer::singleShot(0, box->button(QMessageBox::Yes), &QAbstractButton::click);
+        return;
+      }
+    }
+    if (picked) return;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox");
+        ASSERT_NE(name, nullptr);
+        ASSERT_NE(buttons, nullptr);
+        picked = true;
+        name->setText(existing);
+        // Clicked once this tick is over: a question then runs a loop of its own.
+        QTimer::singleShot(0, buttons->button(QDialogButtonBox::Save), &QAbstractButton::click);
+        return;
+      }
+    }
+  });
+  operatorHand.start();
+  for (const bool askReplace : {false, true}) {
+    SCOPED_TRACE(askReplace);
+    questions = 0;
+    picked = false;
+    app::MessagePresenter real;
+    EXPECT_EQ(real.ChooseSaveFile(nullptr, askReplace ? app::SaveFileKind::Dump : app::SaveFileKind::FullDump),
+              existing);
+    EXPECT_EQ(questions, askReplace ? 1 : 0);
+  }
 }
 
 // --- Repair request -------------------------------------------------------------
@@ -486,18 +635,25 @@ TEST_F(WindowTest, RepairRequestFillsThePanelAndThePrintedForm) {
   Find<QLineEdit>("RequestDornalNumRequset")->setText("17");
   EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->alignment() & Qt::AlignRight, Qt::AlignRight);
   EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->maxLength(), 13);
-  Find<QLineEdit>("RequestDornalSerialNumEKLZ")->setText("stale");
-  memo->setPlainText("stale");
+  // What the operator typed before the run stays, also when he leaves the
+  // item and comes back.
+  const QString fault = "Не печатает чек\nОшибка ЭКЛЗ при закрытии смены";
+  Find<QLineEdit>("RequestDornalSerialNumEKLZ")->setText("1234567890123");
+  memo->setPlainText(fault);
+  Choose("Продажа");
+  Choose("Заявка на ремонт в Дорнал");
+  EXPECT_EQ(memo->toPlainText(), fault);
   Execute();
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join("\n").toStdString();
 
-  // Cleared by the run, filled from the device.
+  // Filled from the device; the operator's text kept.
   const KkmParticulars kkm = window->Particulars();
   const std::string model = kkm.model.value_or("");
   const std::string serial = kkm.serial.value_or("");
   const CalendarDate activation = kkm.activationDate.value_or(CalendarDate{});
-  EXPECT_EQ(memo->toPlainText(), "");
-  EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->text(), "");
+  EXPECT_EQ(memo->toPlainText(), fault);
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalSerialNumEKLZ")->text(), "1234567890123");
+  EXPECT_EQ(Find<QLineEdit>("RequestDornalNumRequset")->text(), "17");
   ASSERT_FALSE(model.empty());
   // The fields hold as much as their length allows.
   EXPECT_EQ(Find<QLineEdit>("RequestDornalNameKKM")->text(), QString::fromStdString(model).left(16));
@@ -509,8 +665,6 @@ TEST_F(WindowTest, RepairRequestFillsThePanelAndThePrintedForm) {
   EXPECT_EQ(Find<QDateTimeEdit>("RequestDornalDateOfBroken")->date(), QDate::currentDate());
 
   // The operator completes the panel; the reason memo follows the check box.
-  memo->setPlainText("Не печатает чек\nОшибка ЭКЛЗ при закрытии смены");
-  Find<QLineEdit>("RequestDornalSerialNumEKLZ")->setText("1234567890123");
   Find<QLineEdit>("RequestDornalNameKKM")->setText("edited");  // does not reach the form
   EXPECT_FALSE(reason->isEnabled());
   Find<QCheckBox>("RzCheckBox2")->click();

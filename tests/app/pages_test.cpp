@@ -39,7 +39,7 @@ TEST(Pages, EveryPageBuildsItsRunFromItsOwnPanelAlone) {
     std::unique_ptr<QWidget> panel(app::BuildPanel(page.layout, nullptr));
     if (page.connect) page.connect(*panel, presenter);
     if (page.beforeSelect) page.beforeSelect(*panel);
-    if (page.afterSelect) page.afterSelect(*panel);
+    if (page.firstSelect) page.firstSelect(*panel);
     FillValid(*panel);
     if (!page.prepare) continue;
     const app::PanelFields fields(*panel);

@@ -2,6 +2,7 @@
 // shutdown, saving and printing the views, the about box.
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDateTimeEdit>
@@ -282,20 +283,86 @@ TEST_F(Window, ArrowKeysInTheTaskListRaiseEachItemsPanel) {
   EXPECT_EQ(window->CurrentCmd(), 0x14);
 }
 
-TEST_F(Window, ChoosingTheReportResetsDatesTypeAndShiftFields) {
+// The report's first showing sets today's dates and the fifth type; what
+// the operator sets then stays when he comes back to it, and so does the
+// form he chose.
+TEST_F(Window, ThePanelsKeepWhatWasSetOnThem) {
   Open();
   Choose("Запрос отчета");
   auto* type = Find<QComboBox>("cbAskReportType");
   auto* from = Find<QDateTimeEdit>("dteAskReportFrom");
-  type->setCurrentIndex(0);
-  from->setDate(QDate(2020, 1, 1));
-  Find<QWidget>("edAskReportTo")->setEnabled(true);
-  Choose("Продажа");
-  Choose("Запрос отчета");
+  auto* shiftFrom = Find<QLineEdit>("edAskReportSesionFrom");
   EXPECT_EQ(type->currentText(), "Полный по  датам по закрытиям смен");
   EXPECT_EQ(from->date(), QDate::currentDate());
-  EXPECT_FALSE(Find<QWidget>("edAskReportSesionFrom")->isEnabled());
-  EXPECT_FALSE(Find<QWidget>("edAskReportTo")->isEnabled());
+  EXPECT_FALSE(shiftFrom->isEnabled());
+  type->setCurrentIndex(6);
+  from->setDate(QDate(2020, 1, 1));
+  shiftFrom->setText("5");
+  Find<QLineEdit>("edAskReportTo")->setText("7");
+  QTest::mouseClick(Find<QRadioButton>("rbAskReportTXT"), Qt::LeftButton);
+  const uint8_t textForm = window->CurrentCmd();
+  Choose("Продажа");
+  Choose("Запрос отчета");
+  EXPECT_EQ(type->currentIndex(), 6);
+  EXPECT_EQ(from->date(), QDate(2020, 1, 1));
+  EXPECT_TRUE(shiftFrom->isEnabled());
+  EXPECT_EQ(shiftFrom->text(), "5");
+  EXPECT_EQ(Find<QLineEdit>("edAskReportTo")->text(), "7");
+  EXPECT_EQ(window->CurrentCmd(), textForm);
+  EXPECT_EQ(textForm, 0xA2);
+
+  // A document's date follows the clock until the operator sets one.
+  Choose("Завершение документа");
+  auto* date = Find<QDateTimeEdit>("dteFinishDocDate");
+  EXPECT_EQ(date->date(), QDate::currentDate());
+  date->setDate(QDate(2021, 3, 4));
+  Choose("Продажа");
+  Choose("Завершение документа");
+  EXPECT_EQ(date->date(), QDate(2021, 3, 4));
+}
+
+// The full dump's file (as an absolute path), raise box and rate outlive the
+// program: a dump is resumed after a restart.
+TEST_F(Window, TheFullDumpPanelKeepsItsChoicesAcrossARestart) {
+  Open();
+  Choose("Весь дамп архива");
+  Find<QLineEdit>("edAllDumpFileName")->setText("архив/Дамп 1.bin");
+  Find<QCheckBox>("chAllDumpMaxSpeed")->setChecked(true);
+  auto* rates = Find<QComboBox>("cbAllDumpRate");
+  rates->setCurrentIndex(rates->findText("57600"));
+  window->close();
+  Open();
+  Choose("Весь дамп архива");
+  EXPECT_EQ(Find<QLineEdit>("edAllDumpFileName")->text(), QDir::current().absoluteFilePath("архив/Дамп 1.bin"));
+  EXPECT_TRUE(Find<QCheckBox>("chAllDumpMaxSpeed")->isChecked());
+  EXPECT_EQ(Find<QComboBox>("cbAllDumpRate")->currentText(), "57600");
+  EXPECT_TRUE(Find<QComboBox>("cbAllDumpRate")->isEnabled());
+}
+
+// The raise box names the rate the list beside it shows, in the words of
+// old for 19200; the file field shows a whole path.
+TEST_F(Window, TheFullDumpPanelSaysTheRateChosenAndShowsAPath) {
+  Open();
+  Choose("Весь дамп архива");
+  auto* raise = Find<QCheckBox>("chAllDumpMaxSpeed");
+  auto* rates = Find<QComboBox>("cbAllDumpRate");
+  EXPECT_EQ(raise->text(), "Увеличивать скорось до 19200");
+  const struct {
+    const char* rate;
+    const char* caption;
+  } cases[] = {{"наибольшая", "Увеличивать скорость до наибольшей"},
+               {"38400", "Увеличивать скорость до 38400"},
+               {"57600", "Увеличивать скорость до 57600"},
+               {"19200", "Увеличивать скорось до 19200"}};
+  for (const auto& c : cases) {
+    rates->setCurrentIndex(rates->findText(c.rate));
+    EXPECT_EQ(raise->text(), c.caption);
+  }
+  auto* file = Find<QLineEdit>("edAllDumpFileName");
+  const QString path = "/home/operator/dumps/eklz-0001.bin";
+  file->setText(path);
+  QTest::qWait(0);
+  EXPECT_GE(file->width(), file->fontMetrics().horizontalAdvance(path) + 8);
 }
 
 TEST_F(Window, ExecuteIsEnabledOnlyOnTheParametersTab) {
@@ -469,15 +536,22 @@ TEST_F(Window, ClosePromptAsksOnlyWithTextInTheViews) {
   EXPECT_EQ(presenter.questions, 0);
   EXPECT_FALSE(window->isVisible());
 
+  // "Отмена" keeps the window and its views; "Нет" closes it.
   window->show();
   Fill("MemoLog", {"==> 02 01 07 06"});
+  presenter.closeAnswer = app::SaveViewsAnswer::Cancel;
   window->close();
   EXPECT_EQ(presenter.questions, 1);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(ProtocolLines(), QStringList{"==> 02 01 07 06"});
+  presenter.closeAnswer = app::SaveViewsAnswer::DontSave;
+  window->close();
+  EXPECT_EQ(presenter.questions, 2);
   EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(Window, AFileThatCannotBeWrittenKeepsTheHistoriesAndTheWindowOpen) {
-  presenter.answerYes = true;
+  presenter.closeAnswer = app::SaveViewsAnswer::Save;
   presenter.savePath = QString::fromStdString(dir.File("missing/test.log"));
   Open();
   Fill("mmResult", {"строка"});

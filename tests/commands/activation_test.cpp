@@ -93,7 +93,7 @@ TEST_F(Activation, ExchangeParametersReopenThePortAtTheNewRate) {
   EXPECT_EQ(t.session.settings.BoundRate, "57600");
   EXPECT_EQ(t.session.settings.TimeOuts, 255);
   EXPECT_EQ(t.session.settings.ComPort, t.pty.SlavePath());
-  EXPECT_EQ(t.sink.connectionStatus, "Соединение установлено");
+  EXPECT_EQ(t.sink.connectionStatus, "Соединение установлено: " + t.pty.SlavePath() + ", 57600");
   EXPECT_EQ(Lines(t.sink.result.begin() + 5, t.sink.result.end()),
             (Lines{"Результат операции: Операция успешно выполнена",
                    "Новые параметры обмена применены"}));

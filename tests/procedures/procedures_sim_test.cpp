@@ -66,7 +66,7 @@ TEST(RepairRequestAgainstTheSimulator, ASilentDeviceFillsTheMemoAndChangesNoValu
   panel.serialNumEklz = "123";
   EXPECT_EQ(RunRepairRequest(sim.session, false, false, true, panel, known).model, "прежняя модель");
   EXPECT_EQ(MemoLines(panel.detectFailure), Lines(12, "Устройство не отвечает"));
-  EXPECT_EQ(panel.serialNumEklz, "");
+  EXPECT_EQ(panel.serialNumEklz, "123") << "what the operator typed stays";
   EXPECT_EQ(panel.nameKkm, "прежняя модель");
   EXPECT_EQ(panel.dateOfActivate, CalendarDate{});
   EXPECT_EQ(panel.dateOfBroken, Today());
@@ -454,6 +454,7 @@ TEST(FullDumpAgainstTheSimulator, AStoppedDumpContinuedIsTheDumpThatRanThrough) 
   ASSERT_EQ(fs::file_size(part), 50u * 512u);
 
   sim.sink.closeAfterUpdates = -1;
+  sim.sink.result.clear();
   options.resume = true;
   RunFullDump(sim.session, part, true, false, true, options);
   const Lines sent = Requests(sim.sink);
@@ -461,6 +462,10 @@ TEST(FullDumpAgainstTheSimulator, AStoppedDumpContinuedIsTheDumpThatRanThrough) 
   EXPECT_EQ(sent[2], "02 03 03 00 32 32") << "page 50 first";
   EXPECT_EQ(sent[sent.size() - 2], "02 03 03 1F FF E0");
   EXPECT_EQ(sim.sink.result.front(), "Дамп продолжается со страницы 50");
+  // The archive's pages, this run's among them, the file, the rate, the time.
+  const std::string summary = "Дамп архива завершён: записано 8192 страницы из 8192 (в этом запуске 8142), файл \"" +
+                              part + "\", скорость ";
+  EXPECT_EQ(sim.sink.result.back().substr(0, summary.size()), summary) << sim.sink.result.back();
   EXPECT_EQ(fs::file_size(part), 4194304u);
   EXPECT_TRUE(FileBytes(part) == FileBytes(whole));
   EXPECT_EQ(sim.device.BaudRate(), 9600u);

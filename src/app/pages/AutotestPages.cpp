@@ -2,8 +2,10 @@
 // mass documents, the test programme, the full dump and the repair request.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDate>
 #include <QDateTimeEdit>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -118,11 +120,24 @@ Page AutotestPage() {
   return p;
 }
 
+// The fields of the full dump.
+constexpr const char* kDumpRaise = "chAllDumpMaxSpeed";
+constexpr const char* kDumpRate = "cbAllDumpRate";
+constexpr const char* kDumpFile = "edAllDumpFileName";
+constexpr const char* kDumpBrowse = "RzToolbarButton2";
+
+// The raise box names the rate the list beside it shows.
+QString RaiseCaption(const QString& rate) {
+  if (rate == QString::fromUtf8(kFullDumpRates[0])) return "Увеличивать скорось до 19200";
+  if (rate == QString::fromUtf8(kFullDumpRates[kFullDumpFastest])) return "Увеличивать скорость до наибольшей";
+  return "Увеличивать скорость до " + rate;
+}
+
 Page FullDumpPage() {
-  static constexpr const char* kRaise = "chAllDumpMaxSpeed";
-  static constexpr const char* kRate = "cbAllDumpRate";
-  static constexpr const char* kFile = "edAllDumpFileName";
-  static constexpr const char* kBrowse = "RzToolbarButton2";
+  static constexpr const char* kRaise = kDumpRaise;
+  static constexpr const char* kRate = kDumpRate;
+  static constexpr const char* kFile = kDumpFile;
+  static constexpr const char* kBrowse = kDumpBrowse;
   Page p = AutotestGroupPage("Весь дамп архива", "grAutoItems2Click", procedure::kFullDump, "Docs/Весь дамп.htm");
   p.layout = {"pnAllDump", "Получить ВЕСЬ дамп архива в файл", nullptr,
               {field::Check(kRaise, "Увеличивать скорось до 19200"),
@@ -151,12 +166,22 @@ Page FullDumpPage() {
     return Run([=, q = c.quiet, l = c.logExchange](EklzSession& s) { RunFullDump(s, file, raise, q, l, options); });
   };
   // RzToolbarButton2Click: the file of the full dump. The rate list counts
-  // only while the speed is raised.
+  // only while the speed is raised, and the raise box names its rate. The
+  // file field shows a whole path.
   p.connect = [](QWidget& panel, MessagePresenter& presenter) {
     QObject::connect(panel.findChild<QAbstractButton*>(kBrowse), &QAbstractButton::clicked, &panel,
-                     [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile); });
-    QObject::connect(panel.findChild<QCheckBox*>(kRaise), &QCheckBox::toggled,
-                     panel.findChild<QWidget*>(kRate), &QWidget::setEnabled);
+                     [&panel, &presenter] {
+                       // A file that holds pages is asked about once, when the
+                       // dump is run ("Продолжить дамп?"), not here as well.
+                       ChooseDumpFile(panel, presenter, kFile, SaveFileKind::FullDump);
+                     });
+    auto* raise = panel.findChild<QCheckBox*>(kRaise);
+    auto* rate = panel.findChild<QComboBox*>(kRate);
+    QObject::connect(raise, &QCheckBox::toggled, rate, &QWidget::setEnabled);
+    QObject::connect(rate, &QComboBox::currentTextChanged, raise,
+                     [raise](const QString& text) { raise->setText(RaiseCaption(text)); });
+    auto* file = panel.findChild<QLineEdit*>(kFile);
+    file->setMinimumWidth(file->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 44);
   };
   return p;
 }
@@ -194,11 +219,9 @@ Page RepairRequestPage() {
                Memo(kNotTransferred, "Причина невыполнения переноса:").Disabled(),
                Button(kPrint, "Распечатать заявку на ремонт ЭКЛЗ")}};
   p.prepare = [](const DispatchContext& c, bool) {
-    // The panel goes in with what the operator typed; its memos and EKLZ
-    // number are cleared at once, and the widgets take the filled record
-    // back when the run has ended.
+    // The panel goes in with what the operator typed, which the run keeps;
+    // the widgets take the filled record back when the run has ended.
     auto panel = std::make_shared<RepairRequestPanel>(ReadRepairRequestPanel(c.fields));
-    ClearRepairRequestPanel(c.fields.Root());
     PreparedRun run = Run([=, q = c.quiet, l = c.logExchange, known = c.kkm](EklzSession& s) {
       RunRepairRequest(s, false, q, l, *panel, known);
     });
@@ -213,9 +236,8 @@ Page RepairRequestPage() {
     };
     return run;
   };
-  // Choosing the item clears the memos and the EKLZ number and dates the check today.
-  p.afterSelect = [](QWidget& panel) {
-    ClearRepairRequestPanel(panel);
+  // The check is dated today when the panel first shows.
+  p.firstSelect = [](QWidget& panel) {
     panel.findChild<QDateTimeEdit*>(kDateOfCheck)->setDate(QDate::currentDate());
   };
   // RzCheckBox2Click: the reason memo is for an archive not transferred.
@@ -249,13 +271,6 @@ RepairRequestPanel ReadRepairRequestPanel(const PanelFields& f) {
   return record;
 }
 
-void ClearRepairRequestPanel(QWidget& panel) {
-  for (const char* memo : {kDevelopment, kDetected, kNotTransferred}) {
-    panel.findChild<QPlainTextEdit*>(memo)->clear();
-  }
-  panel.findChild<QLineEdit*>(kEklzSerial)->clear();
-}
-
 void ShowRepairRequestPanel(QWidget& panel, const RepairRequestPanel& record) {
   auto setDate = [&](const char* name, const CalendarDate& d) {
     panel.findChild<QDateTimeEdit*>(name)->setDate(QDate(d.year, d.month, d.day));
@@ -279,6 +294,20 @@ void ShowRepairRequestPanel(QWidget& panel, const RepairRequestPanel& record) {
 
 void ShowRepairFailures(QWidget& panel, const RepairRequestPanel& record) {
   panel.findChild<QPlainTextEdit*>(kDetected)->setPlainText(MemoText(record.detectFailure));
+}
+
+void ShowFullDumpChoices(QWidget& panel, const WindowSettings& w) {
+  if (!w.DumpFile.empty()) panel.findChild<QLineEdit*>(kDumpFile)->setText(Utf8(w.DumpFile));
+  auto* rate = panel.findChild<QComboBox*>(kDumpRate);
+  if (const int index = rate->findText(Utf8(w.DumpRate)); index >= 0) rate->setCurrentIndex(index);
+  panel.findChild<QCheckBox*>(kDumpRaise)->setChecked(w.DumpMaxSpeed);
+}
+
+void KeepFullDumpChoices(const QWidget& panel, WindowSettings& w) {
+  const QString file = panel.findChild<QLineEdit*>(kDumpFile)->text().trimmed();
+  w.DumpFile = file.isEmpty() ? std::string() : QFileInfo(file).absoluteFilePath().toStdString();
+  w.DumpMaxSpeed = panel.findChild<QCheckBox*>(kDumpRaise)->isChecked();
+  w.DumpRate = panel.findChild<QComboBox*>(kDumpRate)->currentText().toStdString();
 }
 
 QAbstractButton& RepairRequestPrintButton(QWidget& panel) { return *panel.findChild<QAbstractButton*>(kPrint); }

@@ -97,15 +97,29 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
   };
 }
 
-void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field) {
-  const QString path = presenter.ChooseSaveFile(&panel, SaveFileKind::Dump);
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, SaveFileKind kind) {
+  const QString path = presenter.ChooseSaveFile(&panel, kind);
   if (!path.isEmpty()) panel.findChild<QLineEdit*>(field)->setText(ShownPath(path));
 }
 
+namespace {
+// The value a date or time field was last given by the clock.
+constexpr const char* kClockValue = "eklzClockValue";
+}  // namespace
+
 void SetNow(QWidget& panel, const char* dateField, const char* timeField) {
   const QDateTime now = QDateTime::currentDateTime();
-  if (auto* d = panel.findChild<QDateTimeEdit*>(dateField)) d->setDate(now.date());
-  if (auto* t = panel.findChild<QDateTimeEdit*>(timeField)) t->setTime(now.time());
+  // A field still showing what the clock put there follows it; a value the
+  // operator set stays.
+  auto follow = [](QDateTimeEdit* field, const std::function<void(QDateTimeEdit&)>& set) {
+    if (!field) return;
+    const QVariant clock = field->property(kClockValue);
+    if (clock.isValid() && clock.toDateTime() != field->dateTime()) return;
+    set(*field);
+    field->setProperty(kClockValue, field->dateTime());
+  };
+  follow(panel.findChild<QDateTimeEdit*>(dateField), [&](QDateTimeEdit& d) { d.setDate(now.date()); });
+  follow(panel.findChild<QDateTimeEdit*>(timeField), [&](QDateTimeEdit& t) { t.setTime(now.time()); });
 }
 
 }  // namespace eklz::app

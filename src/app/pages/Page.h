@@ -12,12 +12,14 @@
 
 #include "app/Dispatcher.h"
 #include "app/Panels.h"
+#include "settings/SettingsRecord.h"
 
 class QWidget;
 
 namespace eklz::app {
 
 class MessagePresenter;
+enum class SaveFileKind;
 
 // The codes of the window's own procedures, above the EKLZ command codes.
 namespace procedure {
@@ -53,7 +55,9 @@ struct Page {
   PanelSpec layout;             // the panel; layout.name is its objectName
   PrepareRun prepare;         // empty: the code has no run
   PanelStep beforeSelect;     // before the panel is raised
-  PanelStep afterSelect;      // after the panel is raised and the code set
+  // After the panel is raised and the code set, the first time only: later
+  // selections find the panel as the operator left it.
+  PanelStep firstSelect;
   PanelConnect connect;       // the panel's own handlers, once, when it is built
   WindowStep windowStep = WindowStep::None;
   bool sharesPanel = false;   // the panel is built by an earlier page of the same name
@@ -102,8 +106,15 @@ PrepareRun ShiftQueryRun(std::function<void(EklzSession&, bool, int, bool, bool)
                          const char* shiftField);
 // The save dialog of dump files puts the chosen path into the panel's text
 // field `field`; cancelling changes nothing.
-void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field);
-// The date and time fields of a panel set to now.
+// `kind` is the dialog's: Dump confirms an existing file, FullDump does not.
+void ChooseDumpFile(QWidget& panel, MessagePresenter& presenter, const char* field, SaveFileKind kind);
+// The full dump's panel takes its file, raise box and rate from the window's
+// record at start-up, and gives them back (the file as an absolute path)
+// before the record is saved.
+void ShowFullDumpChoices(QWidget& panel, const WindowSettings& w);
+void KeepFullDumpChoices(const QWidget& panel, WindowSettings& w);
+// The date and time fields of a panel set to now, unless the operator has
+// set them since the clock did.
 void SetNow(QWidget& panel, const char* dateField, const char* timeField);
 
 }  // namespace eklz::app

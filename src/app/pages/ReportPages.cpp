@@ -42,8 +42,8 @@ Page ReportPage() {
       AskReport(s, textForm, type, from, to, shiftFrom, shiftTo, q, l);
     });
   };
-  // Choosing the item: today's dates and the fifth report type.
-  p.afterSelect = [](QWidget& panel) {
+  // The panel's first showing: today's dates and the fifth report type.
+  p.firstSelect = [](QWidget& panel) {
     const QDate today = QDate::currentDate();
     panel.findChild<QDateTimeEdit*>(kReportFrom)->setDate(today);
     panel.findChild<QDateTimeEdit*>(kReportTo)->setDate(today);

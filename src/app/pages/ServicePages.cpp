@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/Presenter.h"
 #include "app/pages/Page.h"
 #include "commands/Activation.h"
 #include "commands/ArchiveDump.h"
@@ -198,7 +199,7 @@ Page ArchiveDumpPage() {
                        panel.findChild<QWidget*>(kBrowse)->setEnabled(toFile);
                      });
     QObject::connect(panel.findChild<QAbstractButton*>(kBrowse), &QAbstractButton::clicked, &panel,
-                     [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile); });
+                     [&panel, &presenter] { ChooseDumpFile(panel, presenter, kFile, SaveFileKind::Dump); });
   };
   return p;
 }
