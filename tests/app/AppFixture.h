@@ -13,8 +13,6 @@
 
 #include "app/Presenter.h"
 #include "app/uMain.h"
-#include "sim/Device.h"
-#include "sim/PtyServer.h"
 #include "support/TempDir.h"
 
 class QTreeWidgetItem;
@@ -50,14 +48,6 @@ class FakePresenter : public app::MessagePresenter {
   std::function<void(QDialog&)> onModal;
   // Runs while a message is up, as the message box's own event loop would.
   std::function<void()> whileMessageShown;
-};
-
-// The simulated EKLZ on a pty of its own.
-struct SimDevice {
-  explicit SimDevice(bool demo = true);
-  ~SimDevice();
-  sim::Device device;
-  std::unique_ptr<sim::PtyServer> server;
 };
 
 class WindowTest : public ::testing::Test {

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -22,6 +21,7 @@
 #include <sstream>
 
 #include "AppFixture.h"
+#include "UiDriver.h"
 #include "app/Catalogue.h"
 #include "app/StopSignals.h"
 #include "app/Views.h"
@@ -31,6 +31,9 @@
 #include "commands/Status.h"
 #include "procedures/Autotest.h"
 #include "settings/IniFile.h"
+#include "sim/Demo.h"
+#include "sim/Device.h"
+#include "sim/PtyServer.h"
 #include "support/Pty.h"
 #include "support/SimSession.h"
 
@@ -51,6 +54,17 @@ std::vector<std::string> WithoutClock(std::vector<std::string> lines) {
   }
   return lines;
 }
+
+// The simulated EKLZ on a pty of its own, its state at hand.
+struct SimDevice {
+  SimDevice() {
+    sim::BuildDemo(device);
+    server = std::make_unique<sim::PtyServer>(device, sim::ServerOptions{});
+    server->Start();
+  }
+  sim::Device device;
+  std::unique_ptr<sim::PtyServer> server;
+};
 
 // A window connected to the demo simulator.
 class WithSimulator : public WindowTest {
@@ -106,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](WindowTest&, QWidget& w) {
                        w.findChild<QLineEdit*>("edSaleDepNum")->setText("3");
                        auto* count = w.findChild<QLineEdit*>("edSaleCnt");
-                       QTest::keyClicks(count, "\b\b\b\b\b2.5");
+                       ui::KeyClicks(count, "\b\b\b\b\b2.5");
                        EXPECT_EQ(count->text(), "2,5");
                        w.findChild<QLineEdit*>("edSaleSum")->setText("12,34");
                      },
@@ -115,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](EklzSession& s) { AskStatus(s, false, true); }},
         EndToEndCase{"ControlTapeTextForm", "Запрос контрольной ленты",
                      [](WindowTest&, QWidget& w) {
-                       QTest::mouseClick(w.findChild<QRadioButton*>("rbControlTapeText"), Qt::LeftButton);
+                       ui::MouseClick(w.findChild<QRadioButton*>("rbControlTapeText"), Qt::LeftButton);
                        w.findChild<QLineEdit*>("edShift")->setText("2");
                      },
                      [](EklzSession& s) {
@@ -140,7 +154,7 @@ TEST_F(WithSimulator, TenPageDumpToAFileShowsEveryPage) {
   EXPECT_EQ(bytes.size(), 10u * 512u);
   EXPECT_EQ(bytes, ReadFile(dir.File("reference.bin")));
   // The progress dialog is gone with the dump.
-  QTest::qWait(50);
+  ui::Wait(50);
   EXPECT_EQ(window->findChild<QWidget*>("TfmProgressDUMP"), nullptr);
 }
 
@@ -150,7 +164,7 @@ TEST_F(WindowTest, ASilentDeviceKeepsTheWindowServedAndEndsInAMessage) {
   Open();
   ASSERT_TRUE(window->Session().LinkOpen());
   Choose("Запрос состояния ЭКЛЗ");
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   ASSERT_TRUE(window->JobRunning());
 
   // The event loop keeps running: a 20 ms timer is never more than 100 ms late.
@@ -163,7 +177,7 @@ TEST_F(WindowTest, ASilentDeviceKeepsTheWindowServedAndEndsInAMessage) {
     last = clock.elapsed();
   });
   probe.start(20);
-  QTest::qWait(300);
+  ui::Wait(300);
 
   // A selection during the job takes effect at once; nothing that touches
   // the link can be pressed, also on the parameters tab.
@@ -193,13 +207,13 @@ TEST_F(WindowTest, EscapeStopsAWaitAtOnce) {
   ConnectTo(pty.SlavePath());
   Open();
   Choose("Запрос состояния ЭКЛЗ");
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   ASSERT_TRUE(window->JobRunning());
   window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  ASSERT_TRUE(ui::WaitForWindowActive(window.get()));
   QElapsedTimer clock;
   clock.start();
-  QTest::keyClick(window.get(), Qt::Key_Escape);
+  ui::KeyClick(window.get(), Qt::Key_Escape);
   WaitIdle(1500);
   EXPECT_LT(clock.elapsed(), 1000);
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
@@ -233,8 +247,8 @@ TEST_F(Conversions, AGroupedShiftNumberIsReadByItsValue) {
   auto* shift = Find<QLineEdit>("edShift");
   shift->setFocus();
   shift->selectAll();
-  QTest::keyClicks(shift, "1000");
-  QTest::keyClick(shift, Qt::Key_Return);
+  ui::KeyClicks(shift, "1000");
+  ui::KeyClick(shift, Qt::Key_Return);
   EXPECT_EQ(shift->text(), QString("1\u00A0000"));
   Execute();
   ASSERT_EQ(peer->Requests().size(), 1u);
@@ -260,7 +274,7 @@ TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   auto* close = Find<QToolButton>("BtnClosePort");
   ASSERT_TRUE(close->isEnabled());
   EXPECT_FALSE(init->isEnabled());
-  QTest::mouseClick(close, Qt::LeftButton);
+  ui::MouseClick(close, Qt::LeftButton);
   EXPECT_FALSE(window->Session().LinkOpen());
   EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Нет соединения");
   EXPECT_TRUE(init->isEnabled());
@@ -269,7 +283,7 @@ TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   // Opening again runs the start-up: the about box and the link; the
   // operator stays on the command he was on.
   Choose("Сторно");
-  QTest::mouseClick(init, Qt::LeftButton);
+  ui::MouseClick(init, Qt::LeftButton);
   WaitIdle();
   EXPECT_EQ(presenter.modals.size(), 2);
   EXPECT_EQ(window->CurrentCmd(), 0x18);
@@ -305,7 +319,7 @@ TEST_F(Conversions, NumberFieldsTakeOnlyWhatCanBeSent) {
     auto* field = Find<QLineEdit>(c.field);
     field->setFocus();
     field->selectAll();
-    QTest::keyClicks(field, c.keys);
+    ui::KeyClicks(field, c.keys);
     EXPECT_EQ(field->text(), c.shown);
   }
   // "Выполнить" pressed straight from the sum field sends the sum shown.
@@ -364,7 +378,7 @@ TEST_F(Conversions, ADateTypedOverTheWholeFieldIsTaken) {
     date->setDate({2026, 12, 11});
     date->setFocus();
     date->findChild<QLineEdit*>()->selectAll();
-    QTest::keyClicks(date, c.keys);
+    ui::KeyClicks(date, c.keys);
     EXPECT_EQ(date->date(), c.date);
   }
 }
@@ -387,15 +401,15 @@ TEST_F(WithSimulator, StoppingADumpEndsItAfterAWholePageAndSaysWhatItWrote) {
     SCOPED_TRACE(how);
     ChooseDumpRange("0", "8191");
     const uint64_t requestsBefore = sim.server->Requests();
-    QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+    ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
     QWidget* dialog = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
+    ASSERT_TRUE(ui::WaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
     if (how == std::string("dialog")) {
-      QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+      ui::MouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
     } else if (how == std::string("button")) {
       auto* stop = Find<QToolButton>("BtnStopJob");
       ASSERT_TRUE(stop->isEnabled());
-      QTest::mouseClick(stop, Qt::LeftButton);
+      ui::MouseClick(stop, Qt::LeftButton);
     }
     WaitIdle();
     EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
@@ -436,8 +450,8 @@ TEST_F(WithSimulator, MassDocumentsLogByTheirOwnCheckBoxes) {
 
 TEST_F(WithSimulator, ClosingDuringADumpStopsItThenAsks) {
   ChooseDumpRange("0", "8191");
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return ResultLines().size() > 16; }, 10000));
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  EXPECT_TRUE(ui::WaitFor([&] { return ResultLines().size() > 16; }, 10000));
   window->close();
   EXPECT_FALSE(window->JobRunning());
   EXPECT_FALSE(window->isVisible());
@@ -457,9 +471,9 @@ TEST_F(WithSimulator, AFullDumpAtTheFastestRateShowsItAndSetsItBackWhenStopped) 
   rates->setCurrentIndex(rates->findText("наибольшая"));
   const std::string file = dir.File("all.bin");
   Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   QLabel* state = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
+  ASSERT_TRUE(ui::WaitFor([&] {
     state = window->findChild<QLabel*>("lbDumpState");
     return state && state->text().contains("страница");
   }, 5000));
@@ -467,7 +481,7 @@ TEST_F(WithSimulator, AFullDumpAtTheFastestRateShowsItAndSetsItBackWhenStopped) 
   EXPECT_TRUE(state->text().contains(", осталось ")) << state->text().toStdString();
   EXPECT_EQ(sim.device.BaudRate(), 57600u);
   EXPECT_EQ(IniFile(SettingsPath()).ReadString("Options", "RaisedRate", ""), "57600");
-  QTest::mouseClick(window->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+  ui::MouseClick(window->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
   WaitIdle();
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
   EXPECT_EQ(sim.device.BaudRate(), 9600u);
@@ -494,7 +508,7 @@ TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
   const uint64_t requests = sim.server->Requests();
 
   presenter.dumpChoice = app::DumpFileChoice::Cancel;
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   WaitIdle();
   EXPECT_EQ(presenter.dumpQuestions, QStringList{QString::fromStdString(file) + ": 3 of 8192"});
   EXPECT_EQ(sim.server->Requests(), requests);
@@ -527,11 +541,11 @@ TEST_F(WithSimulator, AStopSignalDuringARaisedDumpSetsTheSpeedBackAndSavesTheSet
   Find<QCheckBox>("chAllDumpMaxSpeed")->setChecked(true);
   const std::string file = dir.File("all.bin");
   Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QWidget*>("TfmProgressDUMP"); }, 5000));
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ASSERT_TRUE(ui::WaitFor([&] { return window->findChild<QWidget*>("TfmProgressDUMP"); }, 5000));
   EXPECT_EQ(sim.device.BaudRate(), 19200u);
   ::raise(SIGTERM);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 10000));
+  EXPECT_TRUE(ui::WaitFor([&] { return !window->isVisible(); }, 10000));
   ::signal(SIGTERM, SIG_DFL);
   ::signal(SIGINT, SIG_DFL);
   ::signal(SIGHUP, SIG_DFL);
