@@ -4,13 +4,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -156,69 +154,6 @@ TEST_F(WithSimulator, TenPageDumpToAFileShowsEveryPage) {
   // The progress dialog is gone with the dump.
   ui::Wait(50);
   EXPECT_EQ(window->findChild<QWidget*>("TfmProgressDUMP"), nullptr);
-}
-
-TEST_F(WindowTest, ASilentDeviceKeepsTheWindowServedAndEndsInAMessage) {
-  PtyPair pty;
-  ConnectTo(pty.SlavePath());
-  Open();
-  ASSERT_TRUE(window->Session().LinkOpen());
-  Choose("Запрос состояния ЭКЛЗ");
-  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  ASSERT_TRUE(window->JobRunning());
-
-  // The event loop keeps running: a 20 ms timer is never more than 100 ms late.
-  QElapsedTimer clock;
-  clock.start();
-  qint64 last = 0, worst = 0;
-  QTimer probe;
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    worst = std::max(worst, clock.elapsed() - last);
-    last = clock.elapsed();
-  });
-  probe.start(20);
-  ui::Wait(300);
-
-  // A selection during the job takes effect at once; nothing that touches
-  // the link can be pressed, also on the parameters tab.
-  Choose("Продажа");
-  EXPECT_EQ(window->CurrentCmd(), 0x10);
-  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 0);
-  EXPECT_FALSE(Find<QPushButton>("btExecQuery")->isEnabled());
-  EXPECT_FALSE(Find<QToolButton>("BtnClosePort")->isEnabled());
-  EXPECT_FALSE(Find<QToolButton>("BtnInitPort")->isEnabled());
-
-  WaitIdle(5000);
-  probe.stop();
-  EXPECT_LT(worst, 120);
-  EXPECT_EQ(presenter.errors, QStringList{"Устройство не отвечает."});
-  // The failure is on record after the lines the command wrote, and the
-  // exchange pane names it.
-  EXPECT_EQ(ResultLines().last(), "Устройство не отвечает.");
-  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Устройство не отвечает");
-  EXPECT_TRUE(Find<QPushButton>("btExecQuery")->isEnabled());
-  EXPECT_TRUE(Find<QToolButton>("BtnClosePort")->isEnabled());
-}
-
-// Escape in the window stops a command that waits for a silent device at
-// once; the view and the exchange pane say it was stopped.
-TEST_F(WindowTest, EscapeStopsAWaitAtOnce) {
-  PtyPair pty;
-  ConnectTo(pty.SlavePath());
-  Open();
-  Choose("Запрос состояния ЭКЛЗ");
-  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  ASSERT_TRUE(window->JobRunning());
-  window->activateWindow();
-  ASSERT_TRUE(ui::WaitForWindowActive(window.get()));
-  QElapsedTimer clock;
-  clock.start();
-  ui::KeyClick(window.get(), Qt::Key_Escape);
-  WaitIdle(1500);
-  EXPECT_LT(clock.elapsed(), 1000);
-  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
-  EXPECT_EQ(ResultLines().last(), "Операция прервана");
-  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Операция прервана");
 }
 
 class Conversions : public WindowTest {
