@@ -2,8 +2,8 @@
 // eklz-sim. On Linux the device is served in this process on a real
 // pseudo-terminal. Under wine, eklz-sim of the Linux host serves it on a
 // pseudo-terminal that wine maps to a COM port: scripts/test-windows maps
-// COM2 to COM9 to the links in $EKLZ_TEST_LINES and names the simulator in
-// $EKLZ_TEST_SIM.
+// COMn (COM2 to COM9) to the link line-COMn in $EKLZ_TEST_LINES and names
+// the simulator in $EKLZ_TEST_SIM.
 #pragma once
 
 #include <QString>

@@ -50,6 +50,7 @@ namespace {
 
 constexpr const char* kOffline = "[fmMainFormState]\nConnected=0\n";
 
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -136,7 +137,7 @@ TEST_F(Window, EveryTaskListItemSelectsItsCommandPanelAndHelpPage) {
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_TRUE(ExecEnabled());
     EXPECT_EQ(browser->source().toLocalFile(),
-              QString::fromStdString(dir.File("Docs")) + "/" + c.helpPage + ".htm");
+              QDir::fromNativeSeparators(QString::fromStdString(dir.File("Docs"))) + "/" + c.helpPage + ".htm");
     EXPECT_EQ(LastCmd(SettingsPath()), c.code);
     // Nothing of the panel lies under "Выполнить": no field, and no label's text.
     auto* exec = Find<QPushButton>("btExecQuery");
@@ -530,7 +531,7 @@ TEST_F(Window, PrintedPagesReadBackWithLongLinesInChunks) {
 
 TEST(HelpPagesFolder, BesideTheProgramOrInItsInstalledShareFolder) {
   TempDir dir;
-  const QString root = QString::fromStdString(dir.Path().string());
+  const QString root = QDir::fromNativeSeparators(QString::fromStdString(dir.Path().string()));
   QDir(root).mkpath("build/bin/Docs");
   QDir(root).mkpath("usr/bin");
   QDir(root).mkpath("usr/share/eklz-tester/Docs");
