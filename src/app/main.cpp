@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
@@ -33,6 +34,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(eklz::app::kAppTitle);
   QApplication::setApplicationDisplayName(eklz::app::kAppTitle);
+  // The program's icon on every window of it (the desktop entry's and the
+  // .exe's icon are the same pictures).
+  QIcon icon;
+  for (const QString& name : QDir(":/icons").entryList({"eklz-tester-*.png"})) icon.addFile(":/icons/" + name);
+  QApplication::setWindowIcon(icon);
   // Russian regional settings, always: also the dates and sizes of Qt's dialogs.
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   QTranslator qtRussian;

@@ -7,7 +7,9 @@
 #include <shellapi.h>
 #include <signal.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 #include "cli/Terminal.h"
 #include "codec/CodePage.h"
@@ -64,6 +66,14 @@ std::vector<std::string> ProgramArguments(int, char**) {
   // in a file; the console shows UTF-8 from its output code page.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+  // Standard error has no buffer: the C runtime would hand the console one
+  // byte at a time, and a console reading UTF-8 then shows each byte of a
+  // Cyrillic letter as a box of its own. With a buffer, and flushed only at
+  // the end of a message (std::endl, the progress line's own flush), each
+  // message reaches the console whole.
+  static char errorBuffer[4096];
+  std::setvbuf(stderr, errorBuffer, _IOFBF, sizeof errorBuffer);
+  std::cerr.unsetf(std::ios::unitbuf);
   consoleCodePage = GetConsoleOutputCP();
   if (consoleCodePage != 0 && consoleCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
     std::atexit(RestoreConsoleCodePage);
@@ -98,6 +108,8 @@ std::string ExecutablePath() {
   }
 }
 
-bool ProgressTerminal() { return _isatty(_fileno(stderr)) != 0 && virtualTerminal; }
+bool ProgressTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+bool ControlSequences() { return virtualTerminal; }
 
 }  // namespace eklz::cli

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -14,6 +15,7 @@
 
 #include "codec/Regional.h"
 #include "commands/ArchiveDump.h"
+#include "codec/CodePage.h"
 #include "codec/Errors.h"
 #include "codec/FileCalls.h"
 #include "serial/SystemErrors.h"
@@ -50,6 +52,9 @@ void RequestStop(int signal) {
 
 // The progress line on standard error, when that is a terminal. Result
 // lines clear it before they are written and it is drawn again after them.
+// A carriage return takes it back to its start; a terminal that knows no
+// control sequences has a shorter text padded with spaces instead of the
+// erase to the end of the line.
 class ProgressLine {
  public:
   static ProgressLine& Instance() {
@@ -60,13 +65,18 @@ class ProgressLine {
   void Show(const std::string& text) {
     if (!enabled_) return;
     text_ = text;
-    std::fprintf(stderr, "\r\033[K%s", text_.c_str());
+    const size_t width = Utf8Length(text);
+    std::string line = erase_ ? "\r\033[K" + text : "\r" + text;
+    if (!erase_ && width < shown_) line += std::string(shown_ - width, ' ');
+    shown_ = std::max(shown_, width);
+    std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
   }
   void Hide() {
     if (!enabled_ || text_.empty()) return;
-    std::fputs("\r\033[K", stderr);
+    std::fputs(erase_ ? "\r\033[K" : ("\r" + std::string(shown_, ' ') + "\r").c_str(), stderr);
     std::fflush(stderr);
+    shown_ = 0;
   }
   void Restore() {
     if (!text_.empty()) Show(text_);
@@ -77,8 +87,10 @@ class ProgressLine {
   }
 
  private:
-  ProgressLine() : enabled_(ProgressTerminal()) {}
+  ProgressLine() : enabled_(ProgressTerminal()), erase_(ControlSequences()) {}
   bool enabled_;
+  bool erase_;
+  size_t shown_ = 0;  // the widest text drawn since the line was last cleared
   std::string text_;
 };
 
@@ -193,6 +205,8 @@ std::string ExecutablePath() {
 }
 
 bool ProgressTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+bool ControlSequences() { return true; }
 #endif
 
 TerminalSink::TerminalSink(const std::string& protocolPath) : protocolPath_(protocolPath) {

@@ -42,9 +42,12 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // The full path of the running program.
 std::string ExecutablePath();
 
-// Whether standard error is a terminal that understands the progress line's
-// control sequences.
+// Whether standard error is a terminal: the progress line is drawn there.
 bool ProgressTerminal();
+
+// Whether that terminal understands control sequences (on Windows: whether
+// the console took the virtual terminal mode).
+bool ControlSequences();
 
 // The signal that asked the run to stop (SIGPIPE for a closed standard
 // output), 0 while none did.

@@ -3,14 +3,13 @@
 #include <QDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTest>
 #include <QTreeWidget>
 
 #include <fstream>
 
+#include "UiDriver.h"
 #include "app/Views.h"
 #include "codec/Errors.h"
-#include "sim/Demo.h"
 
 namespace eklz::test {
 
@@ -66,14 +65,6 @@ void FakePresenter::ErrorMessage(QWidget*, const QString& text, const QString& c
   if (whileMessageShown) whileMessageShown();
 }
 
-SimDevice::SimDevice(bool demo) {
-  if (demo) sim::BuildDemo(device);
-  server = std::make_unique<sim::PtyServer>(device, sim::ServerOptions{});
-  server->Start();
-}
-
-SimDevice::~SimDevice() { server.reset(); }
-
 void WindowTest::WriteSettings(const std::string& text) {
   std::ofstream(SettingsPath(), std::ios::binary) << text;
 }
@@ -94,8 +85,8 @@ app::TfmMain& WindowTest::Open() {
 }
 
 void WindowTest::WaitIdle(int ms) {
-  QTest::qWait(0);
-  EXPECT_TRUE(QTest::qWaitFor([this] { return !window->JobRunning(); }, ms));
+  ui::Wait(0);
+  EXPECT_TRUE(ui::WaitFor([this] { return !window->JobRunning(); }, ms));
 }
 
 QTreeWidgetItem* WindowTest::TaskItem(const QString& caption) {
@@ -113,11 +104,11 @@ void WindowTest::Choose(const QString& caption) {
   ASSERT_NE(item, nullptr);
   item->parent()->setExpanded(true);
   tree->scrollToItem(item);
-  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+  ui::MouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
 }
 
 void WindowTest::Execute() {
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   WaitIdle();
 }
 

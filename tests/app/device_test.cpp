@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,8 +12,6 @@
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTabWidget>
-#include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -26,6 +23,7 @@
 #include <sstream>
 
 #include "AppFixture.h"
+#include "UiDriver.h"
 #include "app/Catalogue.h"
 #include "app/StopSignals.h"
 #include "app/Views.h"
@@ -37,6 +35,9 @@
 #include "procedures/Autotest.h"
 #include "sim/Demo.h"
 #include "settings/IniFile.h"
+#include "sim/Demo.h"
+#include "sim/Device.h"
+#include "sim/PtyServer.h"
 #include "support/Pty.h"
 #include "support/SimSession.h"
 
@@ -57,6 +58,17 @@ std::vector<std::string> WithoutClock(std::vector<std::string> lines) {
   }
   return lines;
 }
+
+// The simulated EKLZ on a pty of its own, its state at hand.
+struct SimDevice {
+  SimDevice() {
+    sim::BuildDemo(device);
+    server = std::make_unique<sim::PtyServer>(device, sim::ServerOptions{});
+    server->Start();
+  }
+  sim::Device device;
+  std::unique_ptr<sim::PtyServer> server;
+};
 
 // A window connected to the demo simulator.
 class WithSimulator : public WindowTest {
@@ -113,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](WindowTest&, QWidget& w) {
                        w.findChild<QLineEdit*>("edSaleDepNum")->setText("3");
                        auto* count = w.findChild<QLineEdit*>("edSaleCnt");
-                       QTest::keyClicks(count, "\b\b\b\b\b2.5");
+                       ui::KeyClicks(count, "\b\b\b\b\b2.5");
                        EXPECT_EQ(count->text(), "2,5");
                        w.findChild<QLineEdit*>("edSaleSum")->setText("12,34");
                      },
@@ -122,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](EklzSession& s) { AskStatus(s, false, true); }},
         EndToEndCase{"ControlTapeTextForm", "Запрос контрольной ленты",
                      [](WindowTest&, QWidget& w) {
-                       QTest::mouseClick(w.findChild<QRadioButton*>("rbControlTapeText"), Qt::LeftButton);
+                       ui::MouseClick(w.findChild<QRadioButton*>("rbControlTapeText"), Qt::LeftButton);
                        w.findChild<QLineEdit*>("edShift")->setText("2");
                      },
                      [](EklzSession& s) {
@@ -147,71 +159,8 @@ TEST_F(WithSimulator, TenPageDumpToAFileShowsEveryPage) {
   EXPECT_EQ(bytes.size(), 10u * 512u);
   EXPECT_EQ(bytes, ReadFile(dir.File("reference.bin")));
   // The progress dialog is gone with the dump.
-  QTest::qWait(50);
+  ui::Wait(50);
   EXPECT_EQ(window->findChild<QWidget*>("TfmProgressDUMP"), nullptr);
-}
-
-TEST_F(WindowTest, ASilentDeviceKeepsTheWindowServedAndEndsInAMessage) {
-  PtyPair pty;
-  ConnectTo(pty.SlavePath());
-  Open();
-  ASSERT_TRUE(window->Session().LinkOpen());
-  Choose("Запрос состояния ЭКЛЗ");
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  ASSERT_TRUE(window->JobRunning());
-
-  // The event loop keeps running: a 20 ms timer is never more than 100 ms late.
-  QElapsedTimer clock;
-  clock.start();
-  qint64 last = 0, worst = 0;
-  QTimer probe;
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    worst = std::max(worst, clock.elapsed() - last);
-    last = clock.elapsed();
-  });
-  probe.start(20);
-  QTest::qWait(300);
-
-  // A selection during the job takes effect at once; nothing that touches
-  // the link can be pressed, also on the parameters tab.
-  Choose("Продажа");
-  EXPECT_EQ(window->CurrentCmd(), 0x10);
-  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 0);
-  EXPECT_FALSE(Find<QPushButton>("btExecQuery")->isEnabled());
-  EXPECT_FALSE(Find<QToolButton>("BtnClosePort")->isEnabled());
-  EXPECT_FALSE(Find<QToolButton>("BtnInitPort")->isEnabled());
-
-  WaitIdle(5000);
-  probe.stop();
-  EXPECT_LT(worst, 120);
-  EXPECT_EQ(presenter.errors, QStringList{"Устройство не отвечает."});
-  // The failure is on record after the lines the command wrote, and the
-  // exchange pane names it.
-  EXPECT_EQ(ResultLines().last(), "Устройство не отвечает.");
-  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Устройство не отвечает");
-  EXPECT_TRUE(Find<QPushButton>("btExecQuery")->isEnabled());
-  EXPECT_TRUE(Find<QToolButton>("BtnClosePort")->isEnabled());
-}
-
-// Escape in the window stops a command that waits for a silent device at
-// once; the view and the exchange pane say it was stopped.
-TEST_F(WindowTest, EscapeStopsAWaitAtOnce) {
-  PtyPair pty;
-  ConnectTo(pty.SlavePath());
-  Open();
-  Choose("Запрос состояния ЭКЛЗ");
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  ASSERT_TRUE(window->JobRunning());
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-  QElapsedTimer clock;
-  clock.start();
-  QTest::keyClick(window.get(), Qt::Key_Escape);
-  WaitIdle(1500);
-  EXPECT_LT(clock.elapsed(), 1000);
-  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
-  EXPECT_EQ(ResultLines().last(), "Операция прервана");
-  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Операция прервана");
 }
 
 class Conversions : public WindowTest {
@@ -242,8 +191,8 @@ TEST_F(Conversions, AGroupedShiftNumberIsReadByItsValue) {
   auto* shift = Find<QLineEdit>("edShift");
   shift->setFocus();
   shift->selectAll();
-  QTest::keyClicks(shift, "1000");
-  QTest::keyClick(shift, Qt::Key_Return);
+  ui::KeyClicks(shift, "1000");
+  ui::KeyClick(shift, Qt::Key_Return);
   EXPECT_EQ(shift->text(), QString("1\u00A0000"));
   WaitIdle();
   ASSERT_EQ(peer->Requests().size(), 1u);
@@ -274,8 +223,8 @@ TEST_F(Conversions, KeysRunTheCurrentCommand) {
     QWidget* target = c.focus();
     ASSERT_NE(target, nullptr);
     target->setFocus();
-    QTest::keyClick(target, static_cast<Qt::Key>(c.key), c.modifiers);
-    QTest::qWait(0);
+    ui::KeyClick(target, static_cast<Qt::Key>(c.key), c.modifiers);
+    ui::Wait(0);
     WaitIdle();
     EXPECT_EQ(peer->Requests().size(), ++sent);
     EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 1);
@@ -284,9 +233,9 @@ TEST_F(Conversions, KeysRunTheCurrentCommand) {
   Choose("Заявка на ремонт в Дорнал");
   auto* memo = Find<QPlainTextEdit>("meRequestDornalDevelopmentFailure");
   memo->setFocus();
-  QTest::keyClicks(memo, "a");
-  QTest::keyClick(memo, Qt::Key_Return);
-  QTest::qWait(0);
+  ui::KeyClicks(memo, "a");
+  ui::KeyClick(memo, Qt::Key_Return);
+  ui::Wait(0);
   WaitIdle();
   EXPECT_EQ(peer->Requests().size(), sent);
   EXPECT_EQ(memo->toPlainText(), "a\n");
@@ -298,16 +247,16 @@ TEST_F(Conversions, AFrameThatCannotBeSentIsNotLogged) {
   Choose("Команда, которую вы можете сделать сами");
   auto* table = Find<QTableWidget>("StringGrid1");
   table->setCurrentCell(1, 2);
-  QTest::keyClick(table, Qt::Key_F2);
+  ui::KeyClick(table, Qt::Key_F2);
   QLineEdit* editor = nullptr;
   for (QLineEdit* e : table->viewport()->findChildren<QLineEdit*>()) {
     if (e->isVisible()) editor = e;
   }
   ASSERT_NE(editor, nullptr);
   editor->selectAll();
-  QTest::keyClicks(editor, "G");
-  QTest::keyClick(editor, Qt::Key_Tab);
-  QTest::qWait(0);
+  ui::KeyClicks(editor, "G");
+  ui::KeyClick(editor, Qt::Key_Tab);
+  ui::Wait(0);
   ASSERT_EQ(table->item(1, 2)->text(), "");
   presenter.errors.clear();
   Execute();
@@ -337,7 +286,7 @@ TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   auto* close = Find<QToolButton>("BtnClosePort");
   ASSERT_TRUE(close->isEnabled());
   EXPECT_FALSE(init->isEnabled());
-  QTest::mouseClick(close, Qt::LeftButton);
+  ui::MouseClick(close, Qt::LeftButton);
   EXPECT_FALSE(window->Session().LinkOpen());
   EXPECT_EQ(Find<QLabel>("StatusConn")->text(), "Нет соединения");
   EXPECT_TRUE(init->isEnabled());
@@ -346,7 +295,7 @@ TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   // Opening again runs the start-up: the about box and the link; the
   // operator stays on the command he was on.
   Choose("Сторно");
-  QTest::mouseClick(init, Qt::LeftButton);
+  ui::MouseClick(init, Qt::LeftButton);
   WaitIdle();
   EXPECT_EQ(presenter.modals.size(), 2);
   EXPECT_EQ(window->CurrentCmd(), 0x18);
@@ -383,7 +332,7 @@ TEST_F(Conversions, NumberFieldsTakeOnlyWhatCanBeSent) {
     auto* field = Find<QLineEdit>(c.field);
     field->setFocus();
     field->selectAll();
-    QTest::keyClicks(field, c.keys);
+    ui::KeyClicks(field, c.keys);
     EXPECT_EQ(field->text(), c.shown);
   }
   // "Выполнить" pressed straight from the sum field sends the sum shown.
@@ -406,13 +355,13 @@ TEST_F(Conversions, AFractionTypedWithACommaOrAPointIsShownAndSent) {
     auto* sum = Find<QLineEdit>("edSaleSum");
     quantity->setFocus();
     quantity->selectAll();
-    QTest::keyClicks(quantity, keys);
-    QTest::keyClick(quantity, Qt::Key_Tab);
+    ui::KeyClicks(quantity, keys);
+    ui::KeyClick(quantity, Qt::Key_Tab);
     EXPECT_EQ(quantity->text(), "2,500");
     sum->setFocus();
     sum->selectAll();
-    QTest::keyClicks(sum, "0,125");
-    QTest::keyClick(sum, Qt::Key_Tab);
+    ui::KeyClicks(sum, "0,125");
+    ui::KeyClick(sum, Qt::Key_Tab);
     EXPECT_EQ(sum->text(), "0,12");
     Execute();
     ASSERT_EQ(peer->Requests().size(), before + 1);
@@ -472,7 +421,7 @@ TEST_F(Conversions, ADateTypedOverTheWholeFieldIsTaken) {
     date->setDate({2026, 12, 11});
     date->setFocus();
     date->findChild<QLineEdit*>()->selectAll();
-    QTest::keyClicks(date, c.keys);
+    ui::KeyClicks(date, c.keys);
     EXPECT_EQ(date->date(), c.date);
   }
 }
@@ -495,15 +444,15 @@ TEST_F(WithSimulator, StoppingADumpEndsItAfterAWholePageAndSaysWhatItWrote) {
     SCOPED_TRACE(how);
     ChooseDumpRange("0", "8191");
     const uint64_t requestsBefore = sim.server->Requests();
-    QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+    ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
     QWidget* dialog = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
+    ASSERT_TRUE(ui::WaitFor([&] { return (dialog = window->findChild<QWidget*>("TfmProgressDUMP")); }, 5000));
     if (how == std::string("dialog")) {
-      QTest::mouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+      ui::MouseClick(dialog->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
     } else if (how == std::string("button")) {
       auto* stop = Find<QToolButton>("BtnStopJob");
       ASSERT_TRUE(stop->isEnabled());
-      QTest::mouseClick(stop, Qt::LeftButton);
+      ui::MouseClick(stop, Qt::LeftButton);
     }
     WaitIdle();
     EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
@@ -556,8 +505,8 @@ TEST_F(WithSimulator, MassDocumentsLogByTheirOwnCheckBoxes) {
 
 TEST_F(WithSimulator, ClosingDuringADumpStopsItThenAsks) {
   ChooseDumpRange("0", "8191");
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return ResultLines().size() > 16; }, 10000));
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  EXPECT_TRUE(ui::WaitFor([&] { return ResultLines().size() > 16; }, 10000));
   window->close();
   EXPECT_FALSE(window->JobRunning());
   EXPECT_FALSE(window->isVisible());
@@ -577,9 +526,9 @@ TEST_F(WithSimulator, AFullDumpAtTheFastestRateShowsItAndSetsItBackWhenStopped) 
   rates->setCurrentIndex(rates->findText("наибольшая"));
   const std::string file = dir.File("all.bin");
   Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   QLabel* state = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
+  ASSERT_TRUE(ui::WaitFor([&] {
     state = window->findChild<QLabel*>("lbDumpState");
     return state && state->text().contains("страница");
   }, 5000));
@@ -587,7 +536,7 @@ TEST_F(WithSimulator, AFullDumpAtTheFastestRateShowsItAndSetsItBackWhenStopped) 
   EXPECT_TRUE(state->text().contains(", осталось ")) << state->text().toStdString();
   EXPECT_EQ(sim.device.BaudRate(), 57600u);
   EXPECT_EQ(IniFile(SettingsPath()).ReadString("Options", "RaisedRate", ""), "57600");
-  QTest::mouseClick(window->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
+  ui::MouseClick(window->findChild<QPushButton*>("RzBitBtn1"), Qt::LeftButton);
   WaitIdle();
   EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
   EXPECT_EQ(sim.device.BaudRate(), 9600u);
@@ -617,7 +566,7 @@ TEST_F(WithSimulator, AFullDumpIntoAFileWithPagesAsksWhetherToContinueIt) {
   Find<app::LogView>("mmResult")->AppendLines("Дамп прерван: записано 3 страницы из 8192", 1);
   Find<app::LogView>("MemoLog")->AppendLines("==> 02 03 04 00 02 01", 1);
   presenter.dumpChoice = app::DumpFileChoice::Cancel;
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   WaitIdle();
   EXPECT_EQ(presenter.dumpQuestions, QStringList{QString::fromStdString(file) + ": 3 of 8192"});
   EXPECT_EQ(sim.server->Requests(), requests);
@@ -668,9 +617,9 @@ TEST_F(WindowTest, AContinuedDumpCountsThePagesOfTheArchive) {
   std::ofstream(file, std::ios::binary) << std::string(346 * 512, '\0');
   Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
   presenter.dumpChoice = app::DumpFileChoice::Continue;
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
   QLabel* state = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
+  ASSERT_TRUE(ui::WaitFor([&] {
     state = window->findChild<QLabel*>("lbDumpState");
     return state && state->text().contains("страница ");
   }, 5000));
@@ -679,7 +628,7 @@ TEST_F(WindowTest, AContinuedDumpCountsThePagesOfTheArchive) {
   ASSERT_TRUE(shown.hasMatch()) << state->text().toStdString();
   EXPECT_GE(shown.captured(1).toInt(), 346);
   EXPECT_EQ(shown.captured(2), "8192");
-  QTest::mouseClick(window->findChild<QWidget*>("TfmProgressDUMP")->findChild<QPushButton*>("RzBitBtn1"),
+  ui::MouseClick(window->findChild<QWidget*>("TfmProgressDUMP")->findChild<QPushButton*>("RzBitBtn1"),
                     Qt::LeftButton);
   WaitIdle();
   const int pages = static_cast<int>(std::filesystem::file_size(file) / 512);
@@ -736,7 +685,7 @@ TEST_F(WindowTest, AStoppedProcedureLeavesNothingOpenInTheDevice) {
     options.afterRequest = [&](const sim::Device& d) {
       if (!c.open(d) || stopped.exchange(true)) return;
       QMetaObject::invokeMethod(
-          window.get(), [this] { QTest::keyClick(window.get(), Qt::Key_Escape); }, Qt::QueuedConnection);
+          window.get(), [this] { ui::KeyClick(window.get(), Qt::Key_Escape); }, Qt::QueuedConnection);
     };
     sim::PtyServer server(device, std::move(options));
     server.Start();
@@ -769,11 +718,11 @@ TEST_F(WithSimulator, AStopSignalDuringARaisedDumpSetsTheSpeedBackAndSavesTheSet
   Find<QCheckBox>("chAllDumpMaxSpeed")->setChecked(true);
   const std::string file = dir.File("all.bin");
   Find<QLineEdit>("edAllDumpFileName")->setText(QString::fromStdString(file));
-  QTest::mouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QWidget*>("TfmProgressDUMP"); }, 5000));
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ASSERT_TRUE(ui::WaitFor([&] { return window->findChild<QWidget*>("TfmProgressDUMP"); }, 5000));
   EXPECT_EQ(sim.device.BaudRate(), 19200u);
   ::raise(SIGTERM);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 10000));
+  EXPECT_TRUE(ui::WaitFor([&] { return !window->isVisible(); }, 10000));
   ::signal(SIGTERM, SIG_DFL);
   ::signal(SIGINT, SIG_DFL);
   ::signal(SIGHUP, SIG_DFL);

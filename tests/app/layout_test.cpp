@@ -19,7 +19,6 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOptionComboBox>
-#include <QTest>
 #include <QUrl>
 #include <QWindow>
 
@@ -27,6 +26,7 @@
 #include <memory>
 
 #include "AppFixture.h"
+#include "UiDriver.h"
 #include "app/Catalogue.h"
 #include "app/Presenter.h"
 #include "app/myAbout.h"
@@ -190,7 +190,7 @@ TEST_F(Screen, TheWindowStartsWithinTheScreenAndAStoredPlacementIsBroughtOntoIt)
 TEST_F(Screen, OnTheScreenGiven) {
   if (qEnvironmentVariableIsEmpty("EKLZ_TEST_SCREEN")) GTEST_SKIP() << "run by WholePanelsOnLaptopScreens";
   Open();
-  QTest::qWait(50);
+  ui::Wait(50);
   ExpectOnScreen("on " + qEnvironmentVariable("EKLZ_TEST_SCREEN").toStdString());
   for (QScrollArea* area : Find<QStackedWidget>("pnPanels")->findChildren<QScrollArea*>()) {
     Find<QStackedWidget>("pnPanels")->setCurrentWidget(area->parentWidget());
@@ -269,7 +269,7 @@ TEST_F(Layout, AboutBoxHelpLinkOpensTheStartPageOfTheHelp) {
   ASSERT_NE(window->AboutBox(), nullptr);
 
   const UrlCatcher catcher("file");
-  QTest::mouseClick(window->AboutBox()->findChild<QLabel*>("Label6"), Qt::LeftButton);
+  ui::MouseClick(window->AboutBox()->findChild<QLabel*>("Label6"), Qt::LeftButton);
   ASSERT_EQ(catcher.opened.size(), 1);
   const QString page = catcher.opened.front().toLocalFile();
   EXPECT_EQ(QFileInfo(page).absolutePath().toStdString(), Folder(helpFolder + "/Docs"));
@@ -334,7 +334,7 @@ TEST_F(Layout, SaveDialogsStartInTheFolderUsedLast) {
 
   presenter.dumpPath = root + "/dumps/archive.Bin";
   Choose("Весь дамп архива");
-  QTest::mouseClick(Find<QAbstractButton>("RzToolbarButton2"), Qt::LeftButton);
+  ui::MouseClick(Find<QAbstractButton>("RzToolbarButton2"), Qt::LeftButton);
   EXPECT_EQ(Folder(presenter.dialogFolders.back()), Folder(root + "/logs"));
   EXPECT_EQ(Find<QLineEdit>("edAllDumpFileName")->text().toStdString(),
             app::ShownPath(presenter.dumpPath).toStdString());

@@ -1,5 +1,6 @@
 // The window without a device: navigation, the tab rule, start-up and
-// shutdown, saving and printing the views, the about box.
+// shutdown, saving and printing the views, the about box; and on a line
+// where no device answers: the window stays served and Escape stops the wait.
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
@@ -7,41 +8,49 @@
 #include <QDialog>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
-#include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string_view>
 
 #include "AppFixture.h"
+#include "SimLine.h"
+#include "UiDriver.h"
 #include "app/Catalogue.h"
 #include "app/Fields.h"
 #include "app/Panels.h"
 #include "app/Views.h"
 #include "app/myAbout.h"
 #include "settings/IniFile.h"
+#ifndef _WIN32
 #include "support/Pty.h"
+#endif
 
 namespace eklz::test {
 namespace {
 
 constexpr const char* kOffline = "[fmMainFormState]\nConnected=0\n";
+
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -129,7 +138,7 @@ TEST_F(Window, EveryTaskListItemSelectsItsCommandPanelAndHelpPage) {
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_TRUE(ExecEnabled());
     EXPECT_EQ(browser->source().toLocalFile(),
-              QString::fromStdString(dir.File("Docs")) + "/" + c.helpPage + ".htm");
+              QDir::fromNativeSeparators(QString::fromStdString(dir.File("Docs"))) + "/" + c.helpPage + ".htm");
     EXPECT_EQ(LastCmd(SettingsPath()), c.code);
     // Nothing of the panel lies under "Выполнить": no field, and no label's text.
     auto* exec = Find<QPushButton>("btExecQuery");
@@ -235,13 +244,13 @@ TEST_F(Window, TheFormShownIsTheFormSent) {
     const int code = def.formChoice->code;
     Choose(caption);
     EXPECT_EQ(window->CurrentCmd(), code);
-    QTest::mouseClick(Find<QRadioButton>(def.formChoice->text), Qt::LeftButton);
+    ui::MouseClick(Find<QRadioButton>(def.formChoice->text), Qt::LeftButton);
     EXPECT_EQ(window->CurrentCmd(), code + 0x80);
     Choose("Продажа");
     Choose(caption);
     EXPECT_TRUE(Find<QRadioButton>(def.formChoice->text)->isChecked());
     EXPECT_EQ(window->CurrentCmd(), code + 0x80);
-    QTest::mouseClick(Find<QRadioButton>(def.formChoice->digits), Qt::LeftButton);
+    ui::MouseClick(Find<QRadioButton>(def.formChoice->digits), Qt::LeftButton);
     EXPECT_EQ(window->CurrentCmd(), code);
   }
 }
@@ -269,16 +278,16 @@ TEST_F(Window, ArrowKeysInTheTaskListRaiseEachItemsPanel) {
   Open();
   auto* tree = Find<QTreeWidget>("rzTaskList");
   tree->setFocus();
-  QTest::keyClick(tree, Qt::Key_Down);
+  ui::KeyClick(tree, Qt::Key_Down);
   EXPECT_EQ(RaisedPanel(), "pnBuy");
   EXPECT_EQ(window->CurrentCmd(), 0x11);
   EXPECT_EQ(LastCmd(SettingsPath()), 0x11);
-  QTest::keyClick(tree, Qt::Key_Up);
+  ui::KeyClick(tree, Qt::Key_Up);
   EXPECT_EQ(RaisedPanel(), "pnSale");
   Choose("Отмена действия");
-  QTest::keyClick(tree, Qt::Key_Down);  // onto the heading "Отчёты"
+  ui::KeyClick(tree, Qt::Key_Down);  // onto the heading "Отчёты"
   EXPECT_EQ(RaisedPanel(), "pnAbort");
-  QTest::keyClick(tree, Qt::Key_Down);
+  ui::KeyClick(tree, Qt::Key_Down);
   EXPECT_EQ(RaisedPanel(), "pnAskSN");
   EXPECT_EQ(window->CurrentCmd(), 0x14);
 }
@@ -299,7 +308,7 @@ TEST_F(Window, ThePanelsKeepWhatWasSetOnThem) {
   from->setDate(QDate(2020, 1, 1));
   shiftFrom->setText("5");
   Find<QLineEdit>("edAskReportTo")->setText("7");
-  QTest::mouseClick(Find<QRadioButton>("rbAskReportTXT"), Qt::LeftButton);
+  ui::MouseClick(Find<QRadioButton>("rbAskReportTXT"), Qt::LeftButton);
   const uint8_t textForm = window->CurrentCmd();
   Choose("Продажа");
   Choose("Запрос отчета");
@@ -361,7 +370,7 @@ TEST_F(Window, TheFullDumpPanelSaysTheRateChosenAndShowsAPath) {
   auto* file = Find<QLineEdit>("edAllDumpFileName");
   const QString path = "/home/operator/dumps/eklz-0001.bin";
   file->setText(path);
-  QTest::qWait(0);
+  ui::Wait(0);
   EXPECT_GE(file->width(), file->fontMetrics().horizontalAdvance(path) + 8);
 }
 
@@ -374,7 +383,7 @@ TEST_F(Window, ExecuteIsEnabledOnlyOnTheParametersTab) {
   tabs->setTabVisible(1, true);
   tabs->setCurrentIndex(1);
   EXPECT_FALSE(ExecEnabled());
-  QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
+  ui::MouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
   EXPECT_TRUE(ExecEnabled());
 }
 
@@ -408,6 +417,7 @@ TEST_F(Window, StartUpAlwaysSelectsTheSaleAndAFailedLinkBlinks) {
   EXPECT_EQ(IniFile(SettingsPath()).ReadString("Options", "BoundRate", ""), "abc");
 }
 
+#ifndef _WIN32  // a pty held under a lock and the POSIX system messages
 // A port that does not open: the connection pane blinks its caption as
 // before, the exchange pane names the reason in a few words, and the
 // connection pane's hint holds the system's message with the port.
@@ -453,10 +463,12 @@ TEST_F(Window, APortThatDoesNotOpenSaysWhy) {
     shown = d.findChild<app::IntegerEdit*>("RzNumericEdit1")->Digits();
     d.accept();
   };
-  QTest::mouseClick(Find<QToolButton>("RzToolButton2"), Qt::LeftButton);
+  ui::MouseClick(Find<QToolButton>("RzToolButton2"), Qt::LeftButton);
   EXPECT_EQ(shown, "32000");
   EXPECT_EQ(window->Session().settings.TimeOuts, 32000);
 }
+
+#endif
 
 // A settings file that cannot be written (here its folder is a file, which
 // holds for root too): the window says so once in the status bar, runs on
@@ -485,7 +497,7 @@ TEST_F(Window, ShutdownWritesPlacementAndSettingsInOrder) {
   WriteSettings("[Group 1]\nOpened=0\n[Options]\nLogTXT=0\nTimeOuts=0x20\n[fmMainFormState]\nConnected=0\n");
   Open();
   // The size the window took on the test platform's screen.
-  QTest::qWait(0);
+  ui::Wait(0);
   const std::string width = "Width=" + std::to_string(window->width());
   const std::string height = "Height=" + std::to_string(window->height());
   window->close();
@@ -507,7 +519,7 @@ TEST_F(Window, ShutdownWritesPlacementAndSettingsInOrder) {
 TEST_F(Window, AMaximizedWindowReopensMaximizedWithItsNormalSize) {
   WriteSettings("[fmMainFormState]\nConnected=0\nSaved=1\nMaximized=1\nLeft=30\nTop=40\nWidth=700\nHeight=500\n");
   Open();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isMaximized(); }, 2000));
+  EXPECT_TRUE(ui::WaitFor([&] { return window->isMaximized(); }, 2000));
   window->close();
   const IniFile ini(SettingsPath());
   EXPECT_TRUE(ini.ReadBool("fmMainFormState", "Maximized", false));
@@ -520,7 +532,7 @@ TEST_F(Window, SavedPairIsWindows1251WithCrLfAndTheHexName) {
   Open();
   Fill("mmResult", {"Результат операции: ", "", "Сумма:1,5"});
   Fill("MemoLog", {"==> 02 01 07 06"});
-  QTest::mouseClick(Find<QToolButton>("SaveLogs"), Qt::LeftButton);
+  ui::MouseClick(Find<QToolButton>("SaveLogs"), Qt::LeftButton);
   EXPECT_EQ(ReadFile(dir.File("test.log")),
             "\xD0\xE5\xE7\xF3\xEB\xFC\xF2\xE0\xF2 \xEE\xEF\xE5\xF0\xE0\xF6\xE8\xE8: \r\n\r\n"
             "\xD1\xF3\xEC\xEC\xE0:1,5\r\n");
@@ -566,7 +578,7 @@ TEST_F(Window, AFileThatCannotBeWrittenKeepsTheHistoriesAndTheWindowOpen) {
 TEST_F(Window, PrintingWithBothViewsEmptySaysThereIsNothing) {
   presenter.pdfPath = QString::fromStdString(dir.File("out.pdf"));
   Open();
-  QTest::mouseClick(Find<QToolButton>("RzToolButton3"), Qt::LeftButton);
+  ui::MouseClick(Find<QToolButton>("RzToolButton3"), Qt::LeftButton);
   EXPECT_EQ(presenter.messages, QStringList{"Сообщение: А печатать в данный момент нечего."});
   EXPECT_FALSE(QFile::exists(presenter.pdfPath));
 }
@@ -578,13 +590,10 @@ TEST_F(Window, PrintedPagesReadBackWithLongLinesInChunks) {
   for (int i = 0; i < 1024; ++i) digits += QChar('0' + (i * 7) % 10);
   Fill("mmResult", {"Дамп:", digits});
   Fill("MemoLog", {"==> 02 03 03 00 00 00"});
-  QTest::mouseClick(Find<QToolButton>("RzToolButton3"), Qt::LeftButton);
+  ui::MouseClick(Find<QToolButton>("RzToolButton3"), Qt::LeftButton);
   ASSERT_TRUE(QFile::exists(presenter.pdfPath));
 
-  QProcess pdftotext;
-  pdftotext.start("pdftotext", {"-layout", presenter.pdfPath, "-"});
-  ASSERT_TRUE(pdftotext.waitForFinished(20000));
-  const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+  const QString text = PdfText(presenter.pdfPath);
   QStringList lines;
   for (const QString& line : text.split('\n')) {
     if (!line.trimmed().isEmpty()) lines << line.trimmed();  // a page ends in a form feed
@@ -600,7 +609,7 @@ TEST_F(Window, PrintedPagesReadBackWithLongLinesInChunks) {
 
 TEST(HelpPagesFolder, BesideTheProgramOrInItsInstalledShareFolder) {
   TempDir dir;
-  const QString root = QString::fromStdString(dir.Path().string());
+  const QString root = QDir::fromNativeSeparators(QString::fromStdString(dir.Path().string()));
   QDir(root).mkpath("build/bin/Docs");
   QDir(root).mkpath("usr/bin");
   QDir(root).mkpath("usr/share/eklz-tester/Docs");
@@ -613,14 +622,77 @@ TEST(HelpPagesFolder, BesideTheProgramOrInItsInstalledShareFolder) {
 TEST_F(Window, AboutBoxClosesItselfOnlyAtItsFirstShowing) {
   app::TfmMyAbout about(QUrl::fromLocalFile(QString::fromStdString(dir.File("Docs/"))));
   about.show();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !about.isVisible(); }, 5000));
+  EXPECT_TRUE(ui::WaitFor([&] { return !about.isVisible(); }, 5000));
   EXPECT_FALSE(about.AutoClose());
   about.show();
-  QTest::qWait(1500);
+  ui::Wait(1500);
   EXPECT_TRUE(about.isVisible());
   // The address label opens the page and leaves the box open; any other part closes it.
-  QTest::mouseClick(about.findChild<QLabel*>("Label2"), Qt::LeftButton);
+  ui::MouseClick(about.findChild<QLabel*>("Label2"), Qt::LeftButton);
   EXPECT_FALSE(about.isVisible());
+}
+
+TEST_F(WindowTest, ASilentDeviceKeepsTheWindowServedAndEndsInAMessage) {
+  const SimLine silent({"--silent"});
+  ConnectTo(silent.Port());
+  Open();
+  ASSERT_TRUE(window->Session().LinkOpen());
+  Choose("Запрос состояния ЭКЛЗ");
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ASSERT_TRUE(window->JobRunning());
+
+  // The event loop keeps running: a 20 ms timer is never more than 100 ms late.
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, worst = 0;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    worst = std::max(worst, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  probe.start(20);
+  ui::Wait(300);
+
+  // A selection during the job takes effect at once; nothing that touches
+  // the link can be pressed, also on the parameters tab.
+  Choose("Продажа");
+  EXPECT_EQ(window->CurrentCmd(), 0x10);
+  EXPECT_EQ(Find<QTabWidget>("pcQueryArea")->currentIndex(), 0);
+  EXPECT_FALSE(Find<QPushButton>("btExecQuery")->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BtnClosePort")->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BtnInitPort")->isEnabled());
+
+  WaitIdle(5000);
+  probe.stop();
+  EXPECT_LT(worst, 120);
+  EXPECT_EQ(presenter.errors, QStringList{"Устройство не отвечает."});
+  // The failure is on record after the lines the command wrote, and the
+  // exchange pane names it.
+  EXPECT_EQ(ResultLines().last(), "Устройство не отвечает.");
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Устройство не отвечает");
+  EXPECT_TRUE(Find<QPushButton>("btExecQuery")->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("BtnClosePort")->isEnabled());
+}
+
+// Escape in the window stops a command that waits for a silent device at
+// once; the view and the exchange pane say it was stopped.
+TEST_F(WindowTest, EscapeStopsAWaitAtOnce) {
+  const SimLine silent({"--silent"});
+  ConnectTo(silent.Port());
+  Open();
+  Choose("Запрос состояния ЭКЛЗ");
+  ui::MouseClick(Find<QPushButton>("btExecQuery"), Qt::LeftButton);
+  ASSERT_TRUE(window->JobRunning());
+  window->activateWindow();
+  ASSERT_TRUE(ui::WaitForWindowActive(window.get()));
+  QElapsedTimer clock;
+  clock.start();
+  ui::KeyClick(window.get(), Qt::Key_Escape);
+  WaitIdle(1500);
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_TRUE(presenter.errors.isEmpty()) << presenter.errors.join('\n').toStdString();
+  EXPECT_EQ(ResultLines().last(), "Операция прервана");
+  EXPECT_EQ(Find<QLabel>("StatusDataExchange")->text(), "Операция прервана");
 }
 
 }  // namespace

@@ -16,8 +16,10 @@ set(expected
   bin/eklz
   bin/eklz-sim
   share/applications/eklz-tester.desktop
-  share/icons/hicolor/scalable/apps/eklz-tester.svg
-  share/icons/hicolor/64x64/apps/eklz-tester.png)
+  share/icons/hicolor/scalable/apps/eklz-tester.svg)
+foreach(size 16 24 32 48 64 128 256)
+  list(APPEND expected share/icons/hicolor/${size}x${size}/apps/eklz-tester.png)
+endforeach()
 if(TESTER)
   list(APPEND expected bin/eklz-tester)
 endif()
