@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "cli/GlobalOptions.h"
 #include "cli/SubCommands.h"
 #include "codec/Errors.h"
 #include "support/Pty.h"
@@ -21,13 +22,18 @@ TEST(SubCommands, HandlersReadOnlyDeclaredOptions) {
       {"command", {"--bytes", "07 01"}},
       {"free-text", {"--binding", "sale"}},
       {"dump", {"--from", "1", "--to", "2"}},
+      {"monitor", {"--kkm", "/nonexistent/kkm", "--eklz", "/nonexistent/eklz"}},
+      {"decode", {"/nonexistent/protocol.txt"}},
   };
   for (const SubCommand& c : SubCommands()) {
     std::vector<std::string> args{c.name};
     if (const auto it = required.find(c.name); it != required.end()) {
       args.insert(args.end(), it->second.begin(), it->second.end());
     }
-    const Arguments a(args, c.options);
+    // The program knows the global options beside the command's own.
+    std::vector<const OptionSpec*> known = kGlobalOptions;
+    known.insert(known.end(), c.options.begin(), c.options.end());
+    const Arguments a(args, known);
     test::RecordingSink sink;
     EklzSession session(sink);
     const std::string settingsPath;
