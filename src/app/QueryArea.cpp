@@ -157,8 +157,8 @@ std::optional<PreparedRun> QueryArea::PrepareRun(bool quiet, bool logExchange,
 }
 
 void QueryArea::ResetForStart() {
-  resultHistory_.clear();
-  protocolHistory_.clear();
+  resultHistory_.Clear();
+  protocolHistory_.Clear();
   gridPanel_->Reset();
 }
 
@@ -177,8 +177,8 @@ bool QueryArea::ViewsEmpty() const { return !result_->HasLines() && !protocol_->
 
 void QueryArea::MoveViewsToHistories() {
   if (flushPending_) flushPending_();
-  resultHistory_ += result_->Lines();
-  protocolHistory_ += protocol_->Lines();
+  resultHistory_.Append(*result_);
+  protocolHistory_.Append(*protocol_);
 }
 
 QueryArea::SaveResult QueryArea::SaveViews() {
@@ -191,8 +191,8 @@ QueryArea::SaveResult QueryArea::SaveViews() {
     ShowError(QString::fromStdString(e.what()));
     return SaveResult::Failed;
   }
-  resultHistory_.clear();
-  protocolHistory_.clear();
+  resultHistory_.Clear();
+  protocolHistory_.Clear();
   return SaveResult::Saved;
 }
 

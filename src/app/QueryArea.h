@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/Dispatcher.h"
+#include "app/Views.h"
 #include "app/Worker.h"
 #include "commands/Arbitrary.h"
 
@@ -27,7 +28,6 @@ class ClockSeededRandom;
 namespace eklz::app {
 
 class CommandGridPanel;
-class LogView;
 class MessagePresenter;
 struct Page;
 
@@ -72,8 +72,9 @@ class QueryArea : public QTabWidget {
   void AppendResultLines(const QStringList& lines);
 
   bool ViewsEmpty() const;
-  const QStringList& ResultHistory() const { return resultHistory_; }
-  const QStringList& ProtocolHistory() const { return protocolHistory_; }
+  // The lines the histories hold, read back.
+  QStringList ResultHistory() const { return resultHistory_.Lines(); }
+  QStringList ProtocolHistory() const { return protocolHistory_.Lines(); }
 
   enum class SaveResult { Saved, Cancelled, Failed };
   // The save dialog, then both views' histories into the pair of files.
@@ -110,8 +111,8 @@ class QueryArea : public QTabWidget {
 
   uint8_t currentCmd_ = 0;
   bool runAllowed_ = true;
-  QStringList resultHistory_;
-  QStringList protocolHistory_;
+  ViewHistory resultHistory_;
+  ViewHistory protocolHistory_;
   std::shared_ptr<ClockSeededRandom> random_;
   CommandGrid commandGrid_;
 };

@@ -2,8 +2,12 @@
 // pair of files and printing them.
 #pragma once
 
+#include <QByteArray>
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QTemporaryFile>
+
+#include <functional>
 
 class QPrinter;
 
@@ -26,6 +30,9 @@ class LogView : public QPlainTextEdit {
   // Every line of the view; an empty view has none (a view holding one
   // empty line has one).
   QStringList Lines();
+  // The same lines one at a time, without laying out the text the view
+  // still keeps.
+  void ForEachLine(const std::function<void(QStringView)>& each) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -39,16 +46,42 @@ class LogView : public QPlainTextEdit {
   int keptLines_ = 0;
 };
 
-// Writes `lines` to `path` in Windows-1251, each line ended by CR LF,
-// replacing the file. Raises EInOutError when the file cannot be written and
-// TEKLZException for a character that Windows-1251 cannot hold; either way
-// the file is not left half-written.
-void WriteLinesFile(const QString& path, const QStringList& lines);
+// The lines that have left a view since the last save. They wait in a file
+// in the temporary folder, not in memory: a day of full dumps is hundreds of
+// megabytes of text that only a save reads again. The file goes with the
+// history; should it not open, the lines stay in memory.
+class ViewHistory {
+ public:
+  ViewHistory() = default;
+  ViewHistory(const ViewHistory&) = delete;
+  ViewHistory& operator=(const ViewHistory&) = delete;
+
+  // Appends every line of `view`.
+  void Append(const LogView& view);
+  void Clear();
+  bool IsEmpty() const { return count_ == 0; }
+  // Hands out every line in order, reading the file a piece at a time.
+  void ForEach(const std::function<void(const QString&)>& each) const;
+  QStringList Lines() const;
+
+ private:
+  void Keep(QByteArray& chunk);
+
+  // Each line in UTF-8 ended by '\n': in the file, then what it could not take.
+  mutable QTemporaryFile file_;
+  QByteArray memory_;
+  qsizetype count_ = 0;
+};
+
+// Writes the lines of `lines` to `path` in Windows-1251, each line ended by
+// CR LF, replacing the file. Raises EInOutError when the file cannot be
+// written and TEKLZException for a character that Windows-1251 cannot hold;
+// either way the file is not left half-written.
+void WriteLinesFile(const QString& path, const ViewHistory& lines);
 
 // The saved pair: the result lines to `path`, the protocol lines to `path`
 // with "Hex" appended.
-void SaveViewPair(const QString& path, const QStringList& resultLines,
-                  const QStringList& protocolLines);
+void SaveViewPair(const QString& path, const ViewHistory& resultLines, const ViewHistory& protocolLines);
 
 // Prints `lines` in Arial 8 on `printer` from a margin of 200 dots at the
 // left and top: as many lines per page as fit in the page height less 400,
