@@ -307,7 +307,8 @@ class Soak {
       longestAct_ = name;
     }
     if (trace_) {
-      std::printf("%d %s: link %s, settings %s, device %u, errors %lld %s\n", acts_, name.toUtf8().constData(),
+      std::printf("%d %s (%.0f ms): link %s, settings %s, device %u, errors %lld %s\n", acts_,
+                  name.toUtf8().constData(), wait,
                   LinkPort().c_str(), window_->Session().settings.BoundRate.c_str(), sim_.Baud(),
                   static_cast<long long>(presenter_.errors.size()),
                   presenter_.errors.isEmpty() ? "" : presenter_.errors.last().toUtf8().constData());

@@ -1,6 +1,7 @@
 #include "app/QueryArea.h"
 
 #include <QEvent>
+#include <QEventLoop>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -8,8 +9,10 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <exception>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "app/CommandGridPanel.h"
@@ -115,6 +118,9 @@ void QueryArea::ShowPage(const Page& page) {
   QWidget& panel = PagePanel(page);
   if (page.windowStep == WindowStep::SeedRandom) random_ = std::make_shared<ClockSeededRandom>();
   if (page.beforeSelect) page.beforeSelect(panel);
+  // The parameters come up before the views' tabs go: a view made current
+  // on its way out would lay out all the text it keeps.
+  setCurrentIndex(kParamsTab);
   setTabVisible(kResultTab, false);
   setTabVisible(kProtocolTab, false);
   panels_->setCurrentWidget(&panel);
@@ -124,7 +130,6 @@ void QueryArea::ShowPage(const Page& page) {
   if (const std::optional<FormChoice>& choice = page.layout.formChoice) {
     if (panel.findChild<QRadioButton*>(choice->text)->isChecked()) currentCmd_ = FormCode(choice->code, true);
   }
-  setCurrentIndex(kParamsTab);
   if (page.afterSelect) page.afterSelect(panel);
   if (page.windowStep == WindowStep::GridChecksum) gridPanel_->RefreshGridChecksum();
 }
@@ -185,11 +190,29 @@ QueryArea::SaveResult QueryArea::SaveViews() {
   const QString path = presenter_.SaveLogFileName(window());
   if (path.isEmpty()) return SaveResult::Cancelled;
   MoveViewsToHistories();
-  try {
-    SaveViewPair(path, resultHistory_, protocolHistory_);
-  } catch (const std::exception& e) {
-    ShowError(QString::fromStdString(e.what()));
-    return SaveResult::Failed;
+  // A day's histories take seconds to write: the files are written on a
+  // thread of their own while the window, disabled, goes on answering.
+  std::exception_ptr failure;
+  QEventLoop wait;
+  std::thread writer([&] {
+    try {
+      SaveViewPair(path, resultHistory_, protocolHistory_);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  window()->setEnabled(false);
+  wait.exec();
+  writer.join();
+  window()->setEnabled(true);
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+      ShowError(QString::fromStdString(e.what()));
+      return SaveResult::Failed;
+    }
   }
   resultHistory_.Clear();
   protocolHistory_.Clear();

@@ -84,13 +84,15 @@ QStringList LogView::Lines() {
   return lines;
 }
 
-void LogView::ForEachLine(const std::function<void(QStringView)>& each) const {
+void LogView::ForEachText(const std::function<void(const QString&, qsizetype)>& each) const {
   if (lines_ > 0) {
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) each(b.text());
+    // The raw text keeps every character of the lines (no-break spaces too);
+    // blocks are parted by paragraph separators.
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    each(text, document()->blockCount());
   }
-  if (keptLines_ > 0) {
-    for (QStringView line : QStringView(kept_).tokenize(u'\n')) each(line);
-  }
+  if (keptLines_ > 0) each(kept_, kept_.count(u'\n') + 1);
 }
 
 namespace {
@@ -99,14 +101,12 @@ constexpr qsizetype kChunkBytes = 1 << 20;
 }  // namespace
 
 void ViewHistory::Append(const LogView& view) {
-  QByteArray chunk;
-  view.ForEachLine([&](QStringView line) {
-    chunk += line.toUtf8();
+  view.ForEachText([this](const QString& text, qsizetype lines) {
+    QByteArray chunk = text.toUtf8();
     chunk += '\n';
-    ++count_;
-    if (chunk.size() >= kChunkBytes) Keep(chunk);
+    count_ += lines;
+    Keep(chunk);
   });
-  Keep(chunk);
 }
 
 void ViewHistory::Keep(QByteArray& chunk) {

@@ -30,9 +30,10 @@ class LogView : public QPlainTextEdit {
   // Every line of the view; an empty view has none (a view holding one
   // empty line has one).
   QStringList Lines();
-  // The same lines one at a time, without laying out the text the view
-  // still keeps.
-  void ForEachLine(const std::function<void(QStringView)>& each) const;
+  // The same lines as texts of lines joined by '\n', each with its number of
+  // lines: what the view shows, then what it still keeps (not laid out for
+  // this).
+  void ForEachText(const std::function<void(const QString&, qsizetype)>& each) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
