@@ -20,7 +20,8 @@
 // usage: gui_soak_bench MINUTES [SEED] [FULL_DUMPS]
 //   SEED: of the acts and the faults (1); FULL_DUMPS: planned full dumps
 //   (2 for a run of up to two minutes, one every three minutes beyond, at
-//   least 6).
+//   least 6). With GUI_SOAK_TRACE set in the environment every act is
+//   printed with its event-loop wait, the link and both rates.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -538,8 +539,12 @@ class Soak {
   // The close prompt answered with Yes: the whole histories go to the pair of files.
   void Finish() {
     presenter_.answerSave = true;
+    QFile::remove(presenter_.savePath);
     Act("close with saving", [this] { window_->close(); }, true);
     if (window_->isVisible()) Broken("the window did not close");
+    if (!QFile::exists(presenter_.savePath) || !QFile::exists(presenter_.savePath + "Hex")) {
+      Broken("the close prompt's save wrote no pair of files");
+    }
     endMb_ = ResidentMb();
   }
 

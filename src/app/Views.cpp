@@ -9,6 +9,7 @@
 #include <QTextBlock>
 
 #include <tuple>
+#include <vector>
 
 #include "codec/CodePage.h"
 #include "codec/Errors.h"
@@ -100,12 +101,26 @@ namespace {
 constexpr qsizetype kChunkBytes = 1 << 20;
 }  // namespace
 
+ViewHistory::~ViewHistory() { WaitForWriter(); }
+
+void ViewHistory::WaitForWriter() const {
+  if (writer_.joinable()) writer_.join();
+}
+
 void ViewHistory::Append(const LogView& view) {
-  view.ForEachText([this](const QString& text, qsizetype lines) {
-    QByteArray chunk = text.toUtf8();
-    chunk += '\n';
+  WaitForWriter();
+  std::vector<QString> texts;
+  view.ForEachText([&](const QString& text, qsizetype lines) {
+    texts.push_back(text);
     count_ += lines;
-    Keep(chunk);
+  });
+  if (texts.empty()) return;
+  writer_ = std::thread([this, texts = std::move(texts)] {
+    for (const QString& text : texts) {
+      QByteArray chunk = text.toUtf8();
+      chunk += '\n';
+      Keep(chunk);
+    }
   });
 }
 
@@ -126,12 +141,14 @@ void ViewHistory::Keep(QByteArray& chunk) {
 }
 
 void ViewHistory::Clear() {
+  WaitForWriter();
   if (file_.isOpen()) file_.resize(0);
   memory_.clear();
   count_ = 0;
 }
 
 void ViewHistory::ForEach(const std::function<void(const QString&)>& each) const {
+  WaitForWriter();
   auto line = [&](QByteArrayView bytes) { each(QString::fromUtf8(bytes)); };
   if (file_.isOpen() && file_.size() > 0 && file_.seek(0)) {
     while (!file_.atEnd()) {

@@ -8,6 +8,7 @@
 #include <QTemporaryFile>
 
 #include <functional>
+#include <thread>
 
 class QPrinter;
 
@@ -54,10 +55,12 @@ class LogView : public QPlainTextEdit {
 class ViewHistory {
  public:
   ViewHistory() = default;
+  ~ViewHistory();
   ViewHistory(const ViewHistory&) = delete;
   ViewHistory& operator=(const ViewHistory&) = delete;
 
-  // Appends every line of `view`.
+  // Appends every line of `view`. The text is taken at once and written on
+  // a thread of its own; whatever reads or clears the history waits for it.
   void Append(const LogView& view);
   void Clear();
   bool IsEmpty() const { return count_ == 0; }
@@ -67,11 +70,13 @@ class ViewHistory {
 
  private:
   void Keep(QByteArray& chunk);
+  void WaitForWriter() const;
 
   // Each line in UTF-8 ended by '\n': in the file, then what it could not take.
   mutable QTemporaryFile file_;
   QByteArray memory_;
   qsizetype count_ = 0;
+  mutable std::thread writer_;
 };
 
 // Writes the lines of `lines` to `path` in Windows-1251, each line ended by
