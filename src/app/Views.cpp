@@ -131,7 +131,7 @@ void ViewHistory::Keep(QByteArray& chunk) {
       file_.setFileTemplate(QDir::tempPath() + "/eklz-tester-history-XXXXXX");
       std::ignore = file_.open();
     }
-    if (file_.isOpen() && file_.seek(file_.size()) && file_.write(chunk) == chunk.size()) {
+    if (file_.isOpen() && file_.seek(file_.size()) && file_.write(chunk) == chunk.size() && file_.flush()) {
       chunk.clear();
       return;
     }

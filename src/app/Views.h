@@ -51,7 +51,8 @@ class LogView : public QPlainTextEdit {
 // The lines that have left a view since the last save. They wait in a file
 // in the temporary folder, not in memory: a day of full dumps is hundreds of
 // megabytes of text that only a save reads again. The file goes with the
-// history; should it not open, the lines stay in memory.
+// history (on Linux it never has a name, so not even a killed program
+// leaves it behind); should it not open, the lines stay in memory.
 class ViewHistory {
  public:
   ViewHistory() = default;
