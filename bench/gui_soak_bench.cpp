@@ -413,8 +413,9 @@ class Soak {
       window_->btExecQueryClick();
       if (!window_->JobRunning()) return;  // refused before a run (no link, a field, a question)
       ++runs_;
-      const int stopAt = Chance(0.3) ? Pick(3000) : -1;
-      const int hangUpAt = onFaulty && Chance(0.15) ? Pick(3000) : -1;
+      // Most runs take milliseconds: the moments are drawn where they land.
+      const int stopAt = Chance(0.3) ? Pick(1000) : -1;
+      const int hangUpAt = onFaulty && Chance(0.15) ? Pick(50) : -1;
       bool stopped = false, hungUp = false;
       QElapsedTimer running;
       running.start();
