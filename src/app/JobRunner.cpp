@@ -12,12 +12,23 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <tuple>
+
 #include "app/ProgressDUMP.h"
 #include "commands/Link.h"
 
 namespace eklz::app {
 
 JobRunner::JobRunner(QWidget* dialogParent) : QObject(dialogParent), dialogParent_(dialogParent) {
+#if defined(__GLIBC__)
+  // A dump's text is large blocks (its batches, the views' texts on their
+  // way to the histories) allocated on several threads. The C library maps
+  // such a block on its own and returns it when freed, but after the first
+  // one is freed it raises that threshold and keeps later blocks in its
+  // heaps, where they are not given back: a fixed threshold keeps them mapped.
+  static const bool mappedAlone = ::mallopt(M_MMAP_THRESHOLD, 128 * 1024) != 0;
+  std::ignore = mappedAlone;
+#endif
   sink_ = std::make_unique<WindowSink>(this, static_cast<ProgressHost&>(*this));
   session_ = std::make_unique<EklzSession>(*sink_);
   worker_ = new Worker(this);

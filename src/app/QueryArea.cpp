@@ -3,6 +3,7 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPrintPreviewDialog>
@@ -12,8 +13,10 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <exception>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "app/CommandGridPanel.h"
@@ -137,6 +140,9 @@ void QueryArea::ShowPage(const Page& page) {
   QWidget& panel = PagePanel(page);
   if (page.windowStep == WindowStep::SeedRandom) random_ = std::make_shared<ClockSeededRandom>();
   if (page.beforeSelect) page.beforeSelect(panel);
+  // The parameters come up before the views' tabs go: a view made current
+  // on its way out would lay out all the text it keeps.
+  setCurrentIndex(kParamsTab);
   setTabVisible(kResultTab, false);
   setTabVisible(kProtocolTab, false);
   panels_->setCurrentWidget(&panel);
@@ -146,7 +152,6 @@ void QueryArea::ShowPage(const Page& page) {
   if (const std::optional<FormChoice>& choice = page.layout.formChoice) {
     if (panel.findChild<QRadioButton*>(choice->text)->isChecked()) currentCmd_ = FormCode(choice->code, true);
   }
-  setCurrentIndex(kParamsTab);
   if (page.firstSelect && !shownPanels_.contains(&panel)) page.firstSelect(panel);
   shownPanels_.insert(&panel);
   if (page.windowStep == WindowStep::GridChecksum) gridPanel_->RefreshGridChecksum();
@@ -186,8 +191,8 @@ std::optional<PreparedRun> QueryArea::PrepareRun(bool quiet, bool logExchange,
 }
 
 void QueryArea::ResetForStart() {
-  resultHistory_.clear();
-  protocolHistory_.clear();
+  resultHistory_.Clear();
+  protocolHistory_.Clear();
   gridPanel_->Reset();
 }
 
@@ -206,22 +211,40 @@ bool QueryArea::ViewsEmpty() const { return !result_->HasLines() && !protocol_->
 
 void QueryArea::MoveViewsToHistories() {
   if (flushPending_) flushPending_();
-  resultHistory_ += result_->Lines();
-  protocolHistory_ += protocol_->Lines();
+  resultHistory_.Append(*result_);
+  protocolHistory_.Append(*protocol_);
 }
 
 QueryArea::SaveResult QueryArea::SaveViews() {
   const QString path = presenter_.ChooseSaveFile(window(), SaveFileKind::Log);
   if (path.isEmpty()) return SaveResult::Cancelled;
   MoveViewsToHistories();
-  try {
-    SaveViewPair(path, resultHistory_, protocolHistory_);
-  } catch (const std::exception& e) {
-    ShowError(QString::fromStdString(e.what()));
-    return SaveResult::Failed;
+  // A day's histories take seconds to write: the files are written on a
+  // thread of their own while the window, disabled, goes on answering.
+  std::exception_ptr failure;
+  QEventLoop wait;
+  std::thread writer([&] {
+    try {
+      SaveViewPair(path, resultHistory_, protocolHistory_);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  window()->setEnabled(false);
+  wait.exec();
+  writer.join();
+  window()->setEnabled(true);
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+      ShowError(QString::fromStdString(e.what()));
+      return SaveResult::Failed;
+    }
   }
-  resultHistory_.clear();
-  protocolHistory_.clear();
+  resultHistory_.Clear();
+  protocolHistory_.Clear();
   return SaveResult::Saved;
 }
 

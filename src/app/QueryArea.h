@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "app/Dispatcher.h"
+#include "app/Views.h"
 #include "app/Worker.h"
 #include "commands/Arbitrary.h"
 
@@ -28,7 +29,6 @@ class ClockSeededRandom;
 namespace eklz::app {
 
 class CommandGridPanel;
-class LogView;
 class MessagePresenter;
 struct Page;
 
@@ -77,8 +77,9 @@ class QueryArea : public QTabWidget {
   void AppendResultLines(const QStringList& lines);
 
   bool ViewsEmpty() const;
-  const QStringList& ResultHistory() const { return resultHistory_; }
-  const QStringList& ProtocolHistory() const { return protocolHistory_; }
+  // The lines the histories hold, read back.
+  QStringList ResultHistory() const { return resultHistory_.Lines(); }
+  QStringList ProtocolHistory() const { return protocolHistory_.Lines(); }
 
   enum class SaveResult { Saved, Cancelled, Failed };
   // The save dialog, then both views' histories into the pair of files.
@@ -116,8 +117,8 @@ class QueryArea : public QTabWidget {
   uint8_t currentCmd_ = 0;
   bool runAllowed_ = true;
   QSet<const QWidget*> shownPanels_;  // raised at least once
-  QStringList resultHistory_;
-  QStringList protocolHistory_;
+  ViewHistory resultHistory_;
+  ViewHistory protocolHistory_;
   std::shared_ptr<ClockSeededRandom> random_;
   CommandGrid commandGrid_;
 };

@@ -1,11 +1,15 @@
 #include "app/Views.h"
 
+#include <QDir>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QTextBlock>
+
+#include <tuple>
+#include <vector>
 
 #include "app/Presenter.h"
 #include "codec/CodePage.h"
@@ -82,24 +86,114 @@ QStringList LogView::Lines() {
   return lines;
 }
 
-void WriteLinesFile(const QString& path, const QStringList& lines) {
+void LogView::ForEachText(const std::function<void(const QString&, qsizetype)>& each) const {
+  if (lines_ > 0) {
+    // The raw text keeps every character of the lines (no-break spaces too);
+    // blocks are parted by paragraph separators.
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    each(text, document()->blockCount());
+  }
+  if (keptLines_ > 0) each(kept_, kept_.count(u'\n') + 1);
+}
+
+namespace {
+// The pieces the histories and the saved files are written and read in.
+constexpr qsizetype kChunkBytes = 1 << 20;
+}  // namespace
+
+ViewHistory::~ViewHistory() { WaitForWriter(); }
+
+void ViewHistory::WaitForWriter() const {
+  if (writer_.joinable()) writer_.join();
+}
+
+void ViewHistory::Append(const LogView& view) {
+  WaitForWriter();
+  std::vector<QString> texts;
+  view.ForEachText([&](const QString& text, qsizetype lines) {
+    texts.push_back(text);
+    count_ += lines;
+  });
+  if (texts.empty()) return;
+  writer_ = std::thread([this, texts = std::move(texts)] {
+    for (const QString& text : texts) {
+      QByteArray chunk = text.toUtf8();
+      chunk += '\n';
+      Keep(chunk);
+    }
+  });
+}
+
+void ViewHistory::Keep(QByteArray& chunk) {
+  if (chunk.isEmpty()) return;
+  if (memory_.isEmpty()) {
+    if (!file_.isOpen()) {
+      file_.setFileTemplate(QDir::tempPath() + "/eklz-tester-history-XXXXXX");
+      std::ignore = file_.open();
+    }
+    if (file_.isOpen() && file_.seek(file_.size()) && file_.write(chunk) == chunk.size() && file_.flush()) {
+      chunk.clear();
+      return;
+    }
+  }
+  memory_ += chunk;
+  chunk.clear();
+}
+
+void ViewHistory::Clear() {
+  WaitForWriter();
+  if (file_.isOpen()) file_.resize(0);
+  memory_.clear();
+  count_ = 0;
+}
+
+void ViewHistory::ForEach(const std::function<void(const QString&)>& each) const {
+  WaitForWriter();
+  auto line = [&](QByteArrayView bytes) { each(QString::fromUtf8(bytes)); };
+  if (file_.isOpen() && file_.size() > 0 && file_.seek(0)) {
+    while (!file_.atEnd()) {
+      QByteArray bytes = file_.readLine();
+      if (bytes.endsWith('\n')) bytes.chop(1);
+      line(bytes);
+    }
+  }
+  for (qsizetype start = 0; start < memory_.size();) {
+    const qsizetype end = memory_.indexOf('\n', start);
+    line(QByteArrayView(memory_).sliced(start, end - start));
+    start = end + 1;
+  }
+}
+
+QStringList ViewHistory::Lines() const {
+  QStringList lines;
+  lines.reserve(count_);
+  ForEach([&](const QString& l) { lines << l; });
+  return lines;
+}
+
+void WriteLinesFile(const QString& path, const ViewHistory& lines) {
+  QSaveFile file(path);
   std::string bytes;
-  for (const QString& line : lines) {
+  bool written = file.open(QIODevice::WriteOnly);
+  auto write = [&] {
+    written = written && file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                             static_cast<qint64>(bytes.size());
+    bytes.clear();
+  };
+  lines.ForEach([&](const QString& line) {
     bytes += Utf8ToCp1251(line.toStdString());
     bytes += "\r\n";
-  }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-          static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
+    if (static_cast<qsizetype>(bytes.size()) >= kChunkBytes) write();
+  });
+  write();
+  if (!written || !file.commit()) {
     throw EInOutError("Невозможно записать файл \"" + ShownPath(path).toStdString() +
                       "\": " + file.errorString().toStdString());
   }
 }
 
-void SaveViewPair(const QString& path, const QStringList& resultLines,
-                  const QStringList& protocolLines) {
+void SaveViewPair(const QString& path, const ViewHistory& resultLines, const ViewHistory& protocolLines) {
   WriteLinesFile(path, resultLines);
   WriteLinesFile(path + "Hex", protocolLines);
 }

@@ -2,8 +2,13 @@
 // pair of files and printing them.
 #pragma once
 
+#include <QByteArray>
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QTemporaryFile>
+
+#include <functional>
+#include <thread>
 
 class QPainter;
 class QPrinter;
@@ -27,6 +32,10 @@ class LogView : public QPlainTextEdit {
   // Every line of the view; an empty view has none (a view holding one
   // empty line has one).
   QStringList Lines();
+  // The same lines as texts of lines joined by '\n', each with its number of
+  // lines: what the view shows, then what it still keeps (not laid out for
+  // this).
+  void ForEachText(const std::function<void(const QString&, qsizetype)>& each) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -40,16 +49,47 @@ class LogView : public QPlainTextEdit {
   int keptLines_ = 0;
 };
 
-// Writes `lines` to `path` in Windows-1251, each line ended by CR LF,
-// replacing the file. Raises EInOutError when the file cannot be written and
-// TEKLZException for a character that Windows-1251 cannot hold; either way
-// the file is not left half-written.
-void WriteLinesFile(const QString& path, const QStringList& lines);
+// The lines that have left a view since the last save. They wait in a file
+// in the temporary folder, not in memory: a day of full dumps is hundreds of
+// megabytes of text that only a save reads again. The file goes with the
+// history (on Linux it never has a name, so not even a killed program
+// leaves it behind); should it not open, the lines stay in memory.
+class ViewHistory {
+ public:
+  ViewHistory() = default;
+  ~ViewHistory();
+  ViewHistory(const ViewHistory&) = delete;
+  ViewHistory& operator=(const ViewHistory&) = delete;
+
+  // Appends every line of `view`. The text is taken at once and written on
+  // a thread of its own; whatever reads or clears the history waits for it.
+  void Append(const LogView& view);
+  void Clear();
+  bool IsEmpty() const { return count_ == 0; }
+  // Hands out every line in order, reading the file a piece at a time.
+  void ForEach(const std::function<void(const QString&)>& each) const;
+  QStringList Lines() const;
+
+ private:
+  void Keep(QByteArray& chunk);
+  void WaitForWriter() const;
+
+  // Each line in UTF-8 ended by '\n': in the file, then what it could not take.
+  mutable QTemporaryFile file_;
+  QByteArray memory_;
+  qsizetype count_ = 0;
+  mutable std::thread writer_;
+};
+
+// Writes the lines of `lines` to `path` in Windows-1251, each line ended by
+// CR LF, replacing the file. Raises EInOutError when the file cannot be
+// written and TEKLZException for a character that Windows-1251 cannot hold;
+// either way the file is not left half-written.
+void WriteLinesFile(const QString& path, const ViewHistory& lines);
 
 // The saved pair: the result lines to `path`, the protocol lines to `path`
 // with "Hex" appended.
-void SaveViewPair(const QString& path, const QStringList& resultLines,
-                  const QStringList& protocolLines);
+void SaveViewPair(const QString& path, const ViewHistory& resultLines, const ViewHistory& protocolLines);
 
 // Starts `painter` on `printer`; raises EInOutError naming the printer, or
 // the file of a PDF printout, when it cannot start.

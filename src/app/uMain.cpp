@@ -705,8 +705,8 @@ void TfmMain::RzToolButton2Click() {
 
 // --- Views: forwards to the query area ------------------------------------------------
 
-const QStringList& TfmMain::ResultHistory() const { return queryArea_->ResultHistory(); }
-const QStringList& TfmMain::ProtocolHistory() const { return queryArea_->ProtocolHistory(); }
+QStringList TfmMain::ResultHistory() const { return queryArea_->ResultHistory(); }
+QStringList TfmMain::ProtocolHistory() const { return queryArea_->ProtocolHistory(); }
 
 void TfmMain::SaveLogsClick() { queryArea_->SaveViews(); }
 void TfmMain::PrintViews(QPrinter& printer) { queryArea_->PrintViews(printer); }

@@ -73,8 +73,10 @@ class TfmMain : public QMainWindow {
   // The cash register's particulars the EKLZ told last, printed on the
   // repair request.
   KkmParticulars Particulars() const;
-  const QStringList& ResultHistory() const;
-  const QStringList& ProtocolHistory() const;
+  // The lines of the histories (what the next save writes before the
+  // views), read back.
+  QStringList ResultHistory() const;
+  QStringList ProtocolHistory() const;
   TfmMyAbout* AboutBox() const;
 
   // What the options button opens; the button is disabled while none is set.

@@ -281,6 +281,65 @@ TEST_F(Conversions, ACodeWithoutARowClearsTheViewsAndSendsNothing) {
   EXPECT_TRUE(peer->Requests().empty());
 }
 
+// The histories wait in a file of the temporary folder, not in memory: each
+// run that starts appends the views to it (the protocol view's text too,
+// kept while its tab was never shown, no-break spaces and empty lines as
+// they are), a save writes it all in order and empties it, and the file
+// goes with the window.
+TEST_F(Conversions, TheHistoriesWaitInATemporaryFileUntilSaved) {
+  const std::filesystem::path tmp = dir.File("tmp");
+  std::filesystem::create_directory(tmp);
+  const QByteArray oldTmp = qgetenv("TMPDIR");
+  qputenv("TMPDIR", QByteArray::fromStdString(tmp.string()));
+  // The files this process holds open there (unnamed ones too).
+  auto files = [&] {
+    int open = 0;
+#if defined(__linux__)
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+      if (!error && target.rfind(tmp.string() + "/", 0) == 0) ++open;
+    }
+#endif
+    return open;
+  };
+#if defined(__linux__)
+  const int kHistoryFiles = 2;
+#else
+  const int kHistoryFiles = 0;
+#endif
+  auto* result = Find<app::LogView>("mmResult");
+  auto* protocol = Find<app::LogView>("MemoLog");
+  // Each run fails on the empty quantity, after the views have moved.
+  Find<QLineEdit>("edSaleCnt")->clear();
+  result->AppendLines(QString("первая\n\n1\u00A0000,50"), 3);
+  protocol->AppendLines("==> 02 01 07 06", 1);
+  Execute();
+  EXPECT_EQ(window->ProtocolHistory(), QStringList{"==> 02 01 07 06"});
+  EXPECT_EQ(files(), kHistoryFiles);
+  result->AppendLines("вторая", 1);
+  Choose("Продажа");
+  Find<QLineEdit>("edSaleCnt")->clear();
+  Execute();
+  EXPECT_EQ(window->ResultHistory(), (QStringList{"первая", "", QString("1\u00A0000,50"), "вторая"}));
+  EXPECT_EQ(window->ProtocolHistory(), QStringList{"==> 02 01 07 06"});
+
+  presenter.savePath = QString::fromStdString(dir.File("day.log"));
+  ui::MouseClick(Find<QToolButton>("SaveLogs"), Qt::LeftButton);
+  EXPECT_EQ(ReadFile(dir.File("day.log")),
+            "\xEF\xE5\xF0\xE2\xE0\xFF\r\n\r\n1\xA0" "000,50\r\n\xE2\xF2\xEE\xF0\xE0\xFF\r\n");
+  EXPECT_EQ(ReadFile(dir.File("day.logHex")), "==> 02 01 07 06\r\n");
+  EXPECT_TRUE(window->ResultHistory().isEmpty());
+  EXPECT_TRUE(window->ProtocolHistory().isEmpty());
+  window.reset();
+  EXPECT_EQ(files(), 0);
+  if (oldTmp.isNull()) {
+    qunsetenv("TMPDIR");
+  } else {
+    qputenv("TMPDIR", oldTmp);
+  }
+}
+
 TEST_F(Conversions, ThePortButtonsCloseAndReopenTheLink) {
   auto* init = Find<QToolButton>("BtnInitPort");
   auto* close = Find<QToolButton>("BtnClosePort");
