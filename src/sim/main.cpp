@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -15,10 +17,13 @@
 
 namespace {
 
-eklz::sim::PtyServer* g_server = nullptr;
+std::atomic<eklz::sim::PtyServer*> g_server{nullptr};
+// A stop that came before the server was there to take it.
+volatile std::sig_atomic_t g_stopped = 0;
 
 void OnSignal(int) {
-  if (g_server) g_server->RequestStop();
+  g_stopped = 1;
+  if (eklz::sim::PtyServer* server = g_server.load()) server->RequestStop();
 }
 
 void Save(const eklz::sim::Device& device, const std::string& path) {
@@ -95,8 +100,17 @@ int main(int argc, char** argv) {
     };
   }
 
+  // The handlers come first: a stop that arrives while the line is being
+  // made (its link already there for others to see) still saves the state.
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
   try {
     PtyServer pty(device, server);
+    g_server = &pty;
     std::cout << pty.SlavePath() << std::endl;
     if (options.tap == TapMode::Split) {
       std::cout << "ККМ: " << pty.KkmTapPath() << "\nЭКЛЗ: " << pty.EklzTapPath() << std::endl;
@@ -104,15 +118,7 @@ int main(int argc, char** argv) {
       std::cout << "ККМ и ЭКЛЗ: " << pty.KkmTapPath() << std::endl;
     }
 
-    g_server = &pty;
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-
-    pty.Run();
+    if (!g_stopped) pty.Run();
     g_server = nullptr;
   } catch (const std::exception& e) {
     std::cerr << "eklz-sim: " << e.what() << '\n';
