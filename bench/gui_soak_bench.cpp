@@ -553,7 +553,10 @@ class Soak {
     presenter_.answerSave = true;
     QFile::remove(presenter_.savePath);
     Act("close with saving", [this] { window_->close(); }, true);
-    if (window_->isVisible()) Broken("the window did not close");
+    if (window_->isVisible()) {
+      Broken("the window did not close" +
+             (presenter_.errors.isEmpty() ? QString() : ": " + presenter_.errors.last()));
+    }
     if (!QFile::exists(presenter_.savePath) || !QFile::exists(presenter_.savePath + "Hex")) {
       Broken("the close prompt's save wrote no pair of files");
     }

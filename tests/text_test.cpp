@@ -55,6 +55,13 @@ TEST(CodePage, TablesAgreeWithTheCLibrary) {
 }
 #endif
 
+// Saved views keep every line: what Windows-1251 lacks becomes "?".
+TEST(CodePage, ARecordReplacesWhatTheTargetCannotHold) {
+  EXPECT_EQ(FromUtf8Replacing("а╩б€", CodePage::Cp1251), "\xE0?\xE1\x88");
+  EXPECT_EQ(FromUtf8Replacing("x\xFFy", CodePage::Cp1251), "x?y");
+  EXPECT_THROW(FromUtf8("а╩б", CodePage::Cp1251), TEKLZException);
+}
+
 TEST(CodePage, RefusesWhatTheTargetCannotHold) {
   struct Case {
     const char* text;

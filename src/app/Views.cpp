@@ -182,7 +182,9 @@ void WriteLinesFile(const QString& path, const ViewHistory& lines) {
     bytes.clear();
   };
   lines.ForEach([&](const QString& line) {
-    bytes += Utf8ToCp1251(line.toStdString());
+    // A record of what was seen: a character Windows-1251 lacks (a box
+    // drawing sign of CP866 text) is saved as "?" rather than losing the file.
+    bytes += FromUtf8Replacing(line.toStdString(), CodePage::Cp1251);
     bytes += "\r\n";
     if (static_cast<qsizetype>(bytes.size()) >= kChunkBytes) write();
   });

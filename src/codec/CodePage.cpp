@@ -141,7 +141,11 @@ std::string ToUtf8(const std::string& bytes, CodePage from) {
   return out;
 }
 
-std::string FromUtf8(const std::string& utf8, CodePage to) {
+namespace {
+
+// UTF-8 to the code page; `replace` turns what cannot be converted into "?"
+// instead of failing.
+std::string Encode(const std::string& utf8, CodePage to, bool replace) {
   const Table& t = TableFor(to);
   std::string out;
   out.reserve(utf8.size());
@@ -150,17 +154,30 @@ std::string FromUtf8(const std::string& utf8, CodePage to) {
     const size_t start = pos;
     char32_t cp;
     if (!NextCodePoint(utf8, pos, cp)) {
-      throw TEKLZException("Текст содержит недопустимую последовательность байтов");
+      if (!replace) throw TEKLZException("Текст содержит недопустимую последовательность байтов");
+      pos = start + 1;
+      out += '?';
+      continue;
     }
     auto it = t.fromUnicode.find(cp);
     if (it == t.fromUnicode.end()) {
-      throw TEKLZException("Символ \"" + utf8.substr(start, pos - start) +
-                           "\" невозможно передать в кодировке " + CodePageName(to));
+      if (!replace) {
+        throw TEKLZException("Символ \"" + utf8.substr(start, pos - start) +
+                             "\" невозможно передать в кодировке " + CodePageName(to));
+      }
+      out += '?';
+      continue;
     }
     out += static_cast<char>(it->second);
   }
   return out;
 }
+
+}  // namespace
+
+std::string FromUtf8(const std::string& utf8, CodePage to) { return Encode(utf8, to, false); }
+
+std::string FromUtf8Replacing(const std::string& utf8, CodePage to) { return Encode(utf8, to, true); }
 
 bool IsValidUtf8(const std::string& text) {
   size_t pos = 0;

@@ -18,6 +18,10 @@ std::string ToUtf8(const std::string& bytes, CodePage from);
 // naming the character; nothing is converted partially.
 std::string FromUtf8(const std::string& utf8, CodePage to);
 
+// The same for a record of what was seen (saved views): a character the code
+// page cannot hold, or a malformed sequence, becomes "?"; never fails.
+std::string FromUtf8Replacing(const std::string& utf8, CodePage to);
+
 inline std::string Cp866ToUtf8(const std::string& b) { return ToUtf8(b, CodePage::Cp866); }
 inline std::string Cp1251ToUtf8(const std::string& b) { return ToUtf8(b, CodePage::Cp1251); }
 inline std::string Utf8ToCp866(const std::string& s) { return FromUtf8(s, CodePage::Cp866); }
