@@ -25,6 +25,7 @@ namespace eklz {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Slurp;
 
 // eklz-sim running as a child process.
 class Program {
@@ -197,10 +198,6 @@ std::pair<std::string, int> Eklz(const std::string& args) {
   return Shell(std::string(EKLZ_PROGRAM) + " " + args + " 2>/dev/null");
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A session of the tester recorded with --protocol against the demo device
 // replays with the same result lines; a recorded request changed by one byte

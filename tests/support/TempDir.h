@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace eklz::test {
@@ -33,5 +35,11 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The whole content of a file, as bytes; empty when it cannot be read.
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 }  // namespace eklz::test
