@@ -47,6 +47,8 @@
 #include <vector>
 
 #include "Process.h"
+#include "codec/Errors.h"
+#include "codec/Regional.h"
 #include "app/Catalogue.h"
 #include "app/Options.h"
 #include "app/Presenter.h"
@@ -621,7 +623,15 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
-  const double minutes = std::atof(argv[1]);
+  // Read by the project's own digit code: the application object has just
+  // adopted the desktop's locale, where atof expects a decimal comma.
+  double minutes = 1;
+  try {
+    minutes = static_cast<double>(eklz::ParseFloat(argv[1]));
+  } catch (const eklz::EConvertError&) {
+    std::fprintf(stderr, "gui_soak: MINUTES must be a number, not %s\n", argv[1]);
+    return 2;
+  }
   const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atol(argv[2])) : 1;
   const int fullDumps =
       argc > 3 ? std::max(1, std::atoi(argv[3])) : minutes <= 2 ? 2 : std::max(6, static_cast<int>(minutes / 3));
